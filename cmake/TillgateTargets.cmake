@@ -1,0 +1,54 @@
+# Helpers shared by every folder's CMakeLists.txt.
+
+# tillgate_library(<name> SOURCES ... [DEPS ...])
+# A core library: plain C++, includes resolved from the repository root.
+function(tillgate_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+endfunction()
+
+# tillgate_test(<name> SOURCES ... [DEPS ...] [LABELS ...] [TIMEOUT s])
+# One GoogleTest binary registered as one CTest test. Label "core" marks tests
+# that also run in the sanitizer build; "gui" marks window tests.
+function(tillgate_test name)
+  if(NOT TILLGATE_TESTS)
+    return()
+  endif()
+  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;DEPS;LABELS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
+  add_test(NAME ${name} COMMAND ${name})
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 300)
+  endif()
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT}
+    ENVIRONMENT "TILLGATE_SOURCE_DIR=${PROJECT_SOURCE_DIR};TILLGATE_BINARY_DIR=${PROJECT_BINARY_DIR}")
+  if(ARG_LABELS)
+    set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABELS}")
+  endif()
+endfunction()
+
+# tillgate_fuzzer(<name> SOURCES ... [DEPS ...] [SECONDS n])
+# A libFuzzer target, built only with TILLGATE_FUZZ; CTest runs it briefly
+# under the "fuzz" label.
+function(tillgate_fuzzer name)
+  if(NOT TILLGATE_FUZZ)
+    return()
+  endif()
+  cmake_parse_arguments(ARG "" "SECONDS" "SOURCES;DEPS" ${ARGN})
+  if(NOT ARG_SECONDS)
+    set(ARG_SECONDS 20)
+  endif()
+  add_executable(${name} ${ARG_SOURCES})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS})
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+  set(corpus ${CMAKE_CURRENT_BINARY_DIR}/${name}-corpus)
+  file(MAKE_DIRECTORY ${corpus})
+  add_test(NAME ${name} COMMAND ${name} -max_total_time=${ARG_SECONDS} -rss_limit_mb=2048 ${corpus})
+  set_tests_properties(${name} PROPERTIES LABELS fuzz TIMEOUT 600)
+endfunction()
