@@ -1,0 +1,27 @@
+#pragma once
+// The three monitoring grids: diagnostics (registers that identified
+// themselves), goods (the goods file) and report (the last report rows).
+// Every cell, headings included, holds code page 866 bytes.
+
+#include "store/grid_model.h"
+
+namespace tillgate {
+
+inline constexpr int kDiagnosticsColumns = 5;
+// Decoding writes rows 1..15, so the grid keeps all of them.
+inline constexpr int kDiagnosticsRows = 16;
+inline constexpr int kGoodsColumns = 6;
+inline constexpr int kGoodsInitialRows = 10000;
+inline constexpr int kReportColumns = 11;
+inline constexpr int kReportRows = 100;
+
+struct MonitoringViews {
+  GridModel diagnostics{kDiagnosticsColumns, kDiagnosticsRows};
+  GridModel goods{kGoodsColumns, kGoodsInitialRows};
+  GridModel report{kReportColumns, kReportRows};
+
+  // Writes row 0 of all three grids; done once at start-up.
+  void WriteHeadings();
+};
+
+}  // namespace tillgate
