@@ -41,12 +41,15 @@ bool SimRegister::Done() const {
 
 void SimRegister::GiveUp(const char* why) {
   const Outstanding& o = *outstanding_;
-  const std::string to = o.message.kind == MessageKind::kRaw ? "raw" : std::string(1, o.message.type);
+  // A raw frame carries whatever sequence byte its author wrote.
+  const std::string to = o.message.kind == MessageKind::kRaw
+                             ? std::string("raw")
+                             : std::string(1, o.message.type) + " seq=" + std::to_string(o.seq);
   if (o.message.expect == Expect::kNone) {
-    Print("no-answer to=" + to + " seq=" + std::to_string(o.seq) + " expected");
+    Print("no-answer to=" + to + " expected");
   } else {
     ++tally_.unanswered;
-    Print("no-answer to=" + to + " seq=" + std::to_string(o.seq) + " reason=" + why);
+    Print("no-answer to=" + to + " reason=" + why);
   }
   outstanding_.reset();
 }
@@ -144,7 +147,7 @@ std::vector<uint8_t> SimRegister::OnPoll(Clock::time_point now, bool start) {
       ++next_;
       Message m = step.message;
       Complete(&m);
-      const uint8_t seq = NextSeq(m);
+      const uint8_t seq = m.kind == MessageKind::kRaw ? seq_ : NextSeq(m);
       std::vector<uint8_t> frame = Send(m, seq, false, now, "");
       if (m.kind == MessageKind::kByCode || m.kind == MessageKind::kByBarcode) {
         last_goods_ = outstanding_;
