@@ -27,9 +27,8 @@ struct Field {
   char type;
   int length, decimals;
 };
-constexpr Field kFields[] = {{"CODE", 'C', 13, 0},    {"NAME", 'C', 60, 0},
-                             {"PRICE", 'N', 10, 2},   {"DIVNUM", 'C', 2, 0},
-                             {"SH_CODE", 'C', 13, 0}, {"RES", 'N', 10, 3},
+constexpr Field kFields[] = {{"CODE", 'C', 13, 0},  {"NAME", 'C', 60, 0},    {"PRICE", 'N', 10, 2},
+                             {"DIVNUM", 'C', 2, 0}, {"SH_CODE", 'C', 13, 0}, {"RES", 'N', 10, 3},
                              {"NOTE", 'C', 11, 0}};
 
 std::string Padded(const std::string& s, int width, bool right) {

@@ -101,7 +101,8 @@ void TDB::LookUp(OperationRecord& r) {
   // Zero-filled so that the field positions checked against the layout stay
   // inside it whatever the record holds.
   char record[kMaxGoodsRecordLength + 1] = {};
-  r.goods_record_number = dbf_.FindRecord(goods_.get(), searched.position, key, record, sizeof record);
+  r.goods_record_number =
+      dbf_.FindRecord(goods_.get(), searched.position, key, record, sizeof record);
   if (r.goods_record_number < 0) return;
   if (TrackStock() && !MoveStock(r.pool_index)) return;
   // The found record is the record minus its flag: position p at index p - 1.
