@@ -32,8 +32,13 @@ bool TDB::OpenGoodsFile() {
   }
   goods_rejection_reported_ = false;
   layout_ = layout;
-  if (layout_.res.length == 0) stock_disabled_ = true;
+  if (layout_.res.length == 0) {
+    if (!stock_disabled_ && track_stock_)
+      Report(events_, "goods file tovars.dbf has no RES field: stock tracking is off");
+    stock_disabled_ = true;
+  }
   goods_ = std::move(file);
+  Report(events_, "goods file tovars.dbf opened");
   return true;
 }
 

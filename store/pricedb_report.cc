@@ -36,6 +36,7 @@ bool TDB::CreateReport() {
     return false;
   }
   report_ = std::move(file);
+  Report(events_, "report file otchet.dbf created");
   return true;
 }
 
@@ -46,6 +47,7 @@ bool TDB::OpenOrCreateReport() {
     if (fs_->Open(report_path_, OpenMode::kReadWriteExclusiveSync, &file) != FsStatus::kOk)
       return false;
     report_ = std::move(file);
+    Report(events_, "report file otchet.dbf opened");
     return true;
   }
   return CreateReport();
