@@ -208,6 +208,7 @@ TEST_F(GoodsExchange, GoodsViewLeavesAbsentColumnsAndSurvivesLyingCounts) {
   image.fields.erase(image.fields.begin() + 4);  // no SH_CODE
   for (auto& row : image.records) row.erase(row.begin() + 4);
   image.record_count = 3000000000LL;  // far more than the file holds
+  damaged_goods_ = true;
   PutGoods("tovars.dbf", image);
   TDB& store = MakeStore();
   views_.goods.SetCell(4, 2, "before");

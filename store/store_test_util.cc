@@ -140,7 +140,7 @@ DbfreadResult ReadWithDbfread(const std::string& path) {
   std::string line;
   while (std::getline(lines, line)) {
     if (line.rfind("COUNT ", 0) == 0) {
-      result.record_count = std::stoi(line.substr(6));
+      result.record_count = std::stoll(line.substr(6));
     } else if (line.rfind("FIELDS ", 0) == 0) {
       std::istringstream names(line.substr(7));
       std::string name;

@@ -64,7 +64,7 @@ bool FileExists(const std::string& path);
 struct DbfreadResult {
   bool ok = false;
   std::string error;
-  int record_count = -1;
+  int64_t record_count = -1;
   std::vector<std::string> field_names;
   std::vector<std::string> rows;
 };
