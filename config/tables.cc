@@ -20,7 +20,9 @@ void FillRuntime(const PortConfig& port, int index, LineRuntime& runtime) {
   if (IsKnownModel(port.model)) {
     std::snprintf(runtime.model_name, sizeof runtime.model_name, "%s", kEkrModelName);
   }
-  std::snprintf(runtime.port_name, sizeof runtime.port_name, "COM%d", index + 1);
+  // index is 0..15, so "COM16" and its zero always fit the seven bytes.
+  const unsigned port_number = static_cast<unsigned>(index + 1) % 100u;
+  std::snprintf(runtime.port_name, sizeof runtime.port_name, "COM%u", port_number);
 }
 
 // The mask is cut to what the table holds; the letters missing from a short
