@@ -1,0 +1,112 @@
+#pragma once
+// Test helpers for the window: a QApplication on the offscreen platform,
+// dialogs answered from a script, an engine that records its commands, and a
+// window started over a registry file in a scratch folder.
+
+#include <gtest/gtest.h>
+
+#include <QString>
+#include <array>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/window/dialogs.h"
+#include "app/window/engine_link.h"
+#include "app/window/tform1.h"
+#include "config/registry_store.h"
+
+class QWidget;
+
+namespace tillgate::testing {
+
+// Creates the application once per process.
+void EnsureApplication();
+
+class ScriptedDialogs final : public Dialogs {
+ public:
+  struct Shown {
+    DialogKind kind;
+    QString text;
+    unsigned buttons;
+  };
+  // Answers in order; once they run out, OK where offered, else kClosed.
+  std::deque<DialogAnswer> answers;
+  std::vector<Shown> shown;
+
+  DialogAnswer Show(DialogKind kind, const QString& text, unsigned buttons) override;
+  // Texts of every dialog shown so far.
+  std::vector<QString> Texts() const;
+};
+
+class FakeEngine final : public EngineLink {
+ public:
+  struct StartCall {
+    std::array<bool, kPortCount> boxes;
+    bool clear_diagnostics;
+  };
+  std::array<bool, kPortCount> lines{};
+  std::vector<StartCall> starts;
+  int refresh_requests = 0;
+  int stops = 0;
+
+  bool HasLine(int port_index) const override {
+    return port_index >= 0 && port_index < kPortCount && lines[port_index];
+  }
+  void Start(const std::array<bool, kPortCount>& boxes, bool clear_diagnostics) override {
+    starts.push_back({boxes, clear_diagnostics});
+  }
+  void RequestGoodsRefresh() override { ++refresh_requests; }
+  void Stop() override { ++stops; }
+};
+
+// A scratch folder removed with everything in it at the end.
+class ScratchDir {
+ public:
+  ScratchDir();
+  ~ScratchDir();
+  const std::string& path() const { return path_; }
+  std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& contents);
+
+// A window over the registry file `registry_text` (not written when empty).
+class Harness {
+ public:
+  explicit Harness(const std::string& registry_text, EngineFactory factory = nullptr,
+                   bool fake_engine = true);
+  ~Harness();
+
+  // Runs StartUp; the result is kept in started.
+  bool Start();
+  // A control of the window by its designer name; fails the test when absent.
+  template <typename W>
+  W* Find(const QString& name) const {
+    W* widget = form->findChild<W*>(name);
+    if (widget == nullptr)
+      ADD_FAILURE_AT(__FILE__, __LINE__) << "no control " << name.toStdString();
+    return widget;
+  }
+  std::string RegistryText() const { return ReadFile(registry_path); }
+
+  ScratchDir dir;
+  std::string registry_path;
+  std::unique_ptr<RegistryStore> store;
+  ScriptedDialogs dialogs;
+  FakeEngine* engine = nullptr;  // owned by the window once built
+  int end_requests = 0;
+  std::unique_ptr<TForm1> form;
+};
+
+// An installed registry with COM1 connected (model 1, started), the given
+// extra Equipment lines, and both folders at `folder`.
+std::string InstalledRegistry(const std::string& folder, const std::string& equipment_extra = "",
+                              int auto_start = 0);
+
+}  // namespace tillgate::testing
