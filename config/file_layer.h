@@ -15,7 +15,7 @@ class FileLayer {
 
   // Reads the whole file at `path` into *contents. Ok with *exists = false and
   // empty contents when the file does not exist; error (with the system's
-  // reason) on any other failure, *contents then unspecified.
+  // reason) on any other failure, *contents is then not to be used.
   virtual Status ReadWholeFile(const std::string& path, std::string* contents, bool* exists) = 0;
 
   // Replaces the file at `path` by `contents`, creating its folder when

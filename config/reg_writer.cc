@@ -9,9 +9,10 @@ namespace tillgate {
 namespace {
 
 constexpr char kLineEnd[] = "\r\n";
-// Hex lists are wrapped so that no line, with its trailing backslash, passes
-// the width an export uses.
-constexpr size_t kMaxLineWidth = 79;
+// Hex lists are wrapped as an export wraps them: a line holds bytes (each
+// counted with its comma) up to this width, then gets a trailing backslash.
+constexpr size_t kHexLineWidth = 77;
+constexpr char kContinuationIndent[] = "  ";
 
 std::string Quote(const std::string& text) {
   std::string out = "\"";
@@ -33,16 +34,13 @@ std::string HexByte(uint8_t byte) {
 std::string FormatHexList(std::string prefix, const std::string& bytes) {
   std::string out;
   std::string line = std::move(prefix);
-  bool line_has_bytes = false;
   for (size_t i = 0; i < bytes.size(); ++i) {
-    std::string item = HexByte(static_cast<uint8_t>(bytes[i]));
-    if (i + 1 < bytes.size()) item.push_back(',');
-    if (line_has_bytes && line.size() + item.size() + 1 > kMaxLineWidth) {
+    if (line.size() + 3 > kHexLineWidth && line != kContinuationIndent) {
       out += line + "\\" + kLineEnd;
-      line = "  ";
+      line = kContinuationIndent;
     }
-    line += item;
-    line_has_bytes = true;
+    line += HexByte(static_cast<uint8_t>(bytes[i]));
+    if (i + 1 < bytes.size()) line.push_back(',');
   }
   return out + line;
 }
