@@ -73,6 +73,8 @@ void TForm1::BuildControls() {
   PageControl1->addTab(BuildInformationPage(), QStringLiteral("Сведения"));
   PageControl1->addTab(BuildInstallationPage(), QStringLiteral("Инсталляция"));
   PageControl1->setCurrentIndex(5);
+  // Seven tabs must fit the window's width without scroll arrows.
+  PageControl1->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 3px 6px; }"));
 
   Button1 = Place(new QPushButton(QStringLiteral("Выход"), this), "Button1", 456, 344, 80, 25);
 
@@ -108,11 +110,11 @@ QWidget* TForm1::BuildFoldersPage() {
 QWidget* TForm1::BuildEquipmentPage() {
   auto* page = new QWidget;
   page->setObjectName(QStringLiteral("TabSheet2"));
-  GroupBox2 = Place(new QGroupBox(QStringLiteral(" Порты "), page), "GroupBox2", 8, 4, 252, 292);
+  GroupBox2 = Place(new QGroupBox(QStringLiteral(" Порты "), page), "GroupBox2", 8, 4, 256, 292);
   for (int column = 0; column < 2; ++column) {
-    const int x = 10 + column * 122;
+    const int x = 10 + column * 124;
     StaticText(GroupBox2, column == 0 ? "StaticText3" : "StaticText4", QStringLiteral("Подключить"),
-               x + 52, 18, 70);
+               x + 38, 18, 80);
     for (int row = 0; row < 8; ++row) {
       const int port = column * 8 + row;
       const int y = 38 + row * 31;
@@ -121,17 +123,17 @@ QWidget* TForm1::BuildEquipmentPage() {
                 Numbered("RadioButton", port + 1).toLatin1().constData(), x, y, 62, 22);
       connect_boxes_[port] =
           Place(new QCheckBox(GroupBox2), Numbered("CheckBox", port + 2).toLatin1().constData(),
-                x + 78, y, 22, 22);
+                x + 68, y, 22, 22);
     }
   }
   port_radios_[1]->setChecked(true);
 
-  ComboBox1 = Place(new QComboBox(page), "ComboBox1", 272, 8, 254, 22);
+  ComboBox1 = Place(new QComboBox(page), "ComboBox1", 272, 8, 256, 22);
   ComboBox1->addItems(
       {QStringLiteral("ЭКР-3102Ф"), QStringLiteral("Электроника-92"), QStringLiteral("Ладога Ф")});
   ComboBox1->setCurrentIndex(-1);
 
-  GroupBox3 = Place(new QGroupBox(page), "GroupBox3", 272, 36, 254, 260);
+  GroupBox3 = Place(new QGroupBox(page), "GroupBox3", 272, 36, 256, 260);
   StaticText(GroupBox3, "StaticText5", QStringLiteral("Маска штрих-кода"), 10, 12, 230);
   Edit3 = Place(new QLineEdit(QStringLiteral("25CCCCCWWWWW"), GroupBox3), "Edit3", 10, 30, 160, 21);
   const QStringList name_items{QStringLiteral("Наименование"), QStringLiteral("Количество")};
@@ -144,15 +146,13 @@ QWidget* TForm1::BuildEquipmentPage() {
   ComboBox3->addItems(name_items);
   ComboBox3->setCurrentIndex(-1);
 
-  MaskEdit1 = Place(new QLineEdit(QStringLiteral("4"), GroupBox3), "MaskEdit1", 10, 156, 40, 21);
-  UpDown1 = Place(new UpDown(GroupBox3), "UpDown1", 50, 156, 16, 21);
+  MaskEdit1 = Place(new QLineEdit(QStringLiteral("4"), GroupBox3), "MaskEdit1", 10, 156, 34, 21);
+  UpDown1 = Place(new UpDown(GroupBox3), "UpDown1", 44, 156, 16, 21);
   UpDown1->setRange(4, 12);
   UpDown1->setValue(4);
   UpDown1->SetBuddy(MaskEdit1);
-  auto* split_caption = StaticText(GroupBox3, "StaticText8",
-                                   QStringLiteral("(симв.) Разделение Код/Ш-код"), 72, 152, 176);
-  split_caption->setWordWrap(true);
-  split_caption->setFixedHeight(30);
+  StaticText(GroupBox3, "StaticText8", QStringLiteral("(симв.) Разделение Код/Ш-код"), 64, 158,
+             190);
 
   StaticText(GroupBox3, "StaticText9", QStringLiteral("Устройство порта"), 10, 194, 230);
   Edit4 = Place(new QLineEdit(GroupBox3), "Edit4", 10, 212, 232, 21);
@@ -224,6 +224,7 @@ QWidget* TForm1::BuildMonitoringPage() {
   goods_page->setObjectName(QStringLiteral("TabSheet9"));
   auto* goods = BuildGrid(QStringLiteral("StringGrid2"), goods_model_, goods_page);
   goods->setFont(SerifFont(11));
+  goods->horizontalHeader()->setFont(SerifFont(11));
   goods->verticalHeader()->setMinimumSectionSize(10);
   goods->verticalHeader()->setDefaultSectionSize(16);
   const int goods_widths[kGoodsColumns] = {103, 146, 71, 29, 64, 64};
@@ -237,6 +238,7 @@ QWidget* TForm1::BuildMonitoringPage() {
   report_page->setObjectName(QStringLiteral("TabSheet10"));
   auto* report = BuildGrid(QStringLiteral("StringGrid3"), report_model_, report_page);
   report->setFont(SerifFont(11));
+  report->horizontalHeader()->setFont(SerifFont(11));
   report->verticalHeader()->setMinimumSectionSize(10);
   report->verticalHeader()->setDefaultSectionSize(16);
   const int report_widths[kReportColumns] = {42, 33, 53, 48, 47, 49, 46, 40, 37, 34, 44};

@@ -1,0 +1,34 @@
+#pragma once
+// A helper program run by a test (the register simulator, the goods-file
+// writer): started with its standard output on a pipe, ended by its id.
+
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace tillgate::testing {
+
+class ChildProcess {
+ public:
+  // Starts argv[0] with the given arguments; fails the test when it cannot.
+  explicit ChildProcess(const std::vector<std::string>& argv);
+  // Sends SIGTERM to this child (only) and reaps it.
+  ~ChildProcess();
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+
+  // The next line of its standard output without the line end; empty when
+  // none came within `timeout_ms` or the output ended.
+  std::string ReadLine(int timeout_ms);
+
+ private:
+  pid_t pid_ = -1;
+  int out_ = -1;
+  std::string pending_;
+};
+
+// Runs a program to its end and returns its exit status (-1 when it could
+// not run or was killed).
+int RunToEnd(const std::vector<std::string>& argv);
+
+}  // namespace tillgate::testing

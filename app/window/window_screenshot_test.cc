@@ -1,0 +1,111 @@
+// A configured window with a running line of simulated registers on a
+// pseudo-terminal: the live views fill, and every page is saved as a PNG for
+// the documentation.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTest>
+#include <cstdio>
+#include <filesystem>
+
+#include "app/window/station_engine.h"
+#include "app/window/window_test_support.h"
+#include "app/window/child_process.h"
+
+namespace tillgate::testing {
+namespace {
+
+std::string Env(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? value : "";
+}
+
+QString Cell(QTableView* grid, int row, int column) {
+  return grid->model()->index(row, column).data().toString().trimmed();
+}
+
+// Waits until `grid` has a non-empty cell in data row `row`, column `column`.
+bool WaitForCell(QTableView* grid, int row, int column, int timeout_ms) {
+  QElapsedTimer timer;
+  timer.start();
+  while (timer.elapsed() < timeout_ms) {
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+    if (!Cell(grid, row, column).isEmpty()) return true;
+    QTest::qWait(20);
+  }
+  return false;
+}
+
+TEST(WindowScreenshots, LiveDemoLineOnEveryPage) {
+  const std::string binary_dir = Env("TILLGATE_BINARY_DIR");
+  const std::string source_dir = Env("TILLGATE_SOURCE_DIR");
+  const std::string regsim = binary_dir + "/tools/regsim/tillgate-regsim";
+  const std::string mkgoods = binary_dir + "/tools/mkgoods/tillgate-mkgoods";
+  ASSERT_TRUE(std::filesystem::exists(regsim)) << regsim;
+  ASSERT_TRUE(std::filesystem::exists(mkgoods)) << mkgoods;
+
+  ScratchDir data;
+  std::filesystem::create_directories(data.path() + "/goods");
+  std::filesystem::create_directories(data.path() + "/reports");
+  ASSERT_EQ(RunToEnd({mkgoods, "-o", data.path() + "/goods/tovars.dbf",
+                      source_dir + "/tools/demo/goods.csv"}),
+            0);
+  ChildProcess sim({regsim, "--loop", "--scenario", source_dir + "/tools/demo/line1.txt"});
+  const std::string first = sim.ReadLine(5000);
+  ASSERT_EQ(first.rfind("pty ", 0), 0u) << first;
+  const std::string pty = first.substr(4);
+
+  std::string registry = InstalledRegistry(data.path(),
+                                           "\"DEVICE1\"=\"" + pty + "\"\n"
+                                           "\"COD_LENGTH1\"=dword:00000006\n"
+                                           "\"COD_LENGTH2\"=dword:00000006\n",
+                                           /*auto_start=*/1);
+  // Goods and reports in their own folders.
+  const auto replace = [&](const std::string& from, const std::string& to) {
+    registry.replace(registry.find(from), from.size(), to);
+  };
+  replace("\"InPath\"=\"" + data.path() + "\"", "\"InPath\"=\"" + data.path() + "/goods\"");
+  replace("\"OutPath\"=\"" + data.path() + "\"", "\"OutPath\"=\"" + data.path() + "/reports\"");
+  Harness h(registry, MakeStationEngine);
+  ASSERT_TRUE(h.Start());
+  h.form->show();
+
+  auto* diagnostics = h.Find<QTableView>("StringGrid1");
+  auto* goods = h.Find<QTableView>("StringGrid2");
+  auto* report = h.Find<QTableView>("StringGrid3");
+  // The registers identify themselves and sell; the goods view fills.
+  ASSERT_TRUE(WaitForCell(diagnostics, 0, 2, 15000));
+  EXPECT_EQ(Cell(diagnostics, 0, 0), "COM1");
+  EXPECT_EQ(Cell(diagnostics, 0, 1), "EKR");
+  ASSERT_TRUE(WaitForCell(goods, 0, 1, 5000));
+  EXPECT_EQ(Cell(goods, 0, 1), "Хлеб Бородинский 400 г");
+  ASSERT_TRUE(WaitForCell(report, 0, 6, 30000));
+
+  const QString out =
+      QString::fromStdString(source_dir.empty() ? data.path() : source_dir + "/docs/screenshots");
+  QDir().mkpath(out);
+  auto* pages = h.Find<QTabWidget>("PageControl1");
+  auto* inner = h.Find<QTabWidget>("PageControl2");
+  const char* names[] = {"1-bazy", "2-oborudovanie", "3-zapusk", "4-diagnostika",
+                         "5-monitoring-otchety", "6-svedeniya", "7-installyaciya"};
+  for (int page = 0; page < pages->count(); ++page) {
+    pages->setCurrentIndex(page);
+    QTest::qWait(100);
+    const QString file = out + "/" + names[page] + ".png";
+    EXPECT_TRUE(h.form->grab().save(file)) << file.toStdString();
+  }
+  pages->setCurrentIndex(4);
+  inner->setCurrentIndex(0);
+  QTest::qWait(100);
+  EXPECT_TRUE(h.form->grab().save(out + "/5-monitoring-tovary.png"));
+  std::printf("[ info ] screenshots in %s\n", out.toStdString().c_str());
+}
+
+}  // namespace
+}  // namespace tillgate::testing
