@@ -5,6 +5,7 @@
 #include <array>
 
 #include "config/port_config.h"
+#include "store/monitoring_views.h"
 
 namespace tillgate {
 
@@ -29,6 +30,10 @@ class EngineLink {
   // Lets the engine finish its current tick and stops it; returns when it has
   // stopped. Later calls do nothing.
   virtual void Stop() = 0;
+
+  // The grids the engine writes, when it keeps its own; null when it writes
+  // the window's. Lives as long as this link.
+  virtual MonitoringViews* Views() { return nullptr; }
 };
 
 }  // namespace tillgate

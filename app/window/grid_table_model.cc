@@ -13,10 +13,10 @@ QString Decode(const std::string& bytes) { return QString::fromStdString(Cp866To
 }  // namespace
 
 GridTableModel::GridTableModel(const GridModel& grid, QObject* parent)
-    : QAbstractTableModel(parent), grid_(grid) {
-  seen_version_ = grid_.Version();
-  rows_ = std::max(grid_.RowCount() - 1, 0);
-  columns_ = grid_.ColumnCount();
+    : QAbstractTableModel(parent), grid_(&grid) {
+  seen_version_ = grid_->Version();
+  rows_ = std::max(grid_->RowCount() - 1, 0);
+  columns_ = grid_->ColumnCount();
 }
 
 int GridTableModel::rowCount(const QModelIndex& parent) const {
@@ -30,21 +30,30 @@ int GridTableModel::columnCount(const QModelIndex& parent) const {
 QVariant GridTableModel::data(const QModelIndex& index, int role) const {
   if (role != Qt::DisplayRole || !index.isValid()) return {};
   // Out of range (the grid shrank since the last refresh) reads as empty.
-  return Decode(grid_.Cell(index.column(), index.row() + 1));
+  return Decode(grid_->Cell(index.column(), index.row() + 1));
 }
 
 QVariant GridTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (role != Qt::DisplayRole) return {};
-  if (orientation == Qt::Horizontal) return Decode(grid_.Cell(section, 0));
+  if (orientation == Qt::Horizontal) return Decode(grid_->Cell(section, 0));
   return section + 1;
 }
 
+void GridTableModel::Rebind(const GridModel& grid) {
+  beginResetModel();
+  grid_ = &grid;
+  seen_version_ = grid_->Version();
+  rows_ = std::max(grid_->RowCount() - 1, 0);
+  columns_ = grid_->ColumnCount();
+  endResetModel();
+}
+
 bool GridTableModel::Refresh() {
-  const uint64_t version = grid_.Version();
+  const uint64_t version = grid_->Version();
   if (version == seen_version_) return false;
   seen_version_ = version;
-  const int rows = std::max(grid_.RowCount() - 1, 0);
-  const int columns = grid_.ColumnCount();
+  const int rows = std::max(grid_->RowCount() - 1, 0);
+  const int columns = grid_->ColumnCount();
   if (rows != rows_ || columns != columns_) {
     beginResetModel();
     rows_ = rows;

@@ -26,12 +26,15 @@ class GridTableModel final : public QAbstractTableModel {
   QVariant headerData(int section, Qt::Orientation orientation,
                       int role = Qt::DisplayRole) const override;
 
+  // Shows another grid from now on (the engine's own, once it exists).
+  void Rebind(const GridModel& grid);
+
   // Looks at the grid's version; when it moved, tells the views. Returns
   // true when something changed.
   bool Refresh();
 
  private:
-  const GridModel& grid_;
+  const GridModel* grid_;
   uint64_t seen_version_ = 0;
   int rows_ = 0;  // data rows as last published (grid rows - 1)
   int columns_ = 0;

@@ -52,8 +52,15 @@ TForm1::TForm1(WindowDeps deps, QWidget* parent) : QWidget(parent), deps_(std::m
 }
 
 TForm1::~TForm1() {
-  // The engine writes the views this window owns: it stops first.
+  // The engine writes the grids on show: it stops first. Then the controls
+  // go while every member they read still exists (closing a shown window
+  // lays out its grids once more and moves the focus).
   if (engine_) engine_->Stop();
+  disconnect(qApp, nullptr, this, nullptr);
+  Timer1->stop();
+  delete PageControl1;
+  PageControl1 = nullptr;
+  engine_.reset();
 }
 
 void TForm1::ConnectHandlers() {
@@ -94,8 +101,14 @@ bool TForm1::StartUp() {
   }
   ApplySettingsToControls();
   views_.WriteHeadings();
+  if (deps_.make_engine) engine_ = deps_.make_engine(settings_);
+  if (engine_ && engine_->Views()) {
+    shown_views_ = engine_->Views();
+    diagnostics_model_->Rebind(shown_views_->diagnostics);
+    goods_model_->Rebind(shown_views_->goods);
+    report_model_->Rebind(shown_views_->report);
+  }
   RefreshGrids();
-  if (deps_.make_engine) engine_ = deps_.make_engine(settings_, views_);
   if (settings_.auto_start == 1) StartLines(/*clear_diagnostics=*/false);
   Timer1->start();
   return true;
@@ -246,7 +259,7 @@ void TForm1::StartLines(bool clear_diagnostics) {
   if (engine_) {
     engine_->Start(boxes, clear_diagnostics);
   } else if (clear_diagnostics) {
-    views_.diagnostics.ClearCells(0, 4, 1, 14);
+    shown_views_->diagnostics.ClearCells(0, 4, 1, 14);
   }
 }
 

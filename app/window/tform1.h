@@ -34,10 +34,9 @@ class DriveComboBox;
 class GridTableModel;
 class UpDown;
 
-// Builds the running server from the loaded settings; the views are the
-// window's and outlive it. May return null (no lines, nothing to poll).
-using EngineFactory =
-    std::function<std::unique_ptr<EngineLink>(const Settings& settings, MonitoringViews& views)>;
+// Builds the running server from the loaded settings. The window runs the
+// automatic start itself. May return null (nothing to poll).
+using EngineFactory = std::function<std::unique_ptr<EngineLink>(const Settings& settings)>;
 
 struct WindowDeps {
   RegistryStore* store = nullptr;     // the settings; not owned, outlives the window
@@ -78,7 +77,8 @@ class TForm1 final : public QWidget {
 
   const Settings& settings() const { return settings_; }
   int selected_port() const { return selected_port_; }
-  MonitoringViews& views() { return views_; }
+  // The grids on show: the engine's, or the window's own without one.
+  MonitoringViews& views() { return *shown_views_; }
   // Set once the program has been asked to end (exit, install, remove, close).
   bool ended() const { return ended_; }
   // Pulls changed grid cells into the views; Timer1 does this regularly.
@@ -115,6 +115,7 @@ class TForm1 final : public QWidget {
   Dialogs* dialogs_;
   Settings settings_;
   MonitoringViews views_;
+  MonitoringViews* shown_views_ = &views_;
   std::unique_ptr<EngineLink> engine_;
   int selected_port_ = 1;  // the port on display; COM2 when the window opens
   bool group3_entered_ = false;

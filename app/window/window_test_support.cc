@@ -78,7 +78,7 @@ Harness::Harness(const std::string& registry_text, EngineFactory factory, bool f
   if (factory) {
     deps.make_engine = std::move(factory);
   } else if (fake_engine) {
-    deps.make_engine = [this](const Settings& settings, MonitoringViews&) {
+    deps.make_engine = [this](const Settings& settings) {
       auto fake = std::make_unique<FakeEngine>();
       for (int port = 0; port < kPortCount; ++port)
         fake->lines[port] = settings.ports[port].connect == 1 && settings.ports[port].model >= 1 &&
