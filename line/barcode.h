@@ -10,9 +10,9 @@
 
 namespace tillgate {
 
-inline constexpr int kBarcodeBytes = 7;       // up to 14 digits, two per byte
-inline constexpr int kMaxCodeLength = 13;     // longest code the split test counts
-inline constexpr int kWeightDigits = 8;       // at most this many "W" digits are read
+inline constexpr int kBarcodeBytes = 7;    // up to 14 digits, two per byte
+inline constexpr int kMaxCodeLength = 13;  // longest code the split test counts
+inline constexpr int kWeightDigits = 8;    // at most this many "W" digits are read
 
 // Unpacks the BCD barcode (high nibble first, ended by the nibble 0xD) into
 // `code`: digits 0..9 become "0".."9", other nibble values 0x30 + v. The code

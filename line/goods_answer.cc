@@ -163,8 +163,6 @@ uint32_t RoundKopecks(double amount_kopecks) {
   return static_cast<uint32_t>(whole);
 }
 
-char SectionCharacter(char section) {
-  return (section >= '1' && section <= '6') ? section : '1';
-}
+char SectionCharacter(char section) { return (section >= '1' && section <= '6') ? section : '1'; }
 
 }  // namespace tillgate
