@@ -16,8 +16,8 @@ enum PollState : uint8_t {
 };
 
 struct RegisterSlot {
-  uint8_t network_number = 0;    // slot index + 1
-  char serial_number[13] = {};   // 7 used; zero bytes until the first "d"
+  uint8_t network_number = 0;   // slot index + 1
+  char serial_number[13] = {};  // 7 used; zero bytes until the first "d"
   uint8_t poll_state = kStartPending;
   bool present = true;
   bool first_exchange = false;

@@ -1,0 +1,118 @@
+#pragma once
+// TKkmEkr: the line object of one serial port. It is its own serial port
+// (TCommPort), keeps the ten register slots of the line, runs one polling
+// step per tick and sends the frames registers understand.
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "config/port_config.h"
+#include "line/event_sink.h"
+#include "line/frames.h"
+#include "line/register_slot.h"
+#include "serial/comm_port.h"
+
+namespace tillgate {
+
+class GridModel;
+class MessageDecoder;
+class TEvent;
+
+inline constexpr int kFirstReadSize = 20;
+inline constexpr int kSecondReadSize = 40;
+inline constexpr int kMinAnswerSize = 5;
+
+class TKkmEkr : public TCommPort {
+ public:
+  // Sets up the ten slots (network numbers 1..10, poll state 1, present,
+  // current slot -1), then opens and configures `device_path` at once; a port
+  // that fails to open still makes a line object, which gets no answers.
+  // Reports the outcome through `events`. Uses the POSIX device when
+  // `device` is null.
+  TKkmEkr(int port_index, std::string port_name, std::string device_path,
+          std::unique_ptr<SerialDevice> device = nullptr, EventSink* events = nullptr);
+
+  // --- wiring at start-up (none is owned; each may stay null)
+  void SetTables(LineRuntimes* runtime, BarcodeSetups* barcodes);
+  void SetDiagnostics(GridModel* grid) { diagnostics_ = grid; }
+  // The 1 ms wait inside the poll sequence is taken on it; without one the
+  // poll byte follows DTR at once.
+  void SetDelayEvent(TEvent* delay) { delay_ = delay; }
+  void SetDecoder(MessageDecoder* decoder) { decoder_ = decoder; }
+
+  // --- polling
+  // START for this line: every slot present with poll state 1, current slot
+  // 0. Nothing else in the slots changes.
+  void Restart();
+  // Serves the next present register: start command on its first visit, poll
+  // byte afterwards, then reads its answer. Always returns 1.
+  int PollStep();
+  // Reads up to 20 bytes, then (when more than one came) up to 40 more behind
+  // them; accepts the answer when the first read brought at least 5 bytes and
+  // the length byte (byte 2) is not above that count, and then hands it to the
+  // decoder. True when accepted.
+  bool ReadAnswer(uint8_t network_number);
+
+  // --- frames
+  // True when all 6 bytes went out.
+  bool SendCommand(uint8_t network_number, uint8_t command_code);
+  bool SendStart(uint8_t network_number) { return SendCommand(network_number, kCommandStart); }
+  // DTR up, 1 ms wait, poll byte, DTR down. True when the byte went out and
+  // DTR was lowered; a failed write leaves DTR raised and returns false.
+  bool SendPoll(uint8_t network_number);
+  // The goods answer frame with a display text of `text_length` bytes (15 or
+  // 32). False when not all 15 + text_length bytes went out, or when the text
+  // is too long for the transmit buffer (then nothing is sent).
+  bool SendGoodsFrame(uint8_t network_number, const char* text, int text_length, uint32_t kopecks,
+                      char section);
+
+  // --- what decoding and the tests read
+  int PortIndex() const { return port_index_; }
+  const std::string& PortName() const { return port_name_; }
+  const std::string& DevicePath() const { return device_path_; }
+  const uint8_t* ReceiveBuffer() const { return receive_.data(); }
+  // Bytes of the latest answer: first read plus second read.
+  int ReceiveCount() const { return receive_count_; }
+  int FirstReadCount() const { return first_read_count_; }
+  const uint8_t* TransmitBuffer() const { return transmit_.data(); }
+  int SlotCount() const { return kSlotCount; }
+  int CurrentSlot() const { return current_slot_; }
+  RegisterSlot& Slot(int index) { return slots_[static_cast<size_t>(index)]; }
+  const RegisterSlot& Slot(int index) const { return slots_[static_cast<size_t>(index)]; }
+  // The slot of network number 1..10; null for any other number.
+  RegisterSlot* SlotByNetworkNumber(uint8_t network_number);
+  TEvent* DelayEvent() const { return delay_; }
+  GridModel* Diagnostics() const { return diagnostics_; }
+  LineRuntimes* Runtimes() const { return runtime_; }
+  BarcodeSetups* Barcodes() const { return barcodes_; }
+  // This port's entries; null when the tables are not set.
+  LineRuntime* Runtime() const;
+  BarcodeSetup* Barcode() const;
+  EventSink* Events() const { return events_; }
+
+ private:
+  // Picks the next present slot after the current one; false when none is
+  // present.
+  bool AdvanceToPresentSlot();
+  void ReportFirstExchange(const RegisterSlot& slot, bool answered);
+
+  int port_index_;
+  std::string port_name_;
+  std::string device_path_;
+  std::array<RegisterSlot, kSlotCount> slots_{};
+  int current_slot_ = -1;
+  std::array<uint8_t, kFrameBufferSize> transmit_{};
+  std::array<uint8_t, kFrameBufferSize> receive_{};
+  int receive_count_ = 0;
+  int first_read_count_ = 0;
+  LineRuntimes* runtime_ = nullptr;
+  BarcodeSetups* barcodes_ = nullptr;
+  GridModel* diagnostics_ = nullptr;
+  TEvent* delay_ = nullptr;
+  MessageDecoder* decoder_ = nullptr;
+  EventSink* events_ = nullptr;
+};
+
+}  // namespace tillgate

@@ -1,0 +1,103 @@
+#include "serial/comm_port.h"
+
+#include <utility>
+
+namespace tillgate {
+
+TCommPort::TCommPort(std::unique_ptr<SerialDevice> device)
+    : device_(device ? std::move(device) : NewPosixSerialDevice()) {}
+
+// Ports are left open until the process ends; releasing the device here is
+// what the process end would do anyway.
+TCommPort::~TCommPort() = default;
+
+bool TCommPort::Fail(SerialResult result) {
+  last_result_ = std::move(result);
+  return false;
+}
+
+void TCommPort::CloseAfterFailure() {
+  // The device forgets its descriptor even when close reports an error, so
+  // the port counts as closed either way.
+  (void)device_->Close();
+  open_ = false;
+}
+
+void TCommPort::ApplySettings() {
+  device_state_ = port_settings_.line;
+  device_timeouts_ = port_settings_.timeouts;
+}
+
+bool TCommPort::Open(const std::string& device_path) {
+  if (open_) {
+    SerialResult closed = device_->Close();
+    open_ = false;
+    if (!closed.ok()) return Fail(std::move(closed));
+  }
+  SerialResult opened = device_->Open(device_path);
+  if (!opened.ok()) return Fail(std::move(opened));
+  open_ = true;
+  last_result_ = SerialResult::Ok();
+  return true;
+}
+
+bool TCommPort::Configure() {
+  if (!open_) return Fail(SerialResult::Make(SerialCode::kNotOpen, "port is not open"));
+  SerialResult result = device_->GetLineSettings(&device_state_);
+  if (result.ok()) {
+    ApplySettings();
+    result = device_->SetLineSettings(device_state_);
+  }
+  if (!result.ok()) {
+    CloseAfterFailure();
+    return Fail(std::move(result));
+  }
+  last_result_ = SerialResult::Ok();
+  return true;
+}
+
+bool TCommPort::OpenAndConfigure(const std::string& device_path) {
+  return Open(device_path) && Configure();
+}
+
+uint32_t TCommPort::Read(uint8_t* buffer, uint32_t count) {
+  bytes_read_ = 0;
+  if (!open_) return 0;
+  size_t got = 0;
+  SerialResult result = device_->Read(buffer, count, device_timeouts_.read, &got);
+  if (!result.ok()) {
+    (void)device_->ClearErrors();
+    Fail(std::move(result));
+    return 0;
+  }
+  bytes_read_ = static_cast<uint32_t>(got);
+  return bytes_read_;
+}
+
+uint32_t TCommPort::Write(const uint8_t* bytes, uint32_t count) {
+  if (!open_) return 0;
+  SerialResult cleared = device_->ClearErrors();
+  if (!cleared.ok()) {
+    Fail(std::move(cleared));
+    return 0;
+  }
+  bytes_written_ = 0;
+  size_t written = 0;
+  SerialResult result = device_->Write(bytes, count, device_timeouts_.write, &written);
+  if (!result.ok()) {
+    (void)device_->ClearErrors();
+    Fail(std::move(result));
+    return 0;
+  }
+  bytes_written_ = static_cast<uint32_t>(written);
+  return bytes_written_;
+}
+
+bool TCommPort::SetDtr(bool raise) {
+  if (!open_) return false;
+  SerialResult result = device_->SetDtr(raise);
+  if (!result.ok()) return Fail(std::move(result));
+  return true;
+}
+
+}  // namespace tillgate

@@ -1,0 +1,123 @@
+#include "serial/comm_port.h"
+
+#include <gtest/gtest.h>
+
+#include "serial/fake_serial_device.h"
+
+namespace tillgate {
+namespace {
+
+using Op = FakeSerialDevice::Op;
+using Calls = std::vector<std::string>;
+
+struct FakePort {
+  FakePort() {
+    auto owned = std::make_unique<FakeSerialDevice>();
+    fake = owned.get();
+    port = std::make_unique<TCommPort>(std::move(owned));
+  }
+  FakeSerialDevice* fake;  // owned by the port
+  std::unique_ptr<TCommPort> port;
+};
+
+TEST(TCommPort, ConfigureGivesTheDeviceExactlyTheLineSettings) {
+  FakePort f;
+  EXPECT_FALSE(f.fake->IsOpen());  // construction touches no device
+  EXPECT_TRUE(f.fake->Calls().empty());
+  ASSERT_TRUE(f.port->OpenAndConfigure("/dev/ttyS3"));
+  EXPECT_EQ(f.fake->Calls(), (Calls{"open /dev/ttyS3", "get", "set"}));
+  // Whatever the device reported (7E2, handshakes on), it now runs 9600 8N1.
+  LineSettings expected;
+  EXPECT_EQ(f.fake->Line(), expected);
+  EXPECT_EQ(expected.baud_rate, 9600u);
+  EXPECT_EQ(expected.data_bits, 8);
+  EXPECT_EQ(expected.stop_bits, 1);
+  EXPECT_FALSE(expected.hardware_flow || expected.software_flow);
+  EXPECT_EQ(f.port->DeviceTimeouts().read.interval_ms, 100u);
+  EXPECT_EQ(TotalReadMs(f.port->DeviceTimeouts().read, 20), 84u);
+  EXPECT_EQ(TotalWriteMs(f.port->DeviceTimeouts().write, 6), 15u);
+}
+
+TEST(TCommPort, FailedOpenLeavesThePortClosedForGood) {
+  FakePort f;
+  f.fake->Fail(Op::kOpen, SerialResult::Make(SerialCode::kBusy, "held by another program"));
+  EXPECT_FALSE(f.port->OpenAndConfigure("/dev/ttyS0"));
+  EXPECT_EQ(f.port->LastResult().code, SerialCode::kBusy);
+  f.fake->ClearCalls();
+  uint8_t buffer[20] = {1};
+  EXPECT_FALSE(f.port->Configure());
+  EXPECT_EQ(f.port->Read(buffer, 20), 0u);
+  EXPECT_EQ(f.port->Write(buffer, 1), 0u);
+  EXPECT_FALSE(f.port->SetDtr(true));
+  EXPECT_TRUE(f.fake->Calls().empty()) << "a closed port must not reach the device";
+}
+
+TEST(TCommPort, FailedConfigureClosesThePortAtEitherStep) {
+  for (Op failing : {Op::kGetLineSettings, Op::kSetLineSettings}) {
+    FakePort f;
+    f.fake->Fail(failing, SerialResult::Make(SerialCode::kFailed, "refused"));
+    ASSERT_TRUE(f.port->Open("/dev/ttyS1"));
+    EXPECT_FALSE(f.port->Configure());
+    EXPECT_FALSE(f.port->IsOpen());
+    EXPECT_FALSE(f.fake->IsOpen());
+    EXPECT_EQ(f.fake->Calls().back(), "close");
+    f.fake->ClearCalls();
+    uint8_t byte = 0x11;
+    EXPECT_EQ(f.port->Write(&byte, 1), 0u);
+    EXPECT_EQ(f.port->Read(&byte, 1), 0u);
+    EXPECT_FALSE(f.port->Configure());
+    EXPECT_TRUE(f.fake->Calls().empty());
+  }
+}
+
+TEST(TCommPort, ReadAndWriteFailuresReturnZeroAndClearTheDevice) {
+  FakePort f;
+  ASSERT_TRUE(f.port->OpenAndConfigure("/dev/ttyS1"));
+  f.fake->QueueRead({1, 2, 3});
+  uint8_t buffer[20];
+  EXPECT_EQ(f.port->Read(buffer, 20), 3u);
+  EXPECT_EQ(f.port->BytesRead(), 3u);
+
+  f.fake->ClearCalls();
+  f.fake->Fail(Op::kRead, SerialResult::Make(SerialCode::kFailed, "framing"));
+  EXPECT_EQ(f.port->Read(buffer, 20), 0u);
+  EXPECT_EQ(f.fake->Calls(), (Calls{"read 20", "clear"}));
+  EXPECT_TRUE(f.port->IsOpen());  // a read failure does not close the port
+
+  f.fake->ClearCalls();
+  f.fake->Fail(Op::kWrite, SerialResult::Make(SerialCode::kFailed, "overrun"));
+  const uint8_t frame[2] = {0xAB, 0xCD};
+  EXPECT_EQ(f.port->Write(frame, 2), 0u);
+  EXPECT_EQ(f.fake->Calls(), (Calls{"clear", "write AB CD", "clear"}));
+
+  // When clearing fails, nothing is written at all.
+  f.fake->ClearCalls();
+  f.fake->Succeed(Op::kWrite);
+  f.fake->Fail(Op::kClearErrors, SerialResult::Make(SerialCode::kFailed, "gone"));
+  EXPECT_EQ(f.port->Write(frame, 2), 0u);
+  EXPECT_EQ(f.fake->Calls(), (Calls{"clear"}));
+}
+
+TEST(TCommPort, ReopeningClosesTheHeldDeviceFirst) {
+  FakePort f;
+  ASSERT_TRUE(f.port->Open("/dev/ttyS1"));
+  ASSERT_TRUE(f.port->Open("/dev/ttyS2"));
+  EXPECT_EQ(f.fake->Calls(), (Calls{"open /dev/ttyS1", "close", "open /dev/ttyS2"}));
+  // A failing close still releases the descriptor: the port is closed.
+  f.fake->Fail(Op::kClose, SerialResult::Make(SerialCode::kFailed, "EIO"));
+  EXPECT_FALSE(f.port->Open("/dev/ttyS3"));
+  EXPECT_FALSE(f.port->IsOpen());
+}
+
+TEST(TCommPort, DtrWithoutModemLinesIsOnlyAResult) {
+  FakePort f;
+  ASSERT_TRUE(f.port->OpenAndConfigure("/dev/pts/9"));
+  EXPECT_TRUE(f.port->SetDtr(true));
+  f.fake->Fail(Op::kSetDtr, SerialResult::Make(SerialCode::kNotSupported, "no DTR"));
+  EXPECT_FALSE(f.port->SetDtr(false));
+  EXPECT_EQ(f.port->LastResult().code, SerialCode::kNotSupported);
+  EXPECT_TRUE(f.port->IsOpen());
+}
+
+}  // namespace
+}  // namespace tillgate

@@ -1,0 +1,100 @@
+#include "serial/fake_serial_device.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace tillgate {
+
+bool FakeSerialDevice::Failing(Op op, SerialResult* result) const {
+  auto it = failures_.find(op);
+  if (it != failures_.end()) {
+    *result = it->second;
+    return true;
+  }
+  if (!open_ && op != Op::kOpen) {
+    *result = SerialResult::Make(SerialCode::kNotOpen, "port is not open");
+    return true;
+  }
+  return false;
+}
+
+SerialResult FakeSerialDevice::Open(const std::string& path) {
+  calls_.push_back("open " + path);
+  SerialResult result;
+  auto it = failures_.find(Op::kOpen);
+  if (it != failures_.end()) return it->second;
+  open_ = true;
+  return result;
+}
+
+SerialResult FakeSerialDevice::Close() {
+  calls_.push_back("close");
+  SerialResult result;
+  bool failing = Failing(Op::kClose, &result);
+  open_ = false;  // released either way, as the interface promises
+  return failing ? result : SerialResult::Ok();
+}
+
+SerialResult FakeSerialDevice::GetLineSettings(LineSettings* settings) {
+  calls_.push_back("get");
+  SerialResult result;
+  if (Failing(Op::kGetLineSettings, &result)) return result;
+  *settings = line_;
+  return result;
+}
+
+SerialResult FakeSerialDevice::SetLineSettings(const LineSettings& settings) {
+  calls_.push_back("set");
+  SerialResult result;
+  if (Failing(Op::kSetLineSettings, &result)) return result;
+  line_ = settings;
+  return result;
+}
+
+SerialResult FakeSerialDevice::Read(uint8_t* buffer, size_t count, const ReadTimeouts&,
+                                    size_t* got) {
+  calls_.push_back("read " + std::to_string(count));
+  *got = 0;
+  SerialResult result;
+  if (Failing(Op::kRead, &result)) return result;
+  if (reads_.empty()) return result;
+  std::vector<uint8_t>& chunk = reads_.front();
+  *got = std::min(count, chunk.size());
+  std::copy_n(chunk.begin(), *got, buffer);
+  chunk.erase(chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(*got));
+  if (chunk.empty()) reads_.pop_front();
+  return result;
+}
+
+SerialResult FakeSerialDevice::Write(const uint8_t* bytes, size_t count, const WriteTimeouts&,
+                                     size_t* written) {
+  std::string call = "write";
+  char hex[4];
+  for (size_t i = 0; i < count; ++i) {
+    std::snprintf(hex, sizeof hex, " %02X", bytes[i]);
+    call += hex;
+  }
+  calls_.push_back(call);
+  *written = 0;
+  SerialResult result;
+  if (Failing(Op::kWrite, &result)) return result;
+  written_.insert(written_.end(), bytes, bytes + count);
+  *written = count;
+  return result;
+}
+
+SerialResult FakeSerialDevice::SetDtr(bool raise) {
+  calls_.push_back(raise ? "dtr 1" : "dtr 0");
+  SerialResult result;
+  Failing(Op::kSetDtr, &result);
+  return result;
+}
+
+SerialResult FakeSerialDevice::ClearErrors() {
+  calls_.push_back("clear");
+  SerialResult result;
+  Failing(Op::kClearErrors, &result);
+  return result;
+}
+
+}  // namespace tillgate

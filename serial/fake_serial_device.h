@@ -1,0 +1,69 @@
+#pragma once
+// A serial device for tests: records every call, answers reads from a script
+// and fails the operations a test chooses.
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "serial/serial_device.h"
+
+namespace tillgate {
+
+class FakeSerialDevice final : public SerialDevice {
+ public:
+  enum class Op {
+    kOpen,
+    kClose,
+    kGetLineSettings,
+    kSetLineSettings,
+    kRead,
+    kWrite,
+    kSetDtr,
+    kClearErrors
+  };
+
+  // Every later call of `op` fails with `result` (until Succeed(op)).
+  void Fail(Op op, SerialResult result) { failures_[op] = std::move(result); }
+  void Succeed(Op op) { failures_.erase(op); }
+
+  // Each Read takes up to its count from the front chunk; what is left of the
+  // chunk answers the next Read. No chunk: the read times out with 0.
+  void QueueRead(std::vector<uint8_t> chunk) { reads_.push_back(std::move(chunk)); }
+
+  // "open <path>", "close", "get", "set", "read <n>", "write <hex bytes>",
+  // "dtr 1" / "dtr 0", "clear".
+  const std::vector<std::string>& Calls() const { return calls_; }
+  void ClearCalls() { calls_.clear(); }
+  const std::vector<uint8_t>& Written() const { return written_; }
+  const LineSettings& Line() const { return line_; }
+  // Settings the device reports before anyone sets them.
+  void SetReportedLine(const LineSettings& line) { line_ = line; }
+
+  SerialResult Open(const std::string& path) override;
+  SerialResult Close() override;
+  bool IsOpen() const override { return open_; }
+  SerialResult GetLineSettings(LineSettings* settings) override;
+  SerialResult SetLineSettings(const LineSettings& settings) override;
+  SerialResult Read(uint8_t* buffer, size_t count, const ReadTimeouts& timeouts,
+                    size_t* got) override;
+  SerialResult Write(const uint8_t* bytes, size_t count, const WriteTimeouts& timeouts,
+                     size_t* written) override;
+  SerialResult SetDtr(bool raise) override;
+  SerialResult ClearErrors() override;
+
+ private:
+  // The chosen failure of `op`, or kNotOpen for device calls without a device.
+  bool Failing(Op op, SerialResult* result) const;
+
+  bool open_ = false;
+  LineSettings line_{0, 7, Parity::kEven, 2, true, true, false, false};
+  std::map<Op, SerialResult> failures_;
+  std::deque<std::vector<uint8_t>> reads_;
+  std::vector<std::string> calls_;
+  std::vector<uint8_t> written_;
+};
+
+}  // namespace tillgate
