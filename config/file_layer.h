@@ -1,0 +1,31 @@
+#pragma once
+// The file operations the registry file needs: read it whole, replace it
+// whole. Kept behind an interface so tests can inject failures.
+
+#include <memory>
+#include <string>
+
+#include "config/status.h"
+
+namespace tillgate {
+
+class FileLayer {
+ public:
+  virtual ~FileLayer() = default;
+
+  // Reads the whole file at `path` into *contents. Ok with *exists = false and
+  // empty contents when the file does not exist; error (with the system's
+  // reason) on any other failure, *contents is then not to be used.
+  virtual Status ReadWholeFile(const std::string& path, std::string* contents, bool* exists) = 0;
+
+  // Replaces the file at `path` by `contents`, creating its folder when
+  // missing. Ok: the new contents are durable. Error: the old file (or its
+  // absence) is left as it was; a reader never sees a partly written file.
+  virtual Status ReplaceFile(const std::string& path, const std::string& contents) = 0;
+};
+
+// Files on the local file system: temporary file in the same folder, fsync,
+// rename over the old one, fsync of the folder.
+std::unique_ptr<FileLayer> NewPosixFileLayer();
+
+}  // namespace tillgate

@@ -1,0 +1,118 @@
+// The file layer on a POSIX file system.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include "config/file_layer.h"
+
+namespace tillgate {
+namespace {
+
+// The one place where a system error becomes a result.
+Status PosixError(const std::string& context, int error_number) {
+  return Status::Error(context + ": " + std::strerror(error_number));
+}
+
+std::string ParentFolder(const std::string& path) {
+  size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+// Creates `folder` and its missing parents.
+Status MakeFolders(const std::string& folder) {
+  struct stat info;
+  if (::stat(folder.c_str(), &info) == 0) {
+    if (S_ISDIR(info.st_mode)) return Status::Ok();
+    return PosixError(folder, ENOTDIR);
+  }
+  if (errno != ENOENT) return PosixError(folder, errno);
+  std::string parent = ParentFolder(folder);
+  if (parent != folder) {
+    Status status = MakeFolders(parent);
+    if (!status.ok()) return status;
+  }
+  if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return PosixError(folder, errno);
+  return Status::Ok();
+}
+
+Status WriteAll(int fd, const std::string& contents, const std::string& path) {
+  size_t done = 0;
+  while (done < contents.size()) {
+    ssize_t n = ::write(fd, contents.data() + done, contents.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return PosixError(path, errno);
+    }
+    done += static_cast<size_t>(n);
+  }
+  return Status::Ok();
+}
+
+Status SyncFolder(const std::string& folder) {
+  int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return PosixError(folder, errno);
+  int result = ::fsync(fd);
+  int error_number = errno;
+  ::close(fd);
+  if (result != 0) return PosixError(folder, error_number);
+  return Status::Ok();
+}
+
+class PosixFileLayer final : public FileLayer {
+ public:
+  Status ReadWholeFile(const std::string& path, std::string* contents, bool* exists) override {
+    contents->clear();
+    *exists = false;
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+      if (errno == ENOENT) return Status::Ok();
+      return PosixError(path, errno);
+    }
+    *exists = true;
+    char buffer[8192];
+    while (true) {
+      ssize_t n = ::read(fd, buffer, sizeof buffer);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        int error_number = errno;
+        ::close(fd);
+        return PosixError(path, error_number);
+      }
+      if (n == 0) break;
+      contents->append(buffer, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    return Status::Ok();
+  }
+
+  Status ReplaceFile(const std::string& path, const std::string& contents) override {
+    std::string folder = ParentFolder(path);
+    Status status = MakeFolders(folder);
+    if (!status.ok()) return status;
+    std::string temp = path + ".tmp.XXXXXX";
+    int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) return PosixError(temp, errno);
+    status = WriteAll(fd, contents, temp);
+    if (status.ok() && ::fsync(fd) != 0) status = PosixError(temp, errno);
+    if (::close(fd) != 0 && status.ok()) status = PosixError(temp, errno);
+    if (status.ok() && ::rename(temp.c_str(), path.c_str()) != 0) status = PosixError(path, errno);
+    if (!status.ok()) {
+      ::unlink(temp.c_str());
+      return status;
+    }
+    return SyncFolder(folder);
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<FileLayer> NewPosixFileLayer() { return std::make_unique<PosixFileLayer>(); }
+
+}  // namespace tillgate
