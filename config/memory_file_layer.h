@@ -1,5 +1,6 @@
 #pragma once
-// Files held in memory, with failures on demand. For tests.
+// Files held in memory, with failures on demand. For tests; to break writes
+// to real files wrap the POSIX layer in FaultyFileLayer instead.
 
 #include <map>
 #include <memory>

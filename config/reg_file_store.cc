@@ -4,6 +4,9 @@
 
 #include "config/reg_file_store.h"
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -69,6 +72,19 @@ void AddKeyPath(RegDocument& document, const std::string& full_path) {
     if (slash == std::string::npos) return;
     start = slash + 1;
   }
+}
+
+// $HOME, or the account's home folder when HOME is unset.
+std::string HomeFolder() {
+  const char* home = std::getenv("HOME");
+  if (home && *home) return home;
+  struct passwd entry;
+  struct passwd* found = nullptr;
+  char buffer[4096];
+  if (getpwuid_r(getuid(), &entry, buffer, sizeof buffer, &found) == 0 && found && found->pw_dir) {
+    return found->pw_dir;
+  }
+  return "";
 }
 
 class RegFileStore final : public RegistryStore {
@@ -223,8 +239,7 @@ std::string DefaultRegistryPath() {
   if (config_home && *config_home) {
     base = config_home;
   } else {
-    const char* home = std::getenv("HOME");
-    base = std::string(home ? home : "") + "/.config";
+    base = HomeFolder() + "/.config";
   }
   return base + "/tillgate/HKEY_CURRENT_USER.reg";
 }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "config/faulty_file_layer.h"
 #include "config/memory_file_layer.h"
 
 namespace tillgate {
@@ -289,6 +290,25 @@ TEST_F(PosixRegistryFileTest, PathBlockedByAFileFailsReadAndReplace) {
   EXPECT_EQ(List(root_), std::vector<std::string>{"file"});
 }
 
+TEST_F(PosixRegistryFileTest, RefusedWriteLeavesTheFileAsItWas) {
+  std::string path = root_ + "/HKEY_CURRENT_USER.reg";
+  auto files = std::make_shared<FaultyFileLayer>(NewPosixFileLayer());
+  Status status;
+  auto store = OpenRegistryFileWith(files, path, &status);
+  ASSERT_TRUE(store->OpenKey("K", true));
+  ASSERT_TRUE(store->WriteString("a", "1").ok());
+  std::string before = Slurp(path);
+  files->FailReplace(1);
+  EXPECT_EQ(store->WriteString("b", "2").message(), "Failed to set data for 'b'");
+  EXPECT_EQ(Slurp(path), before);
+  EXPECT_TRUE(store->WriteString("c", "3").ok());
+  auto again = OpenRegistryFile(path, &status);
+  ASSERT_TRUE(again->OpenKey("K", false));
+  EXPECT_TRUE(again->ValueExists("a"));
+  EXPECT_FALSE(again->ValueExists("b"));
+  EXPECT_TRUE(again->ValueExists("c"));
+}
+
 TEST(DefaultRegistryPath, FollowsTheEnvironment) {
   std::string saved_registry = getenv("TILLGATE_REGISTRY") ? getenv("TILLGATE_REGISTRY") : "";
   std::string saved_xdg = getenv("XDG_CONFIG_HOME") ? getenv("XDG_CONFIG_HOME") : "";
@@ -302,6 +322,11 @@ TEST(DefaultRegistryPath, FollowsTheEnvironment) {
   unsetenv("XDG_CONFIG_HOME");
   setenv("HOME", "/home/op", 1);
   EXPECT_EQ(DefaultRegistryPath(), "/home/op/.config/tillgate/HKEY_CURRENT_USER.reg");
+  unsetenv("HOME");
+  std::string without_home = DefaultRegistryPath();
+  // The account's home folder from the password database.
+  EXPECT_NE(without_home.rfind("/.config/tillgate/HKEY_CURRENT_USER.reg"), std::string::npos);
+  EXPECT_NE(without_home, "/.config/tillgate/HKEY_CURRENT_USER.reg");
 
   auto restore = [](const char* name, const std::string& value) {
     if (value.empty()) {

@@ -108,6 +108,13 @@ StartResult Engine::StartLines(const StartBoxes& boxes) {
   return result;
 }
 
+StartResult Engine::Start(const StartBoxes& boxes, bool clear_diagnostics) {
+  if (clear_diagnostics && diagnostics_) diagnostics_->ClearCells(0, 4, 1, 14);
+  StartResult result = StartLines(boxes);
+  if (runtime_) ReportStart(result);
+  return result;
+}
+
 void Engine::ReportStart(const StartResult& result) {
   std::string text = "start: ";
   text +=
@@ -144,9 +151,7 @@ void Engine::RunCommands() {
       goods_refresh_requested_ = true;
       continue;
     }
-    if (command.clear_diagnostics && diagnostics_) diagnostics_->ClearCells(0, 4, 1, 14);
-    StartResult result = StartLines(command.boxes);
-    if (runtime_) ReportStart(result);
+    StartResult result = Start(command.boxes, command.clear_diagnostics);
     if (command.done) Guarded("start notification", [&] { command.done(result); });
   }
 }

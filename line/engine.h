@@ -66,6 +66,10 @@ class Engine {
   // For each port: box checked and connected with a line object -> run state
   // 2 and its slots reset; otherwise run state 1 when connected, else 0.
   StartResult StartLines(const StartBoxes& boxes);
+  // The Start action as the window runs it: when `clear_diagnostics`, first
+  // empties rows 1..14, columns 0..4 of the diagnostics grid; then
+  // StartLines, reported as one event line.
+  StartResult Start(const StartBoxes& boxes, bool clear_diagnostics);
   // Takes every queued command now.
   void RunCommands();
 

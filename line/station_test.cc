@@ -1,0 +1,138 @@
+#include "line/station.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <mutex>
+
+#include "line/register_peer.h"
+#include "serial/fake_serial_device.h"
+
+namespace tillgate {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+struct Events final : EventSink {
+  std::mutex mutex;
+  Strings lines;
+  void Event(std::string_view text) override {
+    std::lock_guard<std::mutex> lock(mutex);
+    lines.emplace_back(text);
+  }
+  bool Has(const std::string& text) {
+    std::lock_guard<std::mutex> lock(mutex);
+    return std::find(lines.begin(), lines.end(), text) != lines.end();
+  }
+};
+
+struct Steps final : StoreSteps {
+  Strings* calls;
+  explicit Steps(Strings* c) : calls(c) {}
+  void FillGoodsView() override { calls->push_back("fill"); }
+  void ExchangeReport() override { calls->push_back("report"); }
+  void ExchangeGoods() override { calls->push_back("goods"); }
+};
+
+struct Decoder final : MessageDecoder {
+  Strings* calls;
+  explicit Decoder(Strings* c) : calls(c) {}
+  void DecodeMessage(TKkmEkr& line, uint8_t network_number) override {
+    calls->push_back(line.PortName() + " " + std::to_string(network_number) + " " +
+                     std::to_string(line.ReceiveCount()));
+  }
+};
+
+void SetPort(Settings& s, int index, uint8_t connect, uint8_t start, uint8_t model,
+             const std::string& device = "") {
+  PortConfig& port = s.ports[static_cast<size_t>(index)];
+  port.connect = connect;
+  port.start = start;
+  port.model = model;
+  port.device = device;
+  port.mask = "25CCCCCWWWWW";
+  port.name_lines = "NC";
+  s.start_checked[static_cast<size_t>(index)] = connect == 1 && start != 0;
+}
+
+TEST(Station, BuildsLinesForConnectedPortsWithAModelAndAutoStarts) {
+  RegisterPeer peer;
+  ASSERT_TRUE(peer.ok());
+  peer.SetAnswering({2});
+  Settings settings;
+  settings.auto_start = 1;
+  SetPort(settings, 0, 1, 1, kModelEkr3102F, peer.DevicePath());
+  SetPort(settings, 1, 1, 1, 0);              // connected, no model
+  SetPort(settings, 2, 0, 1, kModelLadogaF);  // not connected
+  SetPort(settings, 3, 1, 0, kModelElektronika92, "/dev/fake3");
+  Events events;
+  Strings store_calls, decoded;
+  const StoreContext* seen_context = nullptr;
+  StationOptions options;
+  options.events = &events;
+  options.make_device = [](int port) -> std::unique_ptr<SerialDevice> {
+    if (port == 3) return std::make_unique<FakeSerialDevice>();
+    return nullptr;
+  };
+  options.make_store = [&](const StoreContext& context) {
+    seen_context = &context;
+    EXPECT_EQ(context.settings.auto_start, 1);
+    return StoreBundle{std::make_unique<Steps>(&store_calls), std::make_unique<Decoder>(&decoded)};
+  };
+  Station station(settings, std::move(options));
+
+  EXPECT_NE(seen_context, nullptr);
+  EXPECT_TRUE(station.HasLine(0));
+  EXPECT_FALSE(station.HasLine(1));
+  EXPECT_FALSE(station.HasLine(2));
+  EXPECT_TRUE(station.HasLine(3));
+  EXPECT_FALSE(station.HasLine(16));
+  EXPECT_TRUE(station.Line(3)->IsOpen());  // the fake device
+
+  EXPECT_TRUE(station.AutoStarted());
+  EXPECT_EQ(station.Runtime()[0].state, kLineRunning);
+  EXPECT_EQ(station.Runtime()[1].state, kLineConnected);
+  EXPECT_EQ(station.Runtime()[2].state, kLineNotConnected);
+  EXPECT_EQ(station.Runtime()[3].state, kLineConnected);
+  EXPECT_TRUE(events.Has("COM1 (" + peer.DevicePath() + "): port opened"));
+  EXPECT_TRUE(events.Has("start: polling COM1; not started (no register model at start-up): COM2"));
+
+  TKkmEkr* line = station.Line(0);
+  EXPECT_EQ(line->Runtime(), &station.Runtime()[0]);
+  EXPECT_STREQ(line->Barcode()->mask, "25CCCCCWWWWW");
+  EXPECT_EQ(line->Barcode()->first_line, 'N');
+  EXPECT_EQ(line->Diagnostics(), &station.Views().diagnostics);
+  EXPECT_EQ(line->DelayEvent(), &station.Delay());
+  EXPECT_FALSE(station.Views().diagnostics.Cell(1, 0).empty());  // headings written
+
+  // One tick: the store steps, then register 2 answers and is decoded.
+  station.GetEngine().Timer1Timer();
+  EXPECT_EQ(store_calls, (Strings{"fill", "report", "goods"}));
+  EXPECT_EQ(decoded, (Strings{"COM1 2 6"}));
+}
+
+TEST(Station, WithoutAutoStartNothingRuns) {
+  Settings settings;
+  SetPort(settings, 5, 1, 1, kModelEkr3102F, "/dev/fake5");
+  StationOptions options;
+  FakeSerialDevice* fake = nullptr;
+  options.make_device = [&](int) {
+    auto device = std::make_unique<FakeSerialDevice>();
+    fake = device.get();
+    return device;
+  };
+  Station station(settings, std::move(options));
+  ASSERT_NE(fake, nullptr);
+  EXPECT_FALSE(station.AutoStarted());
+  EXPECT_EQ(station.Runtime()[5].state, kLineConnected);
+  EXPECT_TRUE(station.StoredStartBoxes()[5]);
+  fake->ClearCalls();
+  station.GetEngine().Timer1Timer();  // no store, no running line
+  EXPECT_TRUE(fake->Calls().empty());
+  station.GetEngine().Start(station.StoredStartBoxes(), false);
+  station.GetEngine().Timer1Timer();
+  EXPECT_FALSE(fake->Calls().empty());
+}
+
+}  // namespace
+}  // namespace tillgate

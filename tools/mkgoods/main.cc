@@ -1,0 +1,187 @@
+// tillgate-mkgoods: writes a goods file (tovars.dbf) from a CSV/TSV list.
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+
+#include "tools/mkgoods/goods_file.h"
+
+namespace {
+
+using tillgate::mkgoods::DbfDate;
+using tillgate::mkgoods::GoodsFileOptions;
+using tillgate::mkgoods::GoodsRows;
+
+constexpr const char* kHelp = R"(Usage: tillgate-mkgoods [options] GOODS.csv|GOODS.tsv
+       tillgate-mkgoods [options] --records N
+
+Writes a goods file in dBASE III format (version 0x03, today's date, records
+flagged with a space, no end byte) with the fields
+  CODE NAME PRICE DIVNUM [SH_CODE] [RES] [NOTE]
+Names are converted from UTF-8 to code page 866. The input's first row names
+the columns (any case, any order): CODE NAME PRICE DIVNUM are required,
+SH_CODE and RES are written when present, NOTE when --note-width is given.
+Fields are separated by tabs when the header row has one, else by commas;
+double quotes may enclose a field. A value that does not fit its field is an
+error, never cut short.
+
+Options:
+  -o, --output PATH     file to write (tovars.dbf); written to PATH.tmp first,
+                        then renamed, so readers never see half a file
+  --records N           write N synthetic records instead of reading a list
+                        (record length 120 unless --note-width is given)
+  --code-type C|N       type of CODE (N: digits, right-aligned)      [C]
+  --code-width N        [6]       --name-width N      [34]
+  --price-width N       [12]      --price-decimals N  [2]
+  --divnum-width N      [1]       --sh-code-width N   [13]
+  --res-width N         [12]      --res-decimals N    [3]
+  --note-width N        extra character field NOTE  [0: none]
+  --no-sh-code          leave SH_CODE out
+  --no-res              leave RES out
+  --date YYYY-MM-DD     header date instead of today
+  --help                this text
+)";
+
+int Usage(const std::string& message) {
+  std::cerr << "tillgate-mkgoods: " << message << "\n(see tillgate-mkgoods --help)\n";
+  return 2;
+}
+
+bool Whole(const char* text, long max, long* out) {
+  if (text == nullptr) return false;
+  char* end = nullptr;
+  errno = 0;
+  const long v = std::strtol(text, &end, 10);
+  if (errno != 0 || end == text || *end != '\0' || v < 0 || v > max) return false;
+  *out = v;
+  return true;
+}
+
+bool WriteWhole(const std::string& path, const std::string& bytes) {
+  const std::string temp = path + ".tmp";
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    if (!out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())) || !out.flush()) {
+      std::remove(temp.c_str());
+      return false;
+    }
+  }
+  if (std::rename(temp.c_str(), path.c_str()) != 0) {
+    std::remove(temp.c_str());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  GoodsFileOptions options;
+  std::string output = "tovars.dbf";
+  std::string input;
+  long records = -1;
+  bool note_given = false;
+  DbfDate date = tillgate::mkgoods::Today();
+
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const char* next = i + 1 < argc ? argv[i + 1] : nullptr;
+    long n = 0;
+    auto number = [&](int* target) {
+      if (!Whole(next, 100000000, &n)) return false;
+      *target = static_cast<int>(n);
+      ++i;
+      return true;
+    };
+    if (arg == "--help" || arg == "-h") {
+      std::cout << kHelp;
+      return 0;
+    } else if (arg == "-o" || arg == "--output") {
+      if (next == nullptr) return Usage(arg + " needs a path");
+      output = next;
+      ++i;
+    } else if (arg == "--records") {
+      if (!Whole(next, 100000000, &records)) return Usage("--records needs a number");
+      ++i;
+    } else if (arg == "--code-type") {
+      if (next == nullptr || std::strlen(next) != 1) return Usage("--code-type is C or N");
+      options.code_type = next[0];
+      ++i;
+    } else if (arg == "--no-sh-code") {
+      options.sh_code = false;
+    } else if (arg == "--no-res") {
+      options.res = false;
+    } else if (arg == "--date") {
+      if (next == nullptr ||
+          std::sscanf(next, "%d-%d-%d", &date.year, &date.month, &date.day) != 3 ||
+          date.year < 1900 || date.year > 2155 || date.month < 1 || date.month > 12 ||
+          date.day < 1 || date.day > 31) {
+        return Usage("--date needs YYYY-MM-DD");
+      }
+      ++i;
+    } else if (arg.rfind("--", 0) == 0) {
+      int* target = arg == "--code-width"       ? &options.code_width
+                    : arg == "--name-width"     ? &options.name_width
+                    : arg == "--price-width"    ? &options.price_width
+                    : arg == "--price-decimals" ? &options.price_decimals
+                    : arg == "--divnum-width"   ? &options.divnum_width
+                    : arg == "--sh-code-width"  ? &options.sh_code_width
+                    : arg == "--res-width"      ? &options.res_width
+                    : arg == "--res-decimals"   ? &options.res_decimals
+                    : arg == "--note-width"     ? &options.note_width
+                                                : nullptr;
+      if (target == nullptr) return Usage("unknown option \"" + arg + "\"");
+      if (!number(target)) return Usage(arg + " needs a number");
+      if (target == &options.note_width) note_given = true;
+    } else if (input.empty()) {
+      input = arg;
+    } else {
+      return Usage("only one input list");
+    }
+  }
+  if ((records >= 0) == !input.empty()) return Usage("give either a goods list or --records N");
+
+  GoodsRows goods;
+  std::string error;
+  if (records >= 0) {
+    goods = tillgate::mkgoods::SyntheticGoods(static_cast<int>(records));
+    if (!note_given) {
+      // Pad the record to 120 bytes, a typical length for benchmarks.
+      const int length = tillgate::mkgoods::RecordLength(
+          tillgate::mkgoods::GoodsFields(options, true, true));
+      options.note_width = length < 120 ? 120 - length : 0;
+    }
+  } else {
+    std::ifstream in(input, std::ios::binary);
+    if (!in) return Usage("cannot read " + input);
+    std::ostringstream text;
+    text << in.rdbuf();
+    tillgate::mkgoods::DelimitedTable table;
+    if (!tillgate::mkgoods::ParseDelimited(text.str(), &table, &error) ||
+        !tillgate::mkgoods::GoodsFromTable(table, &goods, &error)) {
+      return Usage(input + ": " + error);
+    }
+  }
+  std::string file;
+  if (!tillgate::mkgoods::MakeGoodsFile(goods, options, date, &file, &error)) {
+    return Usage((input.empty() ? std::string("synthetic") : input) + ": " + error);
+  }
+  const int length = tillgate::mkgoods::RecordLength(
+      tillgate::mkgoods::GoodsFields(options, goods.has_sh_code, goods.has_res));
+  if (length >= 300) {
+    std::cerr << "tillgate-mkgoods: warning: record length " << length
+              << " is 300 or more; the server refuses such goods files\n";
+  }
+  if (!WriteWhole(output, file)) {
+    std::cerr << "tillgate-mkgoods: cannot write " << output << ": " << std::strerror(errno)
+              << "\n";
+    return 1;
+  }
+  std::cout << output << ": " << goods.rows.size() << " records of " << length << " bytes\n";
+  return 0;
+}

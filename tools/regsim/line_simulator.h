@@ -1,0 +1,43 @@
+#pragma once
+// The registers of one line behind one port: reads what the server sends,
+// hands polls and answers to the addressed register and writes its replies.
+
+#include <atomic>
+#include <memory>
+#include <ostream>
+#include <vector>
+
+#include "tools/regsim/message.h"
+#include "tools/regsim/server_frame.h"
+#include "tools/regsim/sim_port.h"
+#include "tools/regsim/sim_register.h"
+
+namespace tillgate::regsim {
+
+class LineSimulator {
+ public:
+  LineSimulator(const Scenario& scenario, const SimOptions& options, std::ostream& log);
+
+  // Serves the line until every script is done (not with --loop or
+  // --forever), `stop` becomes true, the time limit passes or the port fails.
+  // Prints the closing "done ..." line. Returns 0 when the run was clean,
+  // 1 on any malformed frame, missing or wrong answer, time limit or port
+  // failure.
+  int Run(SimPort& port, const std::atomic<bool>& stop);
+
+  const Tally& tally() const { return tally_; }
+
+ private:
+  void Handle(const ServerEvent& event, SimPort& port, Clock::time_point now);
+  SimRegister* Find(uint8_t net);
+  bool AllDone() const;
+
+  SimOptions options_;
+  std::ostream& log_;
+  Tally tally_;
+  std::vector<std::unique_ptr<SimRegister>> registers_;
+  ServerFrameReader reader_;
+  bool port_failed_ = false;
+};
+
+}  // namespace tillgate::regsim

@@ -1,0 +1,150 @@
+// The simulator on a real pseudo-terminal, with the test playing the server.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <numeric>
+#include <sstream>
+#include <thread>
+
+#include "store/cp866.h"
+#include "tools/regsim/line_simulator.h"
+#include "tools/regsim/scenario.h"
+#include "tools/regsim/sim_port.h"
+
+namespace tillgate::regsim {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// Reads until the line has been quiet for 60 ms or `first` passes without a byte.
+Bytes ReadBurst(int fd, int first_ms) {
+  Bytes out;
+  int wait = first_ms;
+  for (;;) {
+    pollfd p{fd, POLLIN, 0};
+    if (poll(&p, 1, wait) <= 0) return out;
+    uint8_t buf[64];
+    const ssize_t n = read(fd, buf, sizeof buf);
+    if (n <= 0) return out;
+    out.insert(out.end(), buf, buf + n);
+    wait = 60;
+  }
+}
+
+Bytes Sealed(Bytes f) {
+  const unsigned sum = std::accumulate(f.begin() + 3, f.end(), 0u);
+  f.push_back(static_cast<uint8_t>(0x100 - (sum & 0xFF)));
+  return f;
+}
+
+Bytes Command(uint8_t net, uint8_t code) { return Sealed({net, 0x30, 0x03, 0x00, code}); }
+
+class PtyLineTest : public ::testing::Test {
+ protected:
+  void Start(const std::string& scenario_text) {
+    Scenario scenario;
+    std::string error;
+    ASSERT_TRUE(ParseScenarioText(scenario_text, &scenario, &error)) << error;
+    std::string path;
+    port_ = CreatePseudoTerminal(&path, &error);
+    ASSERT_NE(port_, nullptr) << error;
+    server_ = open(path.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(server_, 0);
+    termios tio{};
+    ASSERT_EQ(tcgetattr(server_, &tio), 0);
+    cfmakeraw(&tio);
+    ASSERT_EQ(tcsetattr(server_, TCSANOW, &tio), 0);
+    options_.max_time = std::chrono::seconds(20);  // never hang the test run
+    line_ = std::make_unique<LineSimulator>(scenario, options_, log_);
+    thread_ = std::thread([this] { status_ = line_->Run(*port_, stop_); });
+  }
+  int Finish() {
+    thread_.join();
+    return status_;
+  }
+  void TearDown() override {
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+    if (server_ >= 0) close(server_);
+  }
+  void Send(const Bytes& b) { ASSERT_EQ(write(server_, b.data(), b.size()), ssize_t(b.size())); }
+
+  SimOptions options_;
+  std::ostringstream log_;
+  std::unique_ptr<SimPort> port_;
+  std::unique_ptr<LineSimulator> line_;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+  int status_ = -1;
+  int server_ = -1;
+};
+
+TEST_F(PtyLineTest, AnswersLikeRegistersAndReportsAMalformedServerFrame) {
+  Start(
+      "register 3\noff\n"
+      "register 2\nd 1234567 26\ns 2512345012345 expect=goods\ni 7 date=01.02 time=03:04\n");
+
+  Send(Command(3, 'a'));  // switched off: no answer
+  EXPECT_TRUE(ReadBurst(server_, 200).empty());
+
+  Send(Command(2, 'a'));
+  Bytes d = ReadBurst(server_, 1000);
+  ASSERT_EQ(d.size(), 17u);
+  EXPECT_EQ(d[0], 2);
+  EXPECT_EQ(d[4], 'd');
+  EXPECT_EQ(std::string(d.begin() + 9, d.begin() + 16), "1234567");
+  Send(Command(2, '!'));
+
+  Send({0x12});
+  Bytes s = ReadBurst(server_, 1000);
+  ASSERT_EQ(s.size(), 18u);
+  EXPECT_EQ(s[4], 's');
+  EXPECT_EQ(s[5], 0x25);
+  const std::string text = Utf8ToCp866("Сыр            ") + "\r\n" + "12.50     *1.0 ";
+  Bytes goods{0x02, 0x30, 44, 0x02, 'n', 32};
+  for (char c : text) goods.push_back(static_cast<uint8_t>(c));
+  goods.insert(goods.end(), {'t', 0xE2, 0x04, 0, 0, 0, 0, '1'});
+  Send(Sealed(goods));
+
+  Send({0x12});
+  Bytes i = ReadBurst(server_, 1000);
+  ASSERT_EQ(i.size(), 14u);
+  EXPECT_EQ(Bytes(i.begin() + 5, i.begin() + 13), (Bytes{0, 0, 0, 7, 0x01, 0x02, 0x03, 0x04}));
+  Bytes broken = Command(2, 'o');
+  broken.back() ^= 0xFF;
+  Send(broken);
+  usleep(50000);
+  Send(Command(2, 'o'));
+
+  EXPECT_EQ(Finish(), 1);  // the malformed frame makes the run fail
+  const std::string out = log_.str();
+  EXPECT_NE(out.find("net=3 off\nnet=3 got command a\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("net=2 got goods text=\"Сыр            |12.50     *1.0 \" amount=1250 "
+                     "section=1\n"),
+            std::string::npos)
+      << out;
+  EXPECT_NE(out.find("net=2 sent i seq=3 doc=7 date=01.02 time=03:04\n"), std::string::npos);
+  EXPECT_NE(out.find("malformed net=2 reason=\"bad checksum\" bytes=023003006F6E\n"),
+            std::string::npos)
+      << out;
+  EXPECT_NE(out.find("done sent=3 answers=3 malformed=1 unanswered=0 mismatched=0"),
+            std::string::npos);
+}
+
+TEST_F(PtyLineTest, CleanRunEndsWithStatusZeroAndIdleRegistersSayNothingNew) {
+  Start("register 10\nf\n");
+  Send({0x1A});
+  Bytes f = ReadBurst(server_, 1000);
+  EXPECT_EQ(f, (Bytes{0x0A, 0x30, 0x03, 0x01, 'f', 0x99}));
+  Send(Command(10, '+'));
+  EXPECT_EQ(Finish(), 0);
+  EXPECT_TRUE(line_->tally().Clean());
+}
+
+}  // namespace
+}  // namespace tillgate::regsim
