@@ -10,8 +10,8 @@ namespace tillgate {
 namespace {
 
 uint16_t Le16(const char* p) {
-  return static_cast<uint16_t>(static_cast<unsigned char>(p[0]) |
-                               static_cast<unsigned char>(p[1]) << 8);
+  return static_cast<uint16_t>(static_cast<unsigned char>(p[0]) | static_cast<unsigned char>(p[1])
+                                                                      << 8);
 }
 
 uint32_t Le32(const char* p) {
@@ -170,10 +170,11 @@ bool TDBFF::AppendRecord(File* file, const char* record, bool* record_written) {
   std::tm local = {};
   localtime_r(&now, &local);
   const uint32_t count = static_cast<uint32_t>(present + 1);
-  const char stamp[7] = {static_cast<char>(local.tm_year), static_cast<char>(local.tm_mon + 1),
-                         static_cast<char>(local.tm_mday), static_cast<char>(count & 0xFF),
-                         static_cast<char>(count >> 8 & 0xFF), static_cast<char>(count >> 16 & 0xFF),
-                         static_cast<char>(count >> 24 & 0xFF)};
+  const char stamp[7] = {
+      static_cast<char>(local.tm_year),     static_cast<char>(local.tm_mon + 1),
+      static_cast<char>(local.tm_mday),     static_cast<char>(count & 0xFF),
+      static_cast<char>(count >> 8 & 0xFF), static_cast<char>(count >> 16 & 0xFF),
+      static_cast<char>(count >> 24 & 0xFF)};
   return file->WriteAt(1, stamp, sizeof stamp) == FsStatus::kOk;
 }
 

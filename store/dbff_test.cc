@@ -14,7 +14,7 @@ namespace tillgate {
 namespace {
 
 using testing::DbfImage;
-using testing::FieldSpec;
+using testing::FieldDef;
 using testing::ScratchDir;
 
 // A DBF written to a scratch folder and opened through a counting file system.
@@ -22,9 +22,7 @@ class DbfFileTest : public ::testing::Test {
  protected:
   DbfFileTest() : fs_(PosixFileSystem()) {}
 
-  File* Put(const DbfImage& image) {
-    return PutBytes(image.Bytes());
-  }
+  File* Put(const DbfImage& image) { return PutBytes(image.Bytes()); }
   File* PutBytes(const std::string& bytes) {
     testing::WriteFile(dir_.File("t.dbf"), bytes);
     EXPECT_EQ(fs_.Open(dir_.File("t.dbf"), OpenMode::kReadWriteOthersRead, &file_), FsStatus::kOk);
@@ -87,8 +85,8 @@ TEST_F(DbfFileTest, ReportHeaderHasTwelveSlotsAndEveryFieldIsFound) {
   File* f = PutBytes(std::string(reinterpret_cast<const char*>(image.data()), image.size()));
   ASSERT_EQ(dbf_.LoadHeaderBytes(f), kReportHeaderLength);
   EXPECT_EQ((kReportHeaderLength - 34) / 32 + 1, 12);
-  const char* names[] = {"BANK", "CHECK", "DATA", "TIME", "OPERATE", "CODE",
-                         "NAME", "PRICE", "QUANTY", "SUM", "DIVNUM"};
+  const char* names[] = {"BANK", "CHECK", "DATA",   "TIME", "OPERATE", "CODE",
+                         "NAME", "PRICE", "QUANTY", "SUM",  "DIVNUM"};
   const int positions[] = {1, 13, 23, 31, 39, 40, 53, 85, 104, 114, 133};
   for (int i = 0; i < 11; ++i) EXPECT_EQ(dbf_.FindField(names[i], true).position, positions[i]);
   EXPECT_EQ(dbf_.FindField("SUM", true).decimals, 2);
@@ -128,7 +126,7 @@ TEST_F(DbfFileTest, KeyOfFieldWidthMatchesOnlyEqualField) {
   char out[300];
   EXPECT_EQ(dbf_.FindRecord(f, 1, "12345", out, sizeof out), 3);
   EXPECT_EQ(dbf_.FindRecord(f, 1, "1234 ", out, sizeof out), 2);
-  EXPECT_EQ(dbf_.FindRecord(f, 1, "1234", out, sizeof out), 1);  // a prefix: the first
+  EXPECT_EQ(dbf_.FindRecord(f, 1, "1234", out, sizeof out), 1);     // a prefix: the first
   EXPECT_EQ(dbf_.FindRecord(f, 1, "123456", out, sizeof out), -1);  // past the record's end
   EXPECT_EQ(dbf_.FindRecord(f, 1, "99999", out, sizeof out), -1);
 }
@@ -165,10 +163,10 @@ TEST_F(DbfFileTest, FieldReadAndWriteStayInsideTheRecord) {
   EXPECT_STREQ(out, "  2.00");
   ASSERT_TRUE(dbf_.WriteField(f, rl, hl, 2, 5, 6, "  7.50"));
   EXPECT_EQ(Contents().substr(static_cast<size_t>(hl + rl + 5), 6), "  7.50");
-  EXPECT_FALSE(dbf_.ReadField(f, rl, hl, 0, 5, 6, out));    // no record 0
-  EXPECT_FALSE(dbf_.ReadField(f, rl, hl, 1, 5, 7, out));    // past the record
+  EXPECT_FALSE(dbf_.ReadField(f, rl, hl, 0, 5, 6, out));  // no record 0
+  EXPECT_FALSE(dbf_.ReadField(f, rl, hl, 1, 5, 7, out));  // past the record
   EXPECT_FALSE(dbf_.WriteField(f, rl, hl, -1, 5, 6, "xxxxxx"));
-  EXPECT_FALSE(dbf_.ReadField(f, rl, hl, 3, 5, 6, out));    // past the file's end
+  EXPECT_FALSE(dbf_.ReadField(f, rl, hl, 3, 5, 6, out));  // past the file's end
   fs_.FailNth(FsOp::kWrite, 1);
   EXPECT_FALSE(dbf_.WriteField(f, rl, hl, 1, 5, 6, "  1.00"));
 }

@@ -10,7 +10,17 @@
 
 namespace tillgate {
 
-enum class FsOp : uint8_t { kExists, kOpen, kCreate, kUnlink, kRename, kRead, kWrite, kSize, kClose };
+enum class FsOp : uint8_t {
+  kExists,
+  kOpen,
+  kCreate,
+  kUnlink,
+  kRename,
+  kRead,
+  kWrite,
+  kSize,
+  kClose
+};
 
 class FaultFileSystem final : public FileSystem {
  public:

@@ -87,7 +87,7 @@ TEST_F(GoodsExchange, CandidateTakenInAndSignalRemoved) {
   ASSERT_TRUE(store.GoodsOpen());
   // The new file has other lengths: CODE "N" 6 and a leading extra field.
   DbfImage next;
-  next.fields = {{"EXTRA", 'C', 7},  {"CODE", 'N', 6},   {"NAME", 'C', 20},
+  next.fields = {{"EXTRA", 'C', 7},    {"CODE", 'N', 6},   {"NAME", 'C', 20},
                  {"PRICE", 'N', 8, 2}, {"DIVNUM", 'C', 1}, {"RES", 'N', 8, 1}};
   next.records = {{"x", "100", "New bread", "13.00", "5", "4.0"}};
   PutGoods("tovars2.dbf", next);
@@ -208,6 +208,7 @@ TEST_F(GoodsExchange, GoodsViewLeavesAbsentColumnsAndSurvivesLyingCounts) {
   image.fields.erase(image.fields.begin() + 4);  // no SH_CODE
   for (auto& row : image.records) row.erase(row.begin() + 4);
   image.record_count = 3000000000LL;  // far more than the file holds
+  damaged_goods_ = true;
   PutGoods("tovars.dbf", image);
   TDB& store = MakeStore();
   views_.goods.SetCell(4, 2, "before");

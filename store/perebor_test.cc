@@ -83,7 +83,7 @@ TEST(Pool, ReleaseOfARecordNotPendingDoesNothing) {
   const int a = CommitTagged(*pool, 1);
   const int b = CommitTagged(*pool, 2);
   pool->Release(a);
-  pool->Release(a);                         // twice
+  pool->Release(a);                           // twice
   pool->Release(pool->Current().pool_index);  // the current record
   pool->Release(-1);
   pool->Release(TPEREBOR::kCapacity);

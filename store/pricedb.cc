@@ -1,11 +1,12 @@
 // The store's construction and its two views.
 
+#include "store/pricedb.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 
 #include "store/monitoring_views.h"
-#include "store/pricedb.h"
 
 namespace tillgate {
 namespace {
@@ -76,8 +77,9 @@ void TDB::ShowReportRow(const OperationRecord& r, const RegisterSlot& slot) {
   if (report_view_) {
     const int row = report_row_;
     GridModel& v = *report_view_;
-    v.SetCell(0, row, std::string_view(slot.serial_number,
-                                       strnlen(slot.serial_number, sizeof slot.serial_number)));
+    v.SetCell(0, row,
+              std::string_view(slot.serial_number,
+                               strnlen(slot.serial_number, sizeof slot.serial_number)));
     v.SetCell(1, row, std::to_string(static_cast<int32_t>(slot.document_number)));
     v.SetCell(2, row, ReportDate(slot));
     v.SetCell(3, row, ReportTime(slot));

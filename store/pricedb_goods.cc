@@ -32,8 +32,13 @@ bool TDB::OpenGoodsFile() {
   }
   goods_rejection_reported_ = false;
   layout_ = layout;
-  if (layout_.res.length == 0) stock_disabled_ = true;
+  if (layout_.res.length == 0) {
+    if (!stock_disabled_ && track_stock_)
+      Report(events_, "goods file tovars.dbf has no RES field: stock tracking is off");
+    stock_disabled_ = true;
+  }
   goods_ = std::move(file);
+  Report(events_, "goods file tovars.dbf opened");
   return true;
 }
 
@@ -101,7 +106,8 @@ void TDB::LookUp(OperationRecord& r) {
   // Zero-filled so that the field positions checked against the layout stay
   // inside it whatever the record holds.
   char record[kMaxGoodsRecordLength + 1] = {};
-  r.goods_record_number = dbf_.FindRecord(goods_.get(), searched.position, key, record, sizeof record);
+  r.goods_record_number =
+      dbf_.FindRecord(goods_.get(), searched.position, key, record, sizeof record);
   if (r.goods_record_number < 0) return;
   if (TrackStock() && !MoveStock(r.pool_index)) return;
   // The found record is the record minus its flag: position p at index p - 1.

@@ -28,13 +28,15 @@ bool TDB::CreateReport() {
   if (fs_->Create(report_path_, OpenMode::kReadWriteExclusiveSync, &file) != FsStatus::kOk)
     return false;
   const auto& image = ReportHeaderImage();
-  if (file->WriteAt(0, reinterpret_cast<const char*>(image.data()), image.size()) != FsStatus::kOk) {
+  if (file->WriteAt(0, reinterpret_cast<const char*>(image.data()), image.size()) !=
+      FsStatus::kOk) {
     // A file without its header must not be taken for a report next time.
     file->Close();
     fs_->Unlink(report_path_);
     return false;
   }
   report_ = std::move(file);
+  Report(events_, "report file otchet.dbf created");
   return true;
 }
 
@@ -45,6 +47,7 @@ bool TDB::OpenOrCreateReport() {
     if (fs_->Open(report_path_, OpenMode::kReadWriteExclusiveSync, &file) != FsStatus::kOk)
       return false;
     report_ = std::move(file);
+    Report(events_, "report file otchet.dbf opened");
     return true;
   }
   return CreateReport();

@@ -16,16 +16,11 @@ struct Descriptor {
 };
 
 constexpr Descriptor kDescriptors[] = {
-    {"BANK\0\0\xEA\x5F\xE0\x5F\xA7", 'C', 12, 0},
-    {"CHECK\0\xEA\x5F\xE0\x5F\xA7", 'C', 10, 0},
-    {"DATA\0\0\xEA\x5F\xE0\x5F\xA7", 'D', 8, 0},
-    {"TIME\0\0\xEA\x5F\xE0\x5F\xA7", 'C', 8, 0},
-    {"OPERATE\0\xE0\x5F\xA7", 'C', 1, 0},
-    {"CODE\0TE\0\xE0\x5F\xA7", 'C', 13, 0},
-    {"NAME\0DE\0\xE0\x5F\xA7", 'C', 32, 0},
-    {"PRICE\0E\0\xE0\x5F\xA7", 'N', 19, 2},
-    {"QUANTY\0\0\xE0\x5F\xA7", 'N', 10, 3},
-    {"SUM\0\0\0\0\0\xE0\x5F\xA7", 'N', 19, 2},
+    {"BANK\0\0\xEA\x5F\xE0\x5F\xA7", 'C', 12, 0}, {"CHECK\0\xEA\x5F\xE0\x5F\xA7", 'C', 10, 0},
+    {"DATA\0\0\xEA\x5F\xE0\x5F\xA7", 'D', 8, 0},  {"TIME\0\0\xEA\x5F\xE0\x5F\xA7", 'C', 8, 0},
+    {"OPERATE\0\xE0\x5F\xA7", 'C', 1, 0},         {"CODE\0TE\0\xE0\x5F\xA7", 'C', 13, 0},
+    {"NAME\0DE\0\xE0\x5F\xA7", 'C', 32, 0},       {"PRICE\0E\0\xE0\x5F\xA7", 'N', 19, 2},
+    {"QUANTY\0\0\xE0\x5F\xA7", 'N', 10, 3},       {"SUM\0\0\0\0\0\xE0\x5F\xA7", 'N', 19, 2},
     {"DIVNUM\0\0\xE0\x5F\xA7", 'C', 1, 0},
 };
 
@@ -109,7 +104,8 @@ ReportRecordBytes BuildReportRecord(const OperationRecord& r, const RegisterSlot
   // BANK: the seven serial number bytes as received, then five spaces.
   std::memcpy(p + 1, slot.serial_number, 7);
   char number[16];
-  const int n = std::snprintf(number, sizeof number, "%d", static_cast<int32_t>(slot.document_number));
+  const int n =
+      std::snprintf(number, sizeof number, "%d", static_cast<int32_t>(slot.document_number));
   PutText(p + 13, 10, number, static_cast<size_t>(n));
   const std::string date = ReportDate(slot);
   std::memcpy(p + 23, date.data(), 8);

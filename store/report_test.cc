@@ -15,18 +15,30 @@ using testing::StoreTest;
 
 // The header image, as the format's reference header gives it.
 constexpr const char* kHeaderHex =
-    "03 62 09 0E 00 00 00 00 82 01 86 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 "
-    "42 41 4E 4B 00 00 EA 5F E0 5F A7 43 BC 1F 00 00 0C 00 07 00 07 00 C8 66 EA 5F B4 21 DD 55 07 00 "
-    "43 48 45 43 4B 00 EA 5F E0 5F A7 43 BC 1F 00 00 0A 00 07 00 07 00 C8 66 EA 5F B4 21 DD 55 07 00 "
-    "44 41 54 41 00 00 EA 5F E0 5F A7 44 BC 1F 00 00 08 00 07 00 07 00 C8 66 EA 5F B4 21 DD 55 07 00 "
-    "54 49 4D 45 00 00 EA 5F E0 5F A7 43 BC 1F 00 00 08 00 07 00 07 00 C8 66 EA 5F B4 21 DD 55 07 00 "
-    "4F 50 45 52 41 54 45 00 E0 5F A7 43 BC 1F 00 00 01 00 07 00 07 00 C8 66 EA 5F B4 21 DD 55 07 00 "
-    "43 4F 44 45 00 54 45 00 E0 5F A7 43 BC 1F 00 00 0D 00 07 00 07 00 C8 66 EA 5F B4 21 DD 55 07 00 "
-    "4E 41 4D 45 00 44 45 00 E0 5F A7 43 BC 1F 00 00 20 00 07 00 07 00 C8 66 EA 5F B4 21 DD 55 07 00 "
-    "50 52 49 43 45 00 45 00 E0 5F A7 4E BC 1F 00 00 13 02 07 00 07 00 C8 66 EA 5F B4 21 DD 55 07 00 "
-    "51 55 41 4E 54 59 00 00 E0 5F A7 4E BC 1F 00 00 0A 03 07 00 07 00 C8 66 EA 5F B4 21 DD 55 07 00 "
-    "53 55 4D 00 00 00 00 00 E0 5F A7 4E BC 1F 00 00 13 02 07 00 07 00 C8 66 EA 5F B4 21 DD 55 07 00 "
-    "44 49 56 4E 55 4D 00 00 E0 5F A7 43 BC 1F 00 00 01 00 07 00 07 00 C8 66 EA 5F B4 21 DD 55 07 00 "
+    "03 62 09 0E 00 00 00 00 82 01 86 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 "
+    "00 "
+    "42 41 4E 4B 00 00 EA 5F E0 5F A7 43 BC 1F 00 00 0C 00 07 00 07 00 C8 66 EA 5F B4 21 DD 55 07 "
+    "00 "
+    "43 48 45 43 4B 00 EA 5F E0 5F A7 43 BC 1F 00 00 0A 00 07 00 07 00 C8 66 EA 5F B4 21 DD 55 07 "
+    "00 "
+    "44 41 54 41 00 00 EA 5F E0 5F A7 44 BC 1F 00 00 08 00 07 00 07 00 C8 66 EA 5F B4 21 DD 55 07 "
+    "00 "
+    "54 49 4D 45 00 00 EA 5F E0 5F A7 43 BC 1F 00 00 08 00 07 00 07 00 C8 66 EA 5F B4 21 DD 55 07 "
+    "00 "
+    "4F 50 45 52 41 54 45 00 E0 5F A7 43 BC 1F 00 00 01 00 07 00 07 00 C8 66 EA 5F B4 21 DD 55 07 "
+    "00 "
+    "43 4F 44 45 00 54 45 00 E0 5F A7 43 BC 1F 00 00 0D 00 07 00 07 00 C8 66 EA 5F B4 21 DD 55 07 "
+    "00 "
+    "4E 41 4D 45 00 44 45 00 E0 5F A7 43 BC 1F 00 00 20 00 07 00 07 00 C8 66 EA 5F B4 21 DD 55 07 "
+    "00 "
+    "50 52 49 43 45 00 45 00 E0 5F A7 4E BC 1F 00 00 13 02 07 00 07 00 C8 66 EA 5F B4 21 DD 55 07 "
+    "00 "
+    "51 55 41 4E 54 59 00 00 E0 5F A7 4E BC 1F 00 00 0A 03 07 00 07 00 C8 66 EA 5F B4 21 DD 55 07 "
+    "00 "
+    "53 55 4D 00 00 00 00 00 E0 5F A7 4E BC 1F 00 00 13 02 07 00 07 00 C8 66 EA 5F B4 21 DD 55 07 "
+    "00 "
+    "44 49 56 4E 55 4D 00 00 E0 5F A7 43 BC 1F 00 00 01 00 07 00 07 00 C8 66 EA 5F B4 21 DD 55 07 "
+    "00 "
     "0D 00";
 
 std::string FromHex(const char* hex) {
@@ -141,16 +153,17 @@ TEST_F(Report, NewReportFileHoldsTheHeaderImage) {
   const auto read = testing::ReadWithDbfread(Reports("otchet.dbf"));
   ASSERT_TRUE(read.ok) << read.error;
   EXPECT_EQ(read.record_count, 0);
-  EXPECT_EQ(read.field_names, (std::vector<std::string>{"BANK", "CHECK", "DATA", "TIME",
-                                                        "OPERATE", "CODE", "NAME", "PRICE",
-                                                        "QUANTY", "SUM", "DIVNUM"}));
+  EXPECT_EQ(read.field_names,
+            (std::vector<std::string>{"BANK", "CHECK", "DATA", "TIME", "OPERATE", "CODE", "NAME",
+                                      "PRICE", "QUANTY", "SUM", "DIVNUM"}));
 }
 
 TEST_F(Report, CloseDocumentReportsOnlyThatRegister) {
   MakeStore();
   const int a1 = Pend(2, 1, Operation("100", "Bread", 12.5, 2, kOpSaleByCode, '1'));
   const int b1 = Pend(2, 3, Operation("12", "Milk", 45.9, 1, kOpSaleByCode, '2'));
-  const int a2 = Pend(2, 1, Operation("2000", Utf8ToCp866("Сыр").c_str(), 300, 0.25, kOpSaleByBarcode, '3'));
+  const int a2 =
+      Pend(2, 1, Operation("2000", Utf8ToCp866("Сыр").c_str(), 300, 0.25, kOpSaleByBarcode, '3'));
   const int other_line = Pend(5, 1, Operation("77", "Salt", 9.7, 1, kOpSaleByCode, '1'));
   EXPECT_TRUE(store_->CloseDocument(2, 1, Slot("0001234", 56, 0x24)));
   EXPECT_EQ(store_->PendingCount(), 2);
@@ -168,8 +181,7 @@ TEST_F(Report, CloseDocumentReportsOnlyThatRegister) {
   EXPECT_EQ(read.record_count, 2);
   ASSERT_EQ(read.rows.size(), 2u);
   EXPECT_EQ(read.rows[0], "0001234|56|2024-03-15|09:41:00|1|100|Bread|12.5|2.0|25.0|1");
-  EXPECT_EQ(read.rows[1],
-            "0001234|56|2024-03-15|09:41:00|2|2000|Сыр|300.0|0.25|75.0|3");
+  EXPECT_EQ(read.rows[1], "0001234|56|2024-03-15|09:41:00|2|2000|Сыр|300.0|0.25|75.0|3");
 
   // The report view shows both, in order.
   EXPECT_EQ(views_.report.Cell(0, 1), "0001234");

@@ -42,8 +42,8 @@ class Stock : public StoreTest {
   std::string Res(int n) {
     const DbfImage image = SampleGoods();
     const std::string bytes = testing::ReadFile(Goods("tovars.dbf"));
-    return bytes.substr(
-        static_cast<size_t>(image.HeaderLength() + image.RecordLength() * n - 10), 10);
+    return bytes.substr(static_cast<size_t>(image.HeaderLength() + image.RecordLength() * n - 10),
+                        10);
   }
 };
 
@@ -121,8 +121,8 @@ class GoodsLookUp : public StoreTest {};
 TEST_F(GoodsLookUp, BarcodeSearchesShCodeOrCodeWhenAbsent) {
   PutGoods("tovars.dbf", SampleGoods());
   MakeStore();
-  const OperationRecord& by_barcode = LookUpCode("4600000000028", 1, kOpSaleByBarcode,
-                                                 kLookupByBarcode);
+  const OperationRecord& by_barcode =
+      LookUpCode("4600000000028", 1, kOpSaleByBarcode, kLookupByBarcode);
   EXPECT_EQ(by_barcode.goods_record_number, 2);
   // Without SH_CODE, a barcode look-up searches CODE.
   DbfImage no_barcode = SampleGoods();
@@ -137,8 +137,7 @@ TEST_F(GoodsLookUp, BarcodeSearchesShCodeOrCodeWhenAbsent) {
 TEST_F(GoodsLookUp, NumericCodeFieldAndLongNames) {
   DbfImage image;
   image.fields = {{"CODE", 'N', 5}, {"NAME", 'C', 40}, {"PRICE", 'N', 7, 2}, {"DIVNUM", 'C', 3}};
-  image.records = {{"123", "A", "1", "9"},
-                   {"12", std::string(40, 'n'), "0.25", "78"}};
+  image.records = {{"123", "A", "1", "9"}, {"12", std::string(40, 'n'), "0.25", "78"}};
   PutGoods("tovars.dbf", image);
   MakeStore();
   const OperationRecord& r = LookUpCode("12", 4);

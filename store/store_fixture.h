@@ -65,6 +65,20 @@ class StoreTest : public ::testing::Test {
     return r;
   }
 
+  // Every DBF file the store leaves behind must read cleanly elsewhere: the
+  // report files always, the goods file when the store accepted it.
+  void TearDown() override {
+    std::vector<std::string> files = {Reports("otchet.dbf"), Reports("otchet2.dbf")};
+    if (store_ && store_->GoodsOpen() && !damaged_goods_) files.push_back(Goods("tovars.dbf"));
+    for (const std::string& path : files) {
+      if (!FileExists(path) || ReadFile(path).substr(0, 1) != "\x03") continue;
+      const DbfreadResult read = ReadWithDbfread(path);
+      ASSERT_TRUE(read.ok) << path << ": " << read.error;
+      EXPECT_EQ(static_cast<int64_t>(read.rows.size()), read.record_count) << path;
+    }
+  }
+
+  bool damaged_goods_ = false;  // a test's own goods file that lies on purpose
   ScratchDir goods_dir_;
   ScratchDir report_dir_;
   FaultFileSystem fs_;

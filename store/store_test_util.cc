@@ -27,7 +27,7 @@ ScratchDir::~ScratchDir() {
 int DbfImage::RecordLength() const {
   if (record_length >= 0) return record_length;
   int n = 1;
-  for (const FieldSpec& f : fields) n += f.length;
+  for (const FieldDef& f : fields) n += f.length;
   return n;
 }
 
@@ -76,9 +76,9 @@ std::string DbfImage::Bytes() const {
   return out;
 }
 
-std::vector<FieldSpec> GoodsFields() {
-  return {{"CODE", 'C', 13},   {"NAME", 'C', 30},    {"PRICE", 'N', 10, 2},
-          {"DIVNUM", 'C', 2},  {"SH_CODE", 'C', 13}, {"RES", 'N', 10, 3}};
+std::vector<FieldDef> GoodsFields() {
+  return {{"CODE", 'C', 13},  {"NAME", 'C', 30},    {"PRICE", 'N', 10, 2},
+          {"DIVNUM", 'C', 2}, {"SH_CODE", 'C', 13}, {"RES", 'N', 10, 3}};
 }
 
 std::vector<std::string> GoodsRow(const std::string& code, const std::string& name,
@@ -140,7 +140,7 @@ DbfreadResult ReadWithDbfread(const std::string& path) {
   std::string line;
   while (std::getline(lines, line)) {
     if (line.rfind("COUNT ", 0) == 0) {
-      result.record_count = std::stoi(line.substr(6));
+      result.record_count = std::stoll(line.substr(6));
     } else if (line.rfind("FIELDS ", 0) == 0) {
       std::istringstream names(line.substr(7));
       std::string name;

@@ -24,7 +24,7 @@ class ScratchDir {
   std::string path_;
 };
 
-struct FieldSpec {
+struct FieldDef {
   std::string name;
   char type;
   int length;
@@ -34,7 +34,7 @@ struct FieldSpec {
 // A DBF image: header from `fields`, then `records`, each the field values
 // left-aligned (numbers right-aligned) and padded to the field widths.
 struct DbfImage {
-  std::vector<FieldSpec> fields;
+  std::vector<FieldDef> fields;
   std::vector<std::vector<std::string>> records;
   // Overrides of the header's own numbers, for damaged files (-1 = as built).
   int64_t record_count = -1;
@@ -48,7 +48,7 @@ struct DbfImage {
 
 // Typical goods fields: CODE C 13, NAME C 30, PRICE N 10.2, DIVNUM C 2,
 // SH_CODE C 13, RES N 10.3.
-std::vector<FieldSpec> GoodsFields();
+std::vector<FieldDef> GoodsFields();
 // One goods record for GoodsFields().
 std::vector<std::string> GoodsRow(const std::string& code, const std::string& name,
                                   const std::string& price, const std::string& divnum,
@@ -64,7 +64,7 @@ bool FileExists(const std::string& path);
 struct DbfreadResult {
   bool ok = false;
   std::string error;
-  int record_count = -1;
+  int64_t record_count = -1;
   std::vector<std::string> field_names;
   std::vector<std::string> rows;
 };
