@@ -53,15 +53,16 @@ bool EncodeField(const DbfField& f, const std::string& value, int line, std::str
     text = value.empty() ? std::optional(std::string(f.width, ' '))
                          : NumericField(value, f.width, f.decimals);
     if (!text) {
-      return Fail(error, line, f.name + " \"" + value + "\" is not a number that fits " +
-                                   std::to_string(f.width) + "." + std::to_string(f.decimals));
+      return Fail(error, line,
+                  f.name + " \"" + value + "\" is not a number that fits " +
+                      std::to_string(f.width) + "." + std::to_string(f.decimals));
     }
   } else {
     text = CharacterField(Utf8ToCp866(value), f.width);
   }
   if (!text) {
-    return Fail(error, line, f.name + " \"" + value + "\" is longer than " +
-                                 std::to_string(f.width) + " bytes");
+    return Fail(error, line,
+                f.name + " \"" + value + "\" is longer than " + std::to_string(f.width) + " bytes");
   }
   *record += *text;
   return true;

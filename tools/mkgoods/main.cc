@@ -152,8 +152,8 @@ int main(int argc, char** argv) {
     goods = tillgate::mkgoods::SyntheticGoods(static_cast<int>(records));
     if (!note_given) {
       // Pad the record to 120 bytes, a typical length for benchmarks.
-      const int length = tillgate::mkgoods::RecordLength(
-          tillgate::mkgoods::GoodsFields(options, true, true));
+      const int length =
+          tillgate::mkgoods::RecordLength(tillgate::mkgoods::GoodsFields(options, true, true));
       options.note_width = length < 120 ? 120 - length : 0;
     }
   } else {

@@ -56,8 +56,8 @@ std::string DescribeSent(const Message& m, uint8_t seq, const std::vector<uint8_
       out += " barcode=" + m.barcode + " qty=" + std::to_string(m.quantity);
       break;
     case MessageKind::kDocument:
-      out += " doc=" + std::to_string(m.document.value_or(0)) + " date=" +
-             TwoDigits(m.day.value_or(0)) + "." + TwoDigits(m.month.value_or(0)) +
+      out += " doc=" + std::to_string(m.document.value_or(0)) +
+             " date=" + TwoDigits(m.day.value_or(0)) + "." + TwoDigits(m.month.value_or(0)) +
              " time=" + TwoDigits(m.hour.value_or(0)) + ":" + TwoDigits(m.minute.value_or(0));
       break;
     case MessageKind::kNothing:

@@ -6,8 +6,7 @@
 
 namespace tillgate::regsim {
 
-LineSimulator::LineSimulator(const Scenario& scenario, const SimOptions& options,
-                             std::ostream& log)
+LineSimulator::LineSimulator(const Scenario& scenario, const SimOptions& options, std::ostream& log)
     : options_(options), log_(log) {
   for (const RegisterScript& script : scenario.registers) {
     registers_.push_back(std::make_unique<SimRegister>(script, options_, log_, tally_));

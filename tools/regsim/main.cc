@@ -170,7 +170,8 @@ int main(int argc, char** argv) {
       if (!merged) scenario.registers.push_back(script);
     }
   }
-  if (scenario.registers.empty()) return Usage("no register to simulate (--scenario or --register)");
+  if (scenario.registers.empty())
+    return Usage("no register to simulate (--scenario or --register)");
 
   std::string error, path;
   std::unique_ptr<tillgate::regsim::SimPort> port =

@@ -25,18 +25,18 @@ enum class Expect { kAny, kNone, kGoods, kCommand };
 
 struct Message {
   MessageKind kind = MessageKind::kNothing;
-  char type = 'f';                 // message type letter; 0 for raw frames
-  std::optional<uint8_t> seq;      // explicit sequence byte; automatic when empty
-  std::string serial;              // "d": 7 characters
-  uint8_t year = 0;                // "d": year within the century, 0..99
-  uint16_t code = 0;               // "p", "q", "l"
-  std::string barcode;             // "s", "z", "k": 1..14 digits
-  uint32_t quantity = 0;           // thousandths as on the wire; 0 stands for 1
-  std::optional<uint32_t> document;  // "i": automatic (rising) when empty
+  char type = 'f';                                  // message type letter; 0 for raw frames
+  std::optional<uint8_t> seq;                       // explicit sequence byte; automatic when empty
+  std::string serial;                               // "d": 7 characters
+  uint8_t year = 0;                                 // "d": year within the century, 0..99
+  uint16_t code = 0;                                // "p", "q", "l"
+  std::string barcode;                              // "s", "z", "k": 1..14 digits
+  uint32_t quantity = 0;                            // thousandths as on the wire; 0 stands for 1
+  std::optional<uint32_t> document;                 // "i": automatic (rising) when empty
   std::optional<uint8_t> day, month, hour, minute;  // "i": now when empty
-  std::vector<uint8_t> raw;        // raw frame bytes
+  std::vector<uint8_t> raw;                         // raw frame bytes
   Expect expect = Expect::kAny;
-  char expect_command = 0;         // with kCommand: the command letter expected
+  char expect_command = 0;  // with kCommand: the command letter expected
 };
 
 enum class StepKind {

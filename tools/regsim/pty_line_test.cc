@@ -1,11 +1,10 @@
 // The simulator on a real pseudo-terminal, with the test playing the server.
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <numeric>
 #include <sstream>

@@ -44,8 +44,8 @@ TEST(RegisterFrame, GoodsByCodeLayout) {
   m.code = 12345;  // 0x3039
   m.quantity = 1500;
   const Bytes f = BuildFrame(2, 7, m);
-  EXPECT_EQ(f, (Bytes{0x02, 0x30, 0x0D, 0x07, 'p', 0x39, 0x30, 0, 0, 0, 0, 0xDC, 0x05, 0, 0,
-                      f.back()}));
+  EXPECT_EQ(
+      f, (Bytes{0x02, 0x30, 0x0D, 0x07, 'p', 0x39, 0x30, 0, 0, 0, 0, 0xDC, 0x05, 0, 0, f.back()}));
   ExpectWellFormed(f);
   m.type = 'l';
   m.quantity = 0;

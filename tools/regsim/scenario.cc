@@ -185,7 +185,8 @@ bool ScenarioParser::AddLine(std::string_view line, int number) {
         m.expect = Expect::kGoods;
       } else if (value == "none") {
         m.expect = Expect::kNone;
-      } else if (value.size() == 1 && std::string_view("+o!u").find(value[0]) != std::string_view::npos) {
+      } else if (value.size() == 1 &&
+                 std::string_view("+o!u").find(value[0]) != std::string_view::npos) {
         m.expect = Expect::kCommand;
         m.expect_command = value[0];
       } else {
@@ -250,7 +251,8 @@ bool ScenarioParser::AddLine(std::string_view line, int number) {
     default:  // raw
       m.kind = MessageKind::kRaw;
       if (m.seq) return Fail("a raw frame carries its own sequence byte");
-      if (!HexBytes(args, 0, &m.raw)) return Fail("\"raw\" needs hexadecimal bytes such as 02 30 03");
+      if (!HexBytes(args, 0, &m.raw))
+        return Fail("\"raw\" needs hexadecimal bytes such as 02 30 03");
       break;
   }
   if ((m.kind == MessageKind::kByCode || m.kind == MessageKind::kByBarcode) && args.size() == 2) {

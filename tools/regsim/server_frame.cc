@@ -13,9 +13,7 @@ constexpr uint8_t kCommandLength = 3;
 
 bool IsNet(uint8_t b) { return b >= 1 && b <= 10; }
 bool IsPoll(uint8_t b) { return b >= 0x11 && b <= 0x1A; }
-bool IsCommandCode(uint8_t b) {
-  return b == 'a' || b == '+' || b == 'o' || b == '!' || b == 'u';
-}
+bool IsCommandCode(uint8_t b) { return b == 'a' || b == '+' || b == 'o' || b == '!' || b == 'u'; }
 
 std::string Hex(uint8_t b) {
   char text[8];
@@ -95,6 +93,7 @@ ServerEvent CheckServerFrame(const uint8_t* bytes, size_t size) {
 void ServerFrameReader::Feed(const uint8_t* bytes, size_t size, Clock::time_point now,
                              std::vector<ServerEvent>* out) {
   if (size == 0) return;
+  Expire(now, out);
   pending_.insert(pending_.end(), bytes, bytes + size);
   last_byte_ = now;
   Extract(out);
@@ -105,8 +104,7 @@ void ServerFrameReader::Expire(Clock::time_point now, std::vector<ServerEvent>* 
   Malformed("truncated frame", pending_.size(), out);
 }
 
-void ServerFrameReader::Malformed(std::string reason, size_t count,
-                                  std::vector<ServerEvent>* out) {
+void ServerFrameReader::Malformed(std::string reason, size_t count, std::vector<ServerEvent>* out) {
   out->push_back(Fault(pending_.data(), count, std::move(reason)));
   pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(count));
 }
@@ -139,8 +137,8 @@ void ServerFrameReader::Extract(std::vector<ServerEvent>* out) {
     }
     const uint8_t length = pending_[2];
     if (length != kCommandLength && length != 15 + 12 && length != 32 + 12) {
-      Malformed("length byte " + std::to_string(length) + " fits no server frame",
-                pending_.size(), out);
+      Malformed("length byte " + std::to_string(length) + " fits no server frame", pending_.size(),
+                out);
       continue;
     }
     const size_t total = size_t{length} + 3;

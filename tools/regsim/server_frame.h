@@ -33,11 +33,14 @@ ServerEvent CheckServerFrame(const uint8_t* bytes, size_t size);
 class ServerFrameReader {
  public:
   // A frame whose remaining bytes do not arrive within `gap` is reported as
-  // truncated.
-  explicit ServerFrameReader(std::chrono::milliseconds gap = std::chrono::milliseconds(300))
+  // truncated. The server writes each frame in one go, so even at 9600 baud
+  // its bytes follow each other within about a millisecond.
+  explicit ServerFrameReader(std::chrono::milliseconds gap = std::chrono::milliseconds(50))
       : gap_(gap) {}
 
-  // Adds received bytes and appends every complete event to `out`.
+  // Adds received bytes and appends every complete event to `out`. A partial
+  // frame older than the gap is reported first, so that it cannot swallow
+  // the poll byte that follows it.
   void Feed(const uint8_t* bytes, size_t size, Clock::time_point now,
             std::vector<ServerEvent>* out);
 

@@ -138,6 +138,15 @@ TEST(ServerFrameReader, ReportsStrayBytesBadHeadersAndTruncation) {
   reader.Expire(t0 + std::chrono::milliseconds(150), &out);
   ASSERT_EQ(out.size(), 1u);
   EXPECT_EQ(out[0].reason, "truncated frame");
+
+  // A poll byte after a stalled partial frame is still seen as a poll.
+  out.clear();
+  reader.Feed(part.data(), 3, t0, &out);
+  const uint8_t poll = 0x12;
+  reader.Feed(&poll, 1, t0 + std::chrono::milliseconds(120), &out);
+  ASSERT_EQ(out.size(), 2u);
+  EXPECT_EQ(out[0].reason, "truncated frame");
+  EXPECT_EQ(out[1].kind, Kind::kPoll);
 }
 
 }  // namespace

@@ -172,7 +172,7 @@ void SimRegister::OnAnswer(const ServerEvent& answer) {
   }
   const Outstanding o = *outstanding_;
   outstanding_.reset();
-  ++tally_.answers;
+  if (!o.idle) ++tally_.answers;
   if (!o.idle || options_.verbose) Print(DescribeAnswer(answer));
 
   std::string want;

@@ -27,7 +27,7 @@ struct SimOptions {
 // Counters of the whole run; any fault makes the exit status non-zero.
 struct Tally {
   int sent = 0;
-  int answers = 0;
+  int answers = 0;  // answers to scenario messages (not to idle "f")
   int malformed = 0;
   int unanswered = 0;
   int mismatched = 0;

@@ -1,0 +1,62 @@
+#pragma once
+// A file system for tests that forwards to another one and fails chosen
+// operations: every call of an operation, or only its n-th call from now,
+// optionally only for paths ending in a given name.
+
+#include <string>
+#include <vector>
+
+#include "store/file_system.h"
+
+namespace tillgate {
+
+enum class FsOp : uint8_t {
+  kExists,
+  kOpen,
+  kCreate,
+  kUnlink,
+  kRename,
+  kRead,
+  kWrite,
+  kSize,
+  kClose
+};
+
+class FaultFileSystem final : public FileSystem {
+ public:
+  explicit FaultFileSystem(FileSystem* base);
+
+  // Fails the `nth` (1 = the next) call of `op` on a matching path, `times`
+  // calls in a row, with `status`. An empty `path_suffix` matches any path.
+  void FailNth(FsOp op, int nth, const std::string& path_suffix = "", int times = 1,
+               FsStatus status = FsStatus::kError);
+  // Fails every call of `op` on a matching path until Clear().
+  void FailAlways(FsOp op, const std::string& path_suffix = "", FsStatus status = FsStatus::kError);
+  void Clear();
+  // Calls of `op` seen so far (failed ones included).
+  int Calls(FsOp op) const;
+
+  // Decides one call: kOk to let it through, otherwise the failure to give.
+  // Used by the files this system hands out.
+  FsStatus Decide(FsOp op, const std::string& path);
+
+  bool Exists(const std::string& path) override;
+  FsStatus Open(const std::string& path, OpenMode mode, std::unique_ptr<File>* file) override;
+  FsStatus Create(const std::string& path, OpenMode mode, std::unique_ptr<File>* file) override;
+  FsStatus Unlink(const std::string& path) override;
+  FsStatus Rename(const std::string& from, const std::string& to) override;
+
+ private:
+  struct Rule {
+    FsOp op;
+    std::string suffix;
+    int skip;       // matching calls to let through first
+    int remaining;  // failures left; negative = always
+    FsStatus status;
+  };
+  FileSystem* base_;
+  std::vector<Rule> rules_;
+  int calls_[9] = {};
+};
+
+}  // namespace tillgate

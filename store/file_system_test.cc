@@ -1,0 +1,92 @@
+#include "store/file_system.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+#include "store/fault_file_system.h"
+#include "store/store_test_util.h"
+
+namespace tillgate {
+namespace {
+
+using testing::ScratchDir;
+
+TEST(PosixFiles, CreateNewOpenTransferAndRemove) {
+  ScratchDir dir;
+  FileSystem* fs = PosixFileSystem();
+  const std::string path = dir.File("a.dbf");
+  std::unique_ptr<File> f;
+  EXPECT_FALSE(fs->Exists(path));
+  EXPECT_EQ(fs->Open(path, OpenMode::kReadWriteOthersRead, &f), FsStatus::kNotFound);
+  ASSERT_EQ(fs->Create(path, OpenMode::kReadWriteExclusiveSync, &f), FsStatus::kOk);
+  ASSERT_EQ(f->WriteAt(4, "data", 4), FsStatus::kOk);
+  uint64_t size = 0;
+  ASSERT_EQ(f->Size(&size), FsStatus::kOk);
+  EXPECT_EQ(size, 8u);
+  char buf[16];
+  size_t got = 99;
+  ASSERT_EQ(f->ReadAt(6, buf, sizeof buf, &got), FsStatus::kOk);
+  EXPECT_EQ(got, 2u);  // short only at the end of the file
+  EXPECT_EQ(std::string(buf, 2), "ta");
+  ASSERT_EQ(f->ReadAt(100, buf, sizeof buf, &got), FsStatus::kOk);
+  EXPECT_EQ(got, 0u);
+  EXPECT_EQ(f->Close(), FsStatus::kOk);
+  EXPECT_NE(f->WriteAt(0, "x", 1), FsStatus::kOk);  // closed
+
+  std::unique_ptr<File> again;
+  EXPECT_EQ(fs->Create(path, OpenMode::kReadWriteExclusiveSync, &again), FsStatus::kExists);
+  EXPECT_EQ(again, nullptr);
+  ASSERT_EQ(fs->Open(path, OpenMode::kReadOnlyExclusive, &again), FsStatus::kOk);
+  EXPECT_NE(again->WriteAt(0, "x", 1), FsStatus::kOk);  // read only
+  again.reset();
+  EXPECT_EQ(fs->Unlink(path), FsStatus::kOk);
+  EXPECT_EQ(fs->Unlink(path), FsStatus::kNotFound);
+}
+
+TEST(PosixFiles, RenameNeverReplacesATakenName) {
+  ScratchDir dir;
+  FileSystem* fs = PosixFileSystem();
+  testing::WriteFile(dir.File("from"), "new");
+  testing::WriteFile(dir.File("to"), "old");
+  EXPECT_EQ(fs->Rename(dir.File("from"), dir.File("to")), FsStatus::kExists);
+  EXPECT_EQ(testing::ReadFile(dir.File("to")), "old");
+  ASSERT_EQ(fs->Unlink(dir.File("to")), FsStatus::kOk);
+  EXPECT_EQ(fs->Rename(dir.File("from"), dir.File("to")), FsStatus::kOk);
+  EXPECT_EQ(testing::ReadFile(dir.File("to")), "new");
+  EXPECT_EQ(fs->Rename(dir.File("from"), dir.File("x")), FsStatus::kNotFound);
+}
+
+TEST(PosixFiles, ErrnoResults) {
+  EXPECT_EQ(StatusFromErrno(0), FsStatus::kOk);
+  EXPECT_EQ(StatusFromErrno(ENOENT), FsStatus::kNotFound);
+  EXPECT_EQ(StatusFromErrno(EEXIST), FsStatus::kExists);
+  EXPECT_EQ(StatusFromErrno(EAGAIN), FsStatus::kLocked);
+  EXPECT_EQ(StatusFromErrno(ENOSPC), FsStatus::kNoSpace);
+  EXPECT_EQ(StatusFromErrno(EACCES), FsStatus::kDenied);
+  EXPECT_EQ(StatusFromErrno(EIO), FsStatus::kError);
+}
+
+TEST(FaultFiles, FailsTheChosenCallOnly) {
+  ScratchDir dir;
+  FaultFileSystem fs(PosixFileSystem());
+  std::unique_ptr<File> f;
+  ASSERT_EQ(fs.Create(dir.File("r.dbf"), OpenMode::kReadWriteExclusiveSync, &f), FsStatus::kOk);
+  fs.FailNth(FsOp::kWrite, 2, "r.dbf", 1, FsStatus::kNoSpace);
+  EXPECT_EQ(f->WriteAt(0, "a", 1), FsStatus::kOk);
+  EXPECT_EQ(f->WriteAt(1, "b", 1), FsStatus::kNoSpace);
+  EXPECT_EQ(f->WriteAt(1, "c", 1), FsStatus::kOk);
+  EXPECT_EQ(testing::ReadFile(dir.File("r.dbf")), "ac");
+  EXPECT_EQ(fs.Calls(FsOp::kWrite), 3);
+
+  fs.FailAlways(FsOp::kOpen, "other.dbf");
+  testing::WriteFile(dir.File("other.dbf"), "x");
+  std::unique_ptr<File> g;
+  EXPECT_EQ(fs.Open(dir.File("other.dbf"), OpenMode::kReadWriteOthersRead, &g), FsStatus::kError);
+  EXPECT_EQ(fs.Open(dir.File("other.dbf"), OpenMode::kReadWriteOthersRead, &g), FsStatus::kError);
+  fs.Clear();
+  EXPECT_EQ(fs.Open(dir.File("other.dbf"), OpenMode::kReadWriteOthersRead, &g), FsStatus::kOk);
+}
+
+}  // namespace
+}  // namespace tillgate

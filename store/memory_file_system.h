@@ -1,0 +1,31 @@
+#pragma once
+// Files held in memory, for fuzzing and tests that need no disk. Locks are
+// not modelled; a path holds one byte string.
+
+#include <map>
+#include <memory>
+#include <string>
+
+#include "store/file_system.h"
+
+namespace tillgate {
+
+class MemoryFileSystem final : public FileSystem {
+ public:
+  // Puts (or replaces) a file's contents.
+  void Put(const std::string& path, std::string bytes);
+  // The contents, or empty when there is no such file.
+  std::string Get(const std::string& path) const;
+
+  bool Exists(const std::string& path) override;
+  FsStatus Open(const std::string& path, OpenMode mode, std::unique_ptr<File>* file) override;
+  FsStatus Create(const std::string& path, OpenMode mode, std::unique_ptr<File>* file) override;
+  FsStatus Unlink(const std::string& path) override;
+  FsStatus Rename(const std::string& from, const std::string& to) override;
+
+ private:
+  // Shared so that an open file outlives an unlink, as on POSIX.
+  std::map<std::string, std::shared_ptr<std::string>> files_;
+};
+
+}  // namespace tillgate

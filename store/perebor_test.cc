@@ -1,0 +1,138 @@
+#include "store/perebor.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+namespace tillgate {
+namespace {
+
+// The pending list as pool indexes, oldest first, walked by the next links.
+std::vector<int> PendingList(TPEREBOR& pool) {
+  std::vector<int> list;
+  int index = pool.Head();
+  for (int n = pool.PendingCount(); n > 0; --n) {
+    list.push_back(index);
+    index = pool.Record(index).next;
+  }
+  return list;
+}
+
+// Commits one operation tagged with `tag` as its quantity; returns its index.
+int CommitTagged(TPEREBOR& pool, double tag) {
+  OperationRecord& r = pool.Current();
+  r.quantity = tag;
+  const int index = r.pool_index;
+  pool.Commit();
+  return index;
+}
+
+// Every link agrees with its neighbour's and the ring holds all records.
+void ExpectSoundRing(TPEREBOR& pool) {
+  int index = pool.Head();
+  for (int n = 0; n < TPEREBOR::kCapacity; ++n) {
+    const OperationRecord& r = pool.Record(index);
+    ASSERT_EQ(pool.Record(r.next).prev, index);
+    index = r.next;
+  }
+  EXPECT_EQ(index, pool.Head());
+}
+
+TEST(Pool, ConstructionLinksTheRing) {
+  auto pool = std::make_unique<TPEREBOR>();
+  EXPECT_EQ(pool->Record(499).next, 0);
+  EXPECT_EQ(pool->Record(0).prev, 499);
+  EXPECT_EQ(pool->Record(17).next, 18);
+  EXPECT_EQ(pool->Record(17).prev, 16);
+  EXPECT_EQ(pool->Record(321).pool_index, 321);
+  EXPECT_EQ(&pool->Current(), &pool->Record(0));
+  EXPECT_EQ(pool->PendingCount(), 0);
+  EXPECT_FALSE(pool->Full());
+  ExpectSoundRing(*pool);
+}
+
+TEST(Pool, ReleasedRecordIsUsedNext) {
+  auto pool = std::make_unique<TPEREBOR>();
+  const int first = CommitTagged(*pool, 1);
+  EXPECT_TRUE(pool->IsPending(first));
+  EXPECT_EQ(pool->Cursor(), 1);
+  pool->Release(first);
+  EXPECT_EQ(pool->PendingCount(), 0);
+  EXPECT_FALSE(pool->IsPending(first));
+  // Record 1 is current; after its commit, the released record 0 comes next.
+  CommitTagged(*pool, 2);
+  EXPECT_EQ(pool->Current().pool_index, first);
+  ExpectSoundRing(*pool);
+}
+
+TEST(Pool, ReleaseInTheMiddleKeepsTheOthersInOrder) {
+  auto pool = std::make_unique<TPEREBOR>();
+  std::vector<int> ids;
+  for (int i = 0; i < 5; ++i) ids.push_back(CommitTagged(*pool, i));
+  pool->Release(ids[2]);
+  EXPECT_EQ(PendingList(*pool), (std::vector<int>{ids[0], ids[1], ids[3], ids[4]}));
+  pool->Release(ids[0]);  // the head
+  EXPECT_EQ(PendingList(*pool), (std::vector<int>{ids[1], ids[3], ids[4]}));
+  EXPECT_EQ(pool->Head(), ids[1]);
+  ExpectSoundRing(*pool);
+}
+
+TEST(Pool, ReleaseOfARecordNotPendingDoesNothing) {
+  auto pool = std::make_unique<TPEREBOR>();
+  const int a = CommitTagged(*pool, 1);
+  const int b = CommitTagged(*pool, 2);
+  pool->Release(a);
+  pool->Release(a);                           // twice
+  pool->Release(pool->Current().pool_index);  // the current record
+  pool->Release(-1);
+  pool->Release(TPEREBOR::kCapacity);
+  EXPECT_EQ(pool->PendingCount(), 1);
+  EXPECT_EQ(PendingList(*pool), std::vector<int>{b});
+  ExpectSoundRing(*pool);
+}
+
+TEST(Pool, MoreThan255PendingStayInOrder) {
+  auto pool = std::make_unique<TPEREBOR>();
+  std::vector<int> ids;
+  for (int i = 0; i < 300; ++i) ids.push_back(CommitTagged(*pool, i));
+  EXPECT_EQ(pool->PendingCount(), 300);
+  const std::vector<int> list = PendingList(*pool);
+  ASSERT_EQ(list, ids);
+  for (int i = 0; i < 300; ++i) EXPECT_EQ(pool->Record(list[i]).quantity, i);
+}
+
+TEST(Pool, FullRefusesTheNextOperationAndRecoversOnRelease) {
+  auto pool = std::make_unique<TPEREBOR>();
+  std::vector<int> ids;
+  for (int i = 0; i < TPEREBOR::kCapacity; ++i) ids.push_back(CommitTagged(*pool, i));
+  ASSERT_TRUE(pool->Full());
+  EXPECT_EQ(pool->PendingCount(), 500);
+  // Filling the current record must not touch the oldest pending one.
+  OperationRecord& current = pool->Current();
+  EXPECT_FALSE(pool->IsPending(current.pool_index));
+  current.quantity = -1;
+  pool->Commit();
+  EXPECT_EQ(pool->PendingCount(), 500);
+  EXPECT_EQ(PendingList(*pool), ids);
+  EXPECT_EQ(pool->Record(ids[0]).quantity, 0);
+
+  pool->Release(ids[7]);
+  EXPECT_FALSE(pool->Full());
+  EXPECT_EQ(pool->Current().pool_index, ids[7]);
+  CommitTagged(*pool, 1000);
+  std::vector<int> expected = ids;
+  expected.erase(expected.begin() + 7);
+  expected.push_back(ids[7]);
+  EXPECT_EQ(PendingList(*pool), expected);
+  ExpectSoundRing(*pool);
+
+  // Releasing everything in an arbitrary order leaves a sound, empty pool.
+  for (int i = 0; i < TPEREBOR::kCapacity; i += 2) pool->Release(expected[i]);
+  for (int i = 1; i < TPEREBOR::kCapacity; i += 2) pool->Release(expected[i]);
+  EXPECT_EQ(pool->PendingCount(), 0);
+  ExpectSoundRing(*pool);
+}
+
+}  // namespace
+}  // namespace tillgate

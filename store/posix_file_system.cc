@@ -1,0 +1,157 @@
+// POSIX files: pread/pwrite on descriptors, advisory fcntl locks for the
+// sharing intent, O_DSYNC for the report file.
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "store/file_system.h"
+
+namespace tillgate {
+namespace {
+
+FsStatus LastError() { return StatusFromErrno(errno); }
+
+class PosixFile final : public File {
+ public:
+  explicit PosixFile(int fd) : fd_(fd) {}
+  ~PosixFile() override { Close(); }
+
+  FsStatus ReadAt(uint64_t offset, char* buf, size_t n, size_t* got) override {
+    *got = 0;
+    if (fd_ < 0) return FsStatus::kError;
+    while (*got < n) {
+      const ssize_t r = pread(fd_, buf + *got, n - *got, static_cast<off_t>(offset + *got));
+      if (r < 0) {
+        if (errno == EINTR) continue;
+        return LastError();
+      }
+      if (r == 0) break;
+      *got += static_cast<size_t>(r);
+    }
+    return FsStatus::kOk;
+  }
+
+  FsStatus WriteAt(uint64_t offset, const char* buf, size_t n) override {
+    if (fd_ < 0) return FsStatus::kError;
+    size_t done = 0;
+    while (done < n) {
+      const ssize_t w = pwrite(fd_, buf + done, n - done, static_cast<off_t>(offset + done));
+      if (w < 0) {
+        if (errno == EINTR) continue;
+        return done == 0 ? LastError() : FsStatus::kShortTransfer;
+      }
+      if (w == 0) return FsStatus::kShortTransfer;
+      done += static_cast<size_t>(w);
+    }
+    return FsStatus::kOk;
+  }
+
+  FsStatus Size(uint64_t* size) override {
+    struct stat st;
+    if (fd_ < 0) return FsStatus::kError;
+    if (fstat(fd_, &st) != 0) return LastError();
+    *size = static_cast<uint64_t>(st.st_size);
+    return FsStatus::kOk;
+  }
+
+  FsStatus Close() override {
+    if (fd_ < 0) return FsStatus::kOk;
+    const int fd = fd_;
+    fd_ = -1;
+    // Linux releases the descriptor even when close reports an error.
+    return close(fd) == 0 ? FsStatus::kOk : LastError();
+  }
+
+ private:
+  int fd_;
+};
+
+int OpenFlags(OpenMode mode) {
+  switch (mode) {
+    case OpenMode::kReadWriteOthersRead:
+      return O_RDWR;
+    case OpenMode::kReadOnlyExclusive:
+      return O_RDONLY;
+    case OpenMode::kReadWriteExclusiveSync:
+      return O_RDWR | O_DSYNC;
+  }
+  return O_RDONLY;
+}
+
+// Others may read the goods file: a shared lock lets their read locks in and
+// keeps their write locks out. A read-only descriptor cannot take a write
+// lock, so the candidate's shared lock keeps writers out while it is
+// examined. The report file takes the exclusive lock.
+short LockType(OpenMode mode) {
+  return mode == OpenMode::kReadWriteExclusiveSync ? F_WRLCK : F_RDLCK;
+}
+
+FsStatus Lock(int fd, OpenMode mode) {
+  struct flock lock = {};
+  lock.l_type = LockType(mode);
+  lock.l_whence = SEEK_SET;
+  if (fcntl(fd, F_SETLK, &lock) == 0) return FsStatus::kOk;
+  const int err = errno;
+  return (err == EACCES || err == EAGAIN) ? FsStatus::kLocked : StatusFromErrno(err);
+}
+
+FsStatus OpenWith(const std::string& path, int flags, OpenMode mode, std::unique_ptr<File>* file) {
+  file->reset();
+  int fd;
+  do {
+    fd = open(path.c_str(), flags | O_CLOEXEC, 0644);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return LastError();
+  const FsStatus locked = Lock(fd, mode);
+  if (locked != FsStatus::kOk) {
+    close(fd);
+    return locked;
+  }
+  *file = std::make_unique<PosixFile>(fd);
+  return FsStatus::kOk;
+}
+
+class PosixFileSystemImpl final : public FileSystem {
+ public:
+  bool Exists(const std::string& path) override {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+  }
+
+  FsStatus Open(const std::string& path, OpenMode mode, std::unique_ptr<File>* file) override {
+    return OpenWith(path, OpenFlags(mode), mode, file);
+  }
+
+  FsStatus Create(const std::string& path, OpenMode mode, std::unique_ptr<File>* file) override {
+    int flags = OpenFlags(mode) | O_CREAT | O_EXCL;
+    if ((flags & O_ACCMODE) == O_RDONLY) flags = (flags & ~O_ACCMODE) | O_RDWR;
+    return OpenWith(path, flags, mode, file);
+  }
+
+  FsStatus Unlink(const std::string& path) override {
+    return unlink(path.c_str()) == 0 ? FsStatus::kOk : LastError();
+  }
+
+  FsStatus Rename(const std::string& from, const std::string& to) override {
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+      return FsStatus::kOk;
+    if (errno != EINVAL && errno != ENOSYS) return LastError();
+    // File systems without no-replace renames: a hard link fails on a taken
+    // name just the same.
+    if (link(from.c_str(), to.c_str()) != 0) return LastError();
+    return unlink(from.c_str()) == 0 ? FsStatus::kOk : LastError();
+  }
+};
+
+}  // namespace
+
+FileSystem* PosixFileSystem() {
+  static PosixFileSystemImpl* instance = new PosixFileSystemImpl;
+  return instance;
+}
+
+}  // namespace tillgate

@@ -1,0 +1,97 @@
+// The store's construction and its two views.
+
+#include "store/pricedb.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "store/monitoring_views.h"
+
+namespace tillgate {
+namespace {
+
+// General form with up to 15 significant digits, no trailing zeros.
+std::string ViewNumber(double value) {
+  char text[40];
+  std::snprintf(text, sizeof text, "%.15g", value);
+  return text;
+}
+
+}  // namespace
+
+TDB::TDB(const std::string& goods_folder, const std::string& report_folder, FileSystem* fs,
+         EventSink* events)
+    : fs_(fs ? fs : PosixFileSystem()),
+      events_(events),
+      goods_enabled_(!goods_folder.empty()),
+      report_enabled_(!report_folder.empty()) {
+  goods_path_ = goods_folder + "/tovars.dbf";
+  goods_candidate_path_ = goods_folder + "/tovars2.dbf";
+  goods_signal_path_ = goods_folder + "/tovars.exp";
+  report_path_ = report_folder + "/otchet.dbf";
+  report_handover_path_ = report_folder + "/otchet2.dbf";
+  report_signal_path_ = report_folder + "/otchet.exp";
+  ExchangeGoods();
+  ExchangeReport();
+}
+
+TDB::~TDB() = default;
+
+void TDB::SetViews(GridModel* goods, GridModel* report) {
+  goods_view_ = goods;
+  report_view_ = report;
+}
+
+void TDB::SetTrackStock(bool on) { track_stock_ = on; }
+
+bool TDB::TrackStock() const { return track_stock_ && !stock_disabled_; }
+
+void TDB::FillGoodsView() {
+  if (!goods_ || !goods_view_) return;
+  DbfHeader header;
+  uint64_t size = 0;
+  if (!dbf_.ReadHeader(goods_.get(), &header) || goods_->Size(&size) != FsStatus::kOk) return;
+  if (header.record_length == 0) return;
+  // A count beyond what the file holds would only make empty rows.
+  const uint64_t room =
+      size > header.header_length ? (size - header.header_length) / header.record_length : 0;
+  const uint64_t rows = std::min<uint64_t>({header.record_count, room, INT32_MAX - 1});
+  goods_view_->SetRowCount(static_cast<int>(rows) + 1);
+
+  const DbfField* fields[kGoodsColumns] = {&layout_.code,   &layout_.name,    &layout_.price,
+                                           &layout_.divnum, &layout_.sh_code, &layout_.res};
+  dbf_.ScanRecords(goods_.get(), [&](int32_t number, const char* record, int length) {
+    if (static_cast<uint64_t>(number) > rows) return false;
+    for (int column = 0; column < kGoodsColumns; ++column) {
+      const DbfField& f = *fields[column];
+      if (f.length == 0 || f.position + f.length > length) continue;
+      goods_view_->SetCell(column, number, std::string_view(record + f.position, f.length));
+    }
+    return true;
+  });
+}
+
+void TDB::ShowReportRow(const OperationRecord& r, const RegisterSlot& slot) {
+  if (report_row_ > 99) report_row_ = 1;
+  if (report_view_) {
+    const int row = report_row_;
+    GridModel& v = *report_view_;
+    v.SetCell(0, row,
+              std::string_view(slot.serial_number,
+                               strnlen(slot.serial_number, sizeof slot.serial_number)));
+    v.SetCell(1, row, std::to_string(static_cast<int32_t>(slot.document_number)));
+    v.SetCell(2, row, ReportDate(slot));
+    v.SetCell(3, row, ReportTime(slot));
+    v.SetCell(4, row, std::string_view(&r.operation_code, r.operation_code ? 1 : 0));
+    v.SetCell(5, row, std::string_view(r.goods_code, strnlen(r.goods_code, sizeof r.goods_code)));
+    v.SetCell(6, row, std::string_view(r.name, strnlen(r.name, sizeof r.name)));
+    v.SetCell(7, row, ViewNumber(r.price));
+    v.SetCell(8, row, ViewNumber(r.quantity));
+    v.SetCell(9, row, ViewNumber(r.amount));
+    v.SetCell(10, row, std::string_view(&r.section, r.section ? 1 : 0));
+  }
+  ++report_row_;
+}
+
+}  // namespace tillgate

@@ -1,0 +1,166 @@
+// The store's goods side: tovars.dbf, its exchange through tovars2.dbf and
+// tovars.exp, look-ups and stock tracking.
+
+#include <cstring>
+
+#include "store/pricedb.h"
+
+namespace tillgate {
+
+void TDB::CloseGoods() {
+  if (goods_) goods_->Close();
+  goods_.reset();
+}
+
+bool TDB::CheckGoodsLayout(File* file, GoodsLayout* layout) {
+  return ReadGoodsLayout(dbf_, file, layout);
+}
+
+// Opens tovars.dbf and checks it; a file that fails stays closed and is
+// tried again at the next step.
+bool TDB::OpenGoodsFile() {
+  if (!fs_->Exists(goods_path_)) return false;
+  std::unique_ptr<File> file;
+  if (fs_->Open(goods_path_, OpenMode::kReadWriteOthersRead, &file) != FsStatus::kOk) return false;
+  GoodsLayout layout;
+  if (!CheckGoodsLayout(file.get(), &layout)) {
+    file->Close();
+    if (!goods_rejection_reported_)
+      Report(events_, "goods file tovars.dbf rejected: not a usable goods layout");
+    goods_rejection_reported_ = true;
+    return false;
+  }
+  goods_rejection_reported_ = false;
+  layout_ = layout;
+  if (layout_.res.length == 0) {
+    if (!stock_disabled_ && track_stock_)
+      Report(events_, "goods file tovars.dbf has no RES field: stock tracking is off");
+    stock_disabled_ = true;
+  }
+  goods_ = std::move(file);
+  Report(events_, "goods file tovars.dbf opened");
+  return true;
+}
+
+// Examines tovars2.dbf and, when it passes, puts it in place of tovars.dbf.
+// False leaves tovars.exp in place so that the next step tries again.
+bool TDB::TakeInCandidate() {
+  std::unique_ptr<File> candidate;
+  if (fs_->Open(goods_candidate_path_, OpenMode::kReadOnlyExclusive, &candidate) != FsStatus::kOk)
+    return false;  // busy, perhaps still being written
+  GoodsLayout layout;
+  const bool usable = CheckGoodsLayout(candidate.get(), &layout);
+  candidate->Close();
+  if (!usable) {
+    if (!candidate_rejection_reported_)
+      Report(events_, "goods candidate tovars2.dbf rejected: not a usable goods layout");
+    candidate_rejection_reported_ = true;
+    return false;
+  }
+  CloseGoods();
+  const FsStatus removed = fs_->Unlink(goods_path_);
+  if (removed != FsStatus::kOk && removed != FsStatus::kNotFound) {
+    Report(events_, "goods candidate tovars2.dbf not taken in: tovars.dbf cannot be deleted");
+    return false;
+  }
+  if (fs_->Rename(goods_candidate_path_, goods_path_) != FsStatus::kOk) {
+    Report(events_, "goods candidate tovars2.dbf not taken in: it cannot be renamed");
+    return false;
+  }
+  candidate_rejection_reported_ = false;
+  Report(events_, "goods file tovars2.dbf taken in as tovars.dbf");
+  return true;
+}
+
+bool TDB::ExchangeGoods() {
+  if (!goods_enabled_) return false;
+  if (!fs_->Exists(goods_signal_path_)) {
+    candidate_rejection_reported_ = false;
+    if (goods_) return true;
+    return OpenGoodsFile();
+  }
+  if (fs_->Exists(goods_candidate_path_)) {
+    if (!TakeInCandidate()) {
+      // Keep (or get back) the goods file in service while the signal waits.
+      if (!goods_) OpenGoodsFile();
+      return false;
+    }
+  }
+  fs_->Unlink(goods_signal_path_);
+  CloseGoods();
+  return OpenGoodsFile();
+}
+
+void TDB::LookUp(OperationRecord& r) {
+  r.goods_record_number = -1;
+  r.name[0] = 0;
+  // Every record pending: the operation is refused and nothing is moved.
+  if (Full() || !goods_) return;
+  const DbfField& code = layout_.code;
+  const bool by_barcode = r.lookup_kind == kLookupByBarcode && layout_.sh_code.length > 0;
+  const DbfField& searched = by_barcode ? layout_.sh_code : code;
+  std::string key;
+  if (!MakeKey(std::string_view(r.goods_code, strnlen(r.goods_code, sizeof r.goods_code)),
+               code.length, layout_.code_type, &key))
+    return;
+  // Zero-filled so that the field positions checked against the layout stay
+  // inside it whatever the record holds.
+  char record[kMaxGoodsRecordLength + 1] = {};
+  r.goods_record_number =
+      dbf_.FindRecord(goods_.get(), searched.position, key, record, sizeof record);
+  if (r.goods_record_number < 0) return;
+  if (TrackStock() && !MoveStock(r.pool_index)) return;
+  // The found record is the record minus its flag: position p at index p - 1.
+  const int name_length = std::min(layout_.name.length, kNameSize - 1);
+  std::memcpy(r.name, record + layout_.name.position - 1, static_cast<size_t>(name_length));
+  r.name[name_length] = 0;
+  r.section = record[layout_.divnum.position - 1];
+  r.price = ParseDbfNumber(std::string_view(record + layout_.price.position - 1,
+                                            static_cast<size_t>(layout_.price.length)));
+  r.amount = r.price * r.quantity * 100;
+}
+
+bool TDB::MoveStock(int pool_index) { return ApplyStock(pool_index, +1); }
+
+bool TDB::ReverseStock(int pool_index) { return ApplyStock(pool_index, -1); }
+
+bool TDB::ApplyStock(int pool_index, int direction) {
+  if (!goods_ || layout_.res.length == 0) return false;
+  if (pool_index < 0 || pool_index >= kCapacity) return false;
+  const OperationRecord& r = Record(pool_index);
+  const DbfField& res = layout_.res;
+  char text[256 + 1];
+  DbfHeader header;
+  // The file's current lengths, which a new goods file may have changed.
+  if (!dbf_.ReadHeader(goods_.get(), &header)) return false;
+  if (!dbf_.ReadField(goods_.get(), header.record_length, header.header_length,
+                      r.goods_record_number, res.position, res.length, text))
+    return false;
+  double sign;
+  switch (r.operation_code) {
+    case kOpSaleByCode:
+    case kOpSaleByBarcode:
+      sign = -1;
+      break;
+    case kOpReturn:
+    case kOpVoid:
+      sign = +1;
+      break;
+    default:
+      return false;
+  }
+  double stock = ParseDbfNumber(std::string_view(text, static_cast<size_t>(res.length))) +
+                 sign * direction * r.quantity;
+  if (stock > -0.001 && stock < 0) stock = 0;
+  if (stock < 0) return false;
+  if (!TDBFF::FormatNumber(stock, res.length, layout_.res_decimals, text)) return false;
+  if (!dbf_.WriteField(goods_.get(), header.record_length, header.header_length,
+                       r.goods_record_number, res.position, res.length, text))
+    return false;
+  if (goods_view_)
+    goods_view_->SetCell(5, r.goods_record_number,
+                         std::string_view(text, static_cast<size_t>(res.length)));
+  return true;
+}
+
+}  // namespace tillgate

@@ -1,0 +1,160 @@
+// The store's report side: otchet.dbf, its hand-over through otchet.exp and
+// otchet2.dbf, voids checked against pending operations, closed documents.
+
+#include <cstring>
+#include <string>
+
+#include "store/pricedb.h"
+
+namespace tillgate {
+namespace {
+
+// Quantities travel in thousandths; sums of doubles may miss zero by far less.
+constexpr double kQuantityTolerance = 0.0005;
+
+bool SameCode(const OperationRecord& a, const OperationRecord& b) {
+  return std::strncmp(a.goods_code, b.goods_code, kGoodsCodeSize) == 0;
+}
+
+}  // namespace
+
+void TDB::CloseReport() {
+  if (report_) report_->Close();
+  report_.reset();
+}
+
+bool TDB::CreateReport() {
+  std::unique_ptr<File> file;
+  if (fs_->Create(report_path_, OpenMode::kReadWriteExclusiveSync, &file) != FsStatus::kOk)
+    return false;
+  const auto& image = ReportHeaderImage();
+  if (file->WriteAt(0, reinterpret_cast<const char*>(image.data()), image.size()) !=
+      FsStatus::kOk) {
+    // A file without its header must not be taken for a report next time.
+    file->Close();
+    fs_->Unlink(report_path_);
+    return false;
+  }
+  report_ = std::move(file);
+  Report(events_, "report file otchet.dbf created");
+  return true;
+}
+
+bool TDB::OpenOrCreateReport() {
+  if (report_) return true;
+  if (fs_->Exists(report_path_)) {
+    std::unique_ptr<File> file;
+    if (fs_->Open(report_path_, OpenMode::kReadWriteExclusiveSync, &file) != FsStatus::kOk)
+      return false;
+    report_ = std::move(file);
+    Report(events_, "report file otchet.dbf opened");
+    return true;
+  }
+  return CreateReport();
+}
+
+bool TDB::HandOverReport() {
+  if (fs_->Exists(report_handover_path_)) {
+    // The previous hand-over has not been collected: the request is dropped.
+    fs_->Unlink(report_signal_path_);
+    Report(events_, "report hand-over refused: otchet2.dbf has not been collected");
+    return OpenOrCreateReport();
+  }
+  if (report_ && report_->Close() != FsStatus::kOk) {
+    report_.reset();
+    return false;
+  }
+  report_.reset();
+  const FsStatus moved = fs_->Rename(report_path_, report_handover_path_);
+  if (moved != FsStatus::kOk && moved != FsStatus::kNotFound) {
+    // Keep the request so that the next step tries again; go on writing.
+    OpenOrCreateReport();
+    return false;
+  }
+  fs_->Unlink(report_signal_path_);
+  Report(events_, moved == FsStatus::kOk ? "report handed over as otchet2.dbf"
+                                         : "report hand-over: no otchet.dbf to hand over");
+  return CreateReport();
+}
+
+bool TDB::ExchangeReport() {
+  if (!report_enabled_) return false;
+  if (fs_->Exists(report_signal_path_))
+    HandOverReport();
+  else
+    OpenOrCreateReport();
+  if (report_) FlushReportQueue();
+  return report_ != nullptr;
+}
+
+void TDB::FlushReportQueue() {
+  if (report_queue_.empty()) return;
+  int written = 0;
+  while (!report_queue_.empty()) {
+    bool record_written = false;
+    dbf_.AppendRecord(report_.get(), report_queue_.front().data(), &record_written);
+    if (!record_written) break;
+    report_queue_.pop_front();
+    ++written;
+  }
+  if (written > 0 && report_queue_.empty()) {
+    Report(events_, "report append recovered: " + std::to_string(written) +
+                        " waiting record(s) written to otchet.dbf");
+    report_failure_reported_ = false;
+  }
+}
+
+bool TDB::WriteReportRecord(int pool_index, const RegisterSlot& slot) {
+  const ReportRecordBytes record = BuildReportRecord(Record(pool_index), slot);
+  if (!report_enabled_) return false;  // no report folder: nowhere to keep it
+  // Older waiting records go first so that the report keeps its order.
+  if (report_) FlushReportQueue();
+  if (report_queue_.empty() && report_) {
+    bool record_written = false;
+    dbf_.AppendRecord(report_.get(), record.data(), &record_written);
+    if (record_written) return true;
+  }
+  report_queue_.push_back(record);
+  Report(events_, report_failure_reported_
+                      ? "report append failed: record queued (" +
+                            std::to_string(report_queue_.size()) + " waiting)"
+                      : "report append failed: record queued (" +
+                            std::to_string(report_queue_.size()) +
+                            " waiting); it will be written at the next step that can write");
+  report_failure_reported_ = true;
+  return false;
+}
+
+bool TDB::CheckVoid(const OperationRecord& r) {
+  double covered = -r.quantity;
+  int index = Head();
+  for (int n = PendingCount(); n > 0; --n) {
+    const OperationRecord& p = Record(index);
+    if (p.network_number == r.network_number && p.line_index == r.line_index &&
+        p.section == r.section && SameCode(p, r)) {
+      if (p.operation_code == kOpReturn || p.operation_code == kOpVoid)
+        covered -= p.quantity;
+      else
+        covered += p.quantity;
+    }
+    index = p.next;
+  }
+  return covered >= -kQuantityTolerance;
+}
+
+bool TDB::CloseDocument(uint32_t line_index, uint8_t network_number, const RegisterSlot& slot) {
+  int index = Head();
+  for (int n = PendingCount(); n > 0; --n) {
+    const OperationRecord& r = Record(index);
+    const int next = r.next;
+    if (r.network_number == network_number && r.line_index == line_index) {
+      WriteReportRecord(index, slot);
+      ShowReportRow(r, slot);
+      Release(index);
+    }
+    index = next;
+  }
+  return true;
+}
+
+}  // namespace tillgate

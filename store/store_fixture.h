@@ -1,0 +1,104 @@
+#pragma once
+// A store over two scratch folders, with a fault-injecting file system, the
+// monitoring grids and a list of the events it reported.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "line/event_sink.h"
+#include "store/fault_file_system.h"
+#include "store/monitoring_views.h"
+#include "store/pricedb.h"
+#include "store/store_test_util.h"
+
+namespace tillgate::testing {
+
+class EventList final : public EventSink {
+ public:
+  void Event(std::string_view text) override { lines.emplace_back(text); }
+  int Count(std::string_view part) const {
+    int n = 0;
+    for (const std::string& line : lines) n += line.find(part) != std::string::npos;
+    return n;
+  }
+  std::vector<std::string> lines;
+};
+
+class StoreTest : public ::testing::Test {
+ protected:
+  StoreTest() : fs_(PosixFileSystem()) {}
+
+  std::string Goods(const std::string& name) const { return goods_dir_.File(name); }
+  std::string Reports(const std::string& name) const { return report_dir_.File(name); }
+
+  void PutGoods(const std::string& name, const DbfImage& image) {
+    WriteFile(Goods(name), image.Bytes());
+  }
+  void Signal(const std::string& path) { WriteFile(path, ""); }
+
+  TDB& MakeStore(bool track_stock = false) {
+    store_ = std::make_unique<TDB>(goods_dir_.path(), report_dir_.path(), &fs_, &events_);
+    store_->SetViews(&views_.goods, &views_.report);
+    store_->SetTrackStock(track_stock);
+    return *store_;
+  }
+
+  // Fills the store's current record as decoding would and looks it up.
+  OperationRecord& LookUpCode(const std::string& code, double quantity, char op = kOpSaleByCode,
+                              uint8_t kind = kLookupByCode, uint32_t line = 0,
+                              uint8_t network = 1) {
+    OperationRecord& r = store_->Current();
+    std::memset(r.goods_code, ' ', kGoodsCodeSize - 1);
+    std::memcpy(r.goods_code, code.data(), std::min<size_t>(code.size(), kGoodsCodeSize - 1));
+    r.goods_code[std::min<size_t>(code.size(), kGoodsCodeSize - 1)] = 0;
+    r.quantity = quantity;
+    r.operation_code = op;
+    r.lookup_kind = kind;
+    r.line_index = line;
+    r.network_number = network;
+    store_->LookUp(r);
+    return r;
+  }
+
+  // Every DBF file the store leaves behind must read cleanly elsewhere: the
+  // report files always, the goods file when the store accepted it.
+  void TearDown() override {
+    std::vector<std::string> files = {Reports("otchet.dbf"), Reports("otchet2.dbf")};
+    if (store_ && store_->GoodsOpen() && !damaged_goods_) files.push_back(Goods("tovars.dbf"));
+    for (const std::string& path : files) {
+      if (!FileExists(path) || ReadFile(path).substr(0, 1) != "\x03") continue;
+      const DbfreadResult read = ReadWithDbfread(path);
+      ASSERT_TRUE(read.ok) << path << ": " << read.error;
+      EXPECT_EQ(static_cast<int64_t>(read.rows.size()), read.record_count) << path;
+    }
+  }
+
+  bool damaged_goods_ = false;  // a test's own goods file that lies on purpose
+  ScratchDir goods_dir_;
+  ScratchDir report_dir_;
+  FaultFileSystem fs_;
+  EventList events_;
+  MonitoringViews views_;
+  std::unique_ptr<TDB> store_;
+};
+
+// Five goods in GoodsFields() layout.
+inline DbfImage SampleGoods() {
+  DbfImage image;
+  image.fields = GoodsFields();
+  image.records = {
+      GoodsRow("100", "Bread", "12.50", "1", "4600000000011", "10.000"),
+      GoodsRow("12", "Milk", "45.90", "2", "4600000000028", "0.001"),
+      GoodsRow("2000", "Cheese", "300.00", "3", "", "5.000"),
+      GoodsRow("77", "Salt", "9.70", "1", "", ""),
+      GoodsRow("5", "Tea", "100", "4", "", "999999.000"),
+  };
+  return image;
+}
+
+}  // namespace tillgate::testing

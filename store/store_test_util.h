@@ -1,0 +1,73 @@
+#pragma once
+// Helpers for the store's tests: scratch folders, goods files built from a
+// field list, and an independent reading of DBF files through Python's
+// dbfread.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tillgate::testing {
+
+// A fresh folder under the system's temporary folder, removed with its
+// contents when the object goes.
+class ScratchDir {
+ public:
+  ScratchDir();
+  ~ScratchDir();
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+  const std::string& path() const { return path_; }
+  std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+struct FieldDef {
+  std::string name;
+  char type;
+  int length;
+  int decimals = 0;
+};
+
+// A DBF image: header from `fields`, then `records`, each the field values
+// left-aligned (numbers right-aligned) and padded to the field widths.
+struct DbfImage {
+  std::vector<FieldDef> fields;
+  std::vector<std::vector<std::string>> records;
+  // Overrides of the header's own numbers, for damaged files (-1 = as built).
+  int64_t record_count = -1;
+  int header_length = -1;
+  int record_length = -1;
+
+  std::string Bytes() const;
+  int RecordLength() const;
+  int HeaderLength() const;
+};
+
+// Typical goods fields: CODE C 13, NAME C 30, PRICE N 10.2, DIVNUM C 2,
+// SH_CODE C 13, RES N 10.3.
+std::vector<FieldDef> GoodsFields();
+// One goods record for GoodsFields().
+std::vector<std::string> GoodsRow(const std::string& code, const std::string& name,
+                                  const std::string& price, const std::string& divnum,
+                                  const std::string& barcode, const std::string& res);
+
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& bytes);
+bool FileExists(const std::string& path);
+
+// The file as Python's dbfread reads it (code page 866): the header's record
+// count and each record's values as Python prints them, joined by "|".
+// Empty with `*error` set when the reader failed.
+struct DbfreadResult {
+  bool ok = false;
+  std::string error;
+  int64_t record_count = -1;
+  std::vector<std::string> field_names;
+  std::vector<std::string> rows;
+};
+DbfreadResult ReadWithDbfread(const std::string& path);
+
+}  // namespace tillgate::testing
