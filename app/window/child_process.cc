@@ -1,6 +1,7 @@
 #include "app/window/child_process.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -9,8 +10,6 @@
 
 #include <chrono>
 #include <cstring>
-
-#include <gtest/gtest.h>
 
 extern char** environ;
 

@@ -2,8 +2,9 @@
 // A helper program run by a test (the register simulator, the goods-file
 // writer): started with its standard output on a pipe, ended by its id.
 
-#include <string>
 #include <sys/types.h>
+
+#include <string>
 #include <vector>
 
 namespace tillgate::testing {
