@@ -25,7 +25,8 @@ std::vector<char*> Argv(const std::vector<std::string>& argv) {
 
 }  // namespace
 
-ChildProcess::ChildProcess(const std::vector<std::string>& argv) {
+ChildProcess::ChildProcess(const std::vector<std::string>& argv,
+                           const std::vector<std::string>* env) {
   int pipe_fds[2];
   if (pipe2(pipe_fds, O_CLOEXEC) != 0) {
     ADD_FAILURE() << "pipe: " << std::strerror(errno);
@@ -34,8 +35,12 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDOUT_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDERR_FILENO);
   std::vector<char*> args = Argv(argv);
-  const int error = posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), environ);
+  std::vector<char*> own_env;
+  if (env) own_env = Argv(*env);
+  const int error =
+      posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), env ? own_env.data() : environ);
   posix_spawn_file_actions_destroy(&actions);
   close(pipe_fds[1]);
   out_ = pipe_fds[0];
@@ -74,6 +79,22 @@ std::string ChildProcess::ReadLine(int timeout_ms) {
     if (got <= 0) return {};
     pending_.append(buffer, static_cast<size_t>(got));
   }
+}
+
+int ChildProcess::SignalAndWait(int signal_number, int timeout_ms) {
+  if (pid_ <= 0) return -1;
+  kill(pid_, signal_number);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+  while (std::chrono::steady_clock::now() < deadline) {
+    int status = 0;
+    const pid_t done = waitpid(pid_, &status, WNOHANG);
+    if (done == pid_) {
+      pid_ = -1;
+      return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    usleep(10000);
+  }
+  return -1;
 }
 
 int RunToEnd(const std::vector<std::string>& argv) {

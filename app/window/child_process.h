@@ -11,8 +11,11 @@ namespace tillgate::testing {
 
 class ChildProcess {
  public:
-  // Starts argv[0] with the given arguments; fails the test when it cannot.
-  explicit ChildProcess(const std::vector<std::string>& argv);
+  // Starts argv[0] with the given arguments and this process's environment
+  // (or `env`, "NAME=value" entries, when given); fails the test when it
+  // cannot. Standard error goes to standard output too.
+  explicit ChildProcess(const std::vector<std::string>& argv,
+                        const std::vector<std::string>* env = nullptr);
   // Sends SIGTERM to this child (only) and reaps it.
   ~ChildProcess();
   ChildProcess(const ChildProcess&) = delete;
@@ -21,6 +24,10 @@ class ChildProcess {
   // The next line of its standard output without the line end; empty when
   // none came within `timeout_ms` or the output ended.
   std::string ReadLine(int timeout_ms);
+
+  // Sends `signal_number` to this child and waits up to `timeout_ms` for it
+  // to end. Its exit status, or -1 (killed by a signal, or still running).
+  int SignalAndWait(int signal_number, int timeout_ms);
 
  private:
   pid_t pid_ = -1;

@@ -9,6 +9,7 @@
 
 #include "app/window/message_box_dialogs.h"
 #include "app/window/station_engine.h"
+#include "app/window/stop_signals.h"
 #include "app/window/tform1.h"
 #include "config/reg_file_store.h"
 #ifdef TILLGATE_HAVE_HEADLESS
@@ -81,6 +82,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (!form.StartUp()) return 1;
+  tillgate::CloseOnStopSignals(&form);
   form.show();
   return app.exec();
 }
