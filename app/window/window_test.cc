@@ -352,6 +352,26 @@ TEST(WindowExit, YesSavesBoxesAndFieldsThenEnds) {
   EXPECT_NE(saved.find("\"AvtoStart\"=dword:00000001"), std::string::npos) << saved;
 }
 
+TEST(WindowExit, RefusedSaveIsShownAndTheProgramGoesOn) {
+  ScratchDir folder;
+  Harness h(InstalledRegistry(folder.path()));
+  ASSERT_TRUE(h.Start());
+  h.Find<QCheckBox>(ConnectBox(3))->setChecked(true);
+  h.Find<QCheckBox>(ConnectBox(9))->setChecked(true);
+  h.failing->fail_name = "MASKA5";
+  h.dialogs.answers = {DialogAnswer::kYes};
+  h.Find<QPushButton>("Button1")->click();
+  ASSERT_EQ(h.dialogs.shown.size(), 2u);
+  EXPECT_EQ(h.dialogs.shown[1].kind, DialogKind::kError);
+  EXPECT_EQ(h.dialogs.shown[1].text, "Failed to set data for 'MASKA5'");
+  EXPECT_FALSE(h.form->ended());
+  EXPECT_EQ(h.engine->stops, 0);
+  // Values before the refused one are written, later ones are not.
+  const std::string text = h.RegistryText();
+  EXPECT_NE(text.find("\"COM3\"=hex:01,00,01"), std::string::npos) << text;
+  EXPECT_EQ(text.find("\"COM9\"=hex:01"), std::string::npos) << text;
+}
+
 TEST(WindowExit, CloseBoxStopsEngineAndSavesNothing) {
   ScratchDir folder;
   Harness h(InstalledRegistry(folder.path()));
@@ -393,6 +413,27 @@ TEST(WindowInstall, NoChangesNothingYesWritesDefaultsAndEnds) {
   EXPECT_NE(text.find("\"COM16\"=hex:00,00,01"), std::string::npos) << text;
   EXPECT_NE(text.find("\"STROKA16\"=\"NC\""), std::string::npos) << text;
   EXPECT_EQ(button->text(), "ИНСТАЛЛЯЦИЯ");  // the handler leaves the caption
+}
+
+TEST(WindowInstall, RefusedWriteStopsInstallationAndTheProgramGoesOn) {
+  Harness h("");
+  ASSERT_TRUE(h.Start());
+  h.failing->fail_name = "STROKA4";
+  h.dialogs.answers = {DialogAnswer::kYes};
+  h.Find<QPushButton>("Button4")->click();
+  ASSERT_EQ(h.dialogs.shown.size(), 2u);
+  EXPECT_EQ(h.dialogs.shown[1].kind, DialogKind::kError);
+  EXPECT_EQ(h.dialogs.shown[1].text, "Failed to set data for 'STROKA4'");
+  EXPECT_FALSE(h.form->ended());
+  EXPECT_FALSE(h.form->settings().installed);
+  const std::string text = h.RegistryText();
+  EXPECT_NE(text.find("\"MASKA4\""), std::string::npos) << text;
+  EXPECT_EQ(text.find("\"COM5\""), std::string::npos) << text;
+  // Asked again, it asks to install again: nothing counts as installed.
+  h.failing->fail_name.clear();
+  h.dialogs.answers = {DialogAnswer::kNo};
+  h.Find<QPushButton>("Button4")->click();
+  EXPECT_EQ(h.dialogs.shown.back().text, "Будем инсталлировать");
 }
 
 TEST(WindowInstall, RemovalAsksDeletesTheTreeAndEnds) {

@@ -71,7 +71,8 @@ Harness::Harness(const std::string& registry_text, EngineFactory factory, bool f
   store = OpenRegistryFile(registry_path, &opened);
   EXPECT_TRUE(opened.ok()) << opened.message();
   WindowDeps deps;
-  deps.store = store.get();
+  failing = std::make_unique<FailingStore>(*store);
+  deps.store = failing.get();
   deps.dialogs = &dialogs;
   deps.working_dir = dir.path();
   deps.end_program = [this] { ++end_requests; };
