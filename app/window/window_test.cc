@@ -163,6 +163,35 @@ TEST_F(WindowEquipment, MaskEditedThenOtherPortClickedGoesToShownPort) {
   EXPECT_EQ(h->Find<QComboBox>("ComboBox2")->currentIndex(), 1);
 }
 
+TEST_F(WindowEquipment, LeavingForAnotherPageOrTheExitButtonStoresToo) {
+  StartWith("");
+  auto* mask = h->Find<QLineEdit>("Edit3");
+  Focus(mask);
+  mask->setText("22CCCCCWWWWW");
+  h->Find<QTabWidget>("PageControl1")->setCurrentIndex(2);
+  QApplication::processEvents();
+  EXPECT_EQ(h->form->settings().ports[1].mask, "22CCCCCWWWWW");
+
+  h->Find<QTabWidget>("PageControl1")->setCurrentIndex(1);
+  Focus(mask);
+  mask->setText("23CCCCCWWWWW");
+  h->dialogs.answers = {DialogAnswer::kCancel};
+  auto* exit_button = h->Find<QPushButton>("Button1");
+  QTest::mouseClick(exit_button, Qt::LeftButton);
+  EXPECT_EQ(h->form->settings().ports[1].mask, "23CCCCCWWWWW");
+  EXPECT_EQ(h->dialogs.shown.back().text, "Сохранить изменения");
+  // A message box taking the focus from the group does not count as leaving
+  // it (else the bad text would be reported twice).
+  h->dialogs.take_focus = true;
+  ShowActive(*h->form);
+  Focus(h->Find<QLineEdit>("MaskEdit1"));
+  ASSERT_EQ(QApplication::focusWidget(), h->Find<QLineEdit>("MaskEdit1"));
+  const size_t before = h->dialogs.shown.size();
+  h->Find<QLineEdit>("MaskEdit1")->setText("x");
+  QApplication::processEvents();
+  EXPECT_EQ(h->dialogs.shown.size(), before + 1);
+}
+
 TEST_F(WindowEquipment, ThirteenTypedIsShownAgainFourteenStoredIsNot) {
   StartWith("\"COD_LENGTH3\"=dword:0000000e\n\"COD_LENGTH2\"=dword:00000005\n");
   auto* field = h->Find<QLineEdit>("MaskEdit1");

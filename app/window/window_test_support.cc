@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QLineEdit>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -25,6 +26,13 @@ void EnsureApplication() {
 
 DialogAnswer ScriptedDialogs::Show(DialogKind kind, const QString& text, unsigned buttons) {
   shown.push_back({kind, text, buttons});
+  if (take_focus) {
+    QLineEdit box;
+    box.show();
+    QApplication::setActiveWindow(&box);
+    box.setFocus(Qt::ActiveWindowFocusReason);
+    QApplication::processEvents();
+  }
   if (!answers.empty()) {
     const DialogAnswer answer = answers.front();
     answers.pop_front();

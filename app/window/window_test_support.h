@@ -34,6 +34,9 @@ class ScriptedDialogs final : public Dialogs {
   // Answers in order; once they run out, OK where offered, else kClosed.
   std::deque<DialogAnswer> answers;
   std::vector<Shown> shown;
+  // Like a real message box: a window of its own takes the focus while the
+  // dialog is up.
+  bool take_focus = false;
 
   DialogAnswer Show(DialogKind kind, const QString& text, unsigned buttons) override;
   // Texts of every dialog shown so far.
