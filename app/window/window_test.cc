@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -67,6 +68,21 @@ TEST(WindowFirstRun, PagesDisabledInstallButtonAndWorkingFolders) {
   for (int port = 1; port <= kPortCount; ++port)
     EXPECT_FALSE(h.Find<QCheckBox>(StartBox(port))->isEnabled());
   EXPECT_TRUE(h.dialogs.shown.empty());
+}
+
+TEST(WindowFirstRun, InformationPageHasPictureAndTwoCentredLines) {
+  Harness h("");
+  ASSERT_TRUE(h.Start());
+  auto* picture = h.Find<QLabel>("Image1");
+  EXPECT_FALSE(picture->pixmap().isNull());
+  for (const char* name : {"Label1", "Label2"}) {
+    auto* line = h.Find<QLabel>(name);
+    EXPECT_EQ(line->size(), QSize(200, 50)) << name;
+    EXPECT_TRUE(line->alignment() & Qt::AlignHCenter) << name;
+    EXPECT_TRUE(line->wordWrap()) << name;
+  }
+  EXPECT_EQ(h.Find<QLabel>("Label1")->text(), "Tillgate");
+  EXPECT_TRUE(h.Find<QLabel>("Label1")->font().bold());
 }
 
 TEST(WindowFirstRun, YesOnExitWritesNothing) {
