@@ -112,6 +112,8 @@ DbfImage ShopGoods() {
       GoodsRow("4321", "SUGAR", "60", " ", "", "1.000"),
       GoodsRow("54321", "TEA", "99.90", "4", "", "2.000"),
       GoodsRow("888", "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123", "1", "5", "", "100.000"),
+      // An EAN-8 that is the start of an EAN-13 above.
+      GoodsRow("778", "BUNS", "19", "1", "46000000", "9.000"),
   };
   return image;
 }
@@ -249,7 +251,10 @@ TEST_F(Decode, BarcodesSplitLengthAndCodes) {
   EXPECT_TRUE(Send(ByBarcode('s', 1, "4321", 0)).IsGoods());              // short: a goods code
   EXPECT_TRUE(Send(ByBarcode('s', 2, "4600000000011", 2000)).IsGoods());  // by SH_CODE
   EXPECT_TRUE(Send(ByBarcode('s', 3, "46012345", 0)).IsGoods());          // EAN-8
-  EXPECT_EQ(Pending(), (std::vector<std::string>{"4321 1 1", "4600000000011 2 2", "46012345 2 1"}));
+  Answer buns = Send(ByBarcode('s', 4, "46000000", 0));
+  EXPECT_EQ(buns.Text().substr(0, 15), "BUNS           ");
+  EXPECT_EQ(Pending(), (std::vector<std::string>{"4321 1 1", "4600000000011 2 2", "46012345 2 1",
+                                                 "46000000 2 1"}));
   EXPECT_EQ(store_->Record(store_->Head()).lookup_kind, kLookupByCode);
 
   // Five digits count five: under split length 5 they are a goods code.
