@@ -12,6 +12,7 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTimer>
+#include <exception>
 
 #include "app/window/folder_lists.h"
 #include "app/window/grid_table_model.h"
@@ -66,10 +67,8 @@ TForm1::~TForm1() {
 void TForm1::ConnectHandlers() {
   connect(DirectoryListBox1, &DirectoryListBox::Changed, this, &TForm1::DirectoryListBox1Change);
   connect(DirectoryListBox2, &DirectoryListBox::Changed, this, &TForm1::DirectoryListBox2Change);
-  for (auto* source :
-       {static_cast<QObject*>(DirectoryListBox1), static_cast<QObject*>(DirectoryListBox2)})
-    connect(qobject_cast<DirectoryListBox*>(source), &DirectoryListBox::Failed, this,
-            &TForm1::ShowError);
+  connect(DirectoryListBox1, &DirectoryListBox::Failed, this, &TForm1::ShowError);
+  connect(DirectoryListBox2, &DirectoryListBox::Failed, this, &TForm1::ShowError);
   connect(DriveComboBox1, &DriveComboBox::Failed, this, &TForm1::ShowError);
   connect(DriveComboBox2, &DriveComboBox::Failed, this, &TForm1::ShowError);
   for (int port = 0; port < kPortCount; ++port)
@@ -101,7 +100,14 @@ bool TForm1::StartUp() {
   }
   ApplySettingsToControls();
   views_.WriteHeadings();
-  if (deps_.make_engine) engine_ = deps_.make_engine(settings_);
+  try {
+    if (deps_.make_engine) engine_ = deps_.make_engine(settings_);
+  } catch (const std::exception& error) {
+    // Anything escaping the server's construction ends the start-up.
+    ShowError(QString::fromUtf8(error.what()));
+    EndProgram();
+    return false;
+  }
   if (engine_ && engine_->Views()) {
     shown_views_ = engine_->Views();
     diagnostics_model_->Rebind(shown_views_->diagnostics);

@@ -13,6 +13,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <filesystem>
+#include <stdexcept>
 
 #include "app/window/up_down.h"
 #include "app/window/window_test_support.h"
@@ -513,6 +514,17 @@ TEST(WindowStartUp, WrongValueTypeIsShownAndEndsTheProgram) {
   EXPECT_EQ(h.dialogs.shown[0].text, "Invalid data type for 'COM3'");
   EXPECT_TRUE(h.form->ended());
   EXPECT_EQ(h.engine, nullptr);  // no server built
+}
+
+TEST(WindowStartUp, FailureBuildingTheServerIsShownAndEndsTheProgram) {
+  ScratchDir folder;
+  Harness h(InstalledRegistry(folder.path()), [](const Settings&) -> std::unique_ptr<EngineLink> {
+    throw std::runtime_error("cannot start the engine thread");
+  });
+  EXPECT_FALSE(h.Start());
+  ASSERT_EQ(h.dialogs.shown.size(), 1u);
+  EXPECT_EQ(h.dialogs.shown[0].text, "cannot start the engine thread");
+  EXPECT_TRUE(h.form->ended());
 }
 
 TEST(WindowStartUp, MissingFolderIsShownAndTheProgramGoesOn) {
