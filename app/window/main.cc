@@ -7,14 +7,13 @@
 #include <filesystem>
 #include <string>
 
+#include "app/headless/headless.h"
+#include "app/headless/stderr_sink.h"
 #include "app/window/message_box_dialogs.h"
 #include "app/window/station_engine.h"
 #include "app/window/stop_signals.h"
 #include "app/window/tform1.h"
 #include "config/reg_file_store.h"
-#ifdef TILLGATE_HAVE_HEADLESS
-#include "app/headless/headless.h"
-#endif
 
 namespace {
 
@@ -44,12 +43,7 @@ std::string WorkingDirectory() {
 
 int main(int argc, char** argv) {
   if (HasArgument(argc, argv, "--headless")) {
-#ifdef TILLGATE_HAVE_HEADLESS
     return tillgate::RunHeadless(argc, argv);
-#else
-    std::fputs("tillgate: this build has no headless runner\n", stderr);
-    return 2;
-#endif
   }
   if (!DisplayAvailable()) {
     std::fputs(
@@ -70,7 +64,12 @@ int main(int argc, char** argv) {
   tillgate::WindowDeps deps;
   deps.store = store.get();
   deps.working_dir = WorkingDirectory();
-  deps.make_engine = tillgate::MakeStationEngine;
+  // The window is the operator's view; whoever started the program from a
+  // terminal also sees the server's event lines there.
+  static tillgate::StderrSink events;
+  deps.make_engine = [](const tillgate::Settings& settings) {
+    return tillgate::MakeStationEngine(settings, &events);
+  };
   deps.end_program = [] { QCoreApplication::quit(); };
   tillgate::TForm1 form(std::move(deps));
   if (!opened.ok()) {

@@ -15,8 +15,8 @@ Settings WithoutAutoStart(Settings settings) {
 
 class StationEngine final : public EngineLink {
  public:
-  explicit StationEngine(const Settings& settings)
-      : station_(WithoutAutoStart(settings), Options()) {
+  StationEngine(const Settings& settings, EventSink* events)
+      : station_(WithoutAutoStart(settings), Options(events)) {
     station_.GetEngine().Launch();
   }
   ~StationEngine() override { station_.GetEngine().Stop(); }
@@ -30,9 +30,10 @@ class StationEngine final : public EngineLink {
   MonitoringViews* Views() override { return &station_.Views(); }
 
  private:
-  static StationOptions Options() {
+  static StationOptions Options(EventSink* events) {
     StationOptions options;
     options.make_store = ServerStoreFactory();
+    options.events = events;
     return options;
   }
 
@@ -41,8 +42,8 @@ class StationEngine final : public EngineLink {
 
 }  // namespace
 
-std::unique_ptr<EngineLink> MakeStationEngine(const Settings& settings) {
-  return std::make_unique<StationEngine>(settings);
+std::unique_ptr<EngineLink> MakeStationEngine(const Settings& settings, EventSink* events) {
+  return std::make_unique<StationEngine>(settings, events);
 }
 
 }  // namespace tillgate

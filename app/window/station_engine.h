@@ -6,11 +6,14 @@
 
 #include "app/window/engine_link.h"
 #include "config/settings.h"
+#include "line/event_sink.h"
 
 namespace tillgate {
 
 // Builds the station from the loaded settings and launches its engine
-// thread. The automatic start is left to the window.
-std::unique_ptr<EngineLink> MakeStationEngine(const Settings& settings);
+// thread. The automatic start is left to the window. Notable events go to
+// `events` when given (it must outlive the link).
+std::unique_ptr<EngineLink> MakeStationEngine(const Settings& settings,
+                                              EventSink* events = nullptr);
 
 }  // namespace tillgate

@@ -77,7 +77,7 @@ TEST(WindowScreenshots, LiveDemoLineOnEveryPage) {
   };
   replace("\"InPath\"=\"" + data.path() + "\"", "\"InPath\"=\"" + data.path() + "/goods\"");
   replace("\"OutPath\"=\"" + data.path() + "\"", "\"OutPath\"=\"" + data.path() + "/reports\"");
-  Harness h(registry, MakeStationEngine);
+  Harness h(registry, [](const Settings& s) { return MakeStationEngine(s); });
   ASSERT_TRUE(h.Start());
   h.form->show();
 
@@ -127,7 +127,8 @@ TEST(WindowGoodsView, HundredThousandRecordsFromTheFileShowAndRefresh) {
       RunToEnd({mkgoods, "--records", std::to_string(kRecords), "-o", data.path() + "/tovars.dbf"}),
       0);
   // No line: only the store works, filling the goods view at its first tick.
-  Harness h(InstalledRegistry(data.path(), "\"COM1\"=hex:00,00,01\n"), MakeStationEngine);
+  Harness h(InstalledRegistry(data.path(), "\"COM1\"=hex:00,00,01\n"),
+            [](const Settings& s) { return MakeStationEngine(s); });
   QElapsedTimer timer;
   timer.start();
   ASSERT_TRUE(h.Start());
@@ -183,7 +184,7 @@ TEST(WindowResponse, AnswersAClickQuicklyWhileTenSilentRegistersArePolled) {
   ScratchDir data;
   Harness h(InstalledRegistry(data.path(), "\"DEVICE1\"=\"" + first.substr(4) + "\"\n",
                               /*auto_start=*/1),
-            MakeStationEngine);
+            [](const Settings& s) { return MakeStationEngine(s); });
   ASSERT_TRUE(h.Start());
   h.form->show();
   auto* start_box = h.Find<QCheckBox>("CheckBox18");
