@@ -39,6 +39,22 @@ std::string WorkingDirectory() {
   return error ? std::string(".") : path;
 }
 
+// Message boxes for the operator; error texts also go to standard error, so
+// that a failed start is explained in the terminal that started it.
+class OperatorDialogs final : public tillgate::Dialogs {
+ public:
+  tillgate::DialogAnswer Show(tillgate::DialogKind kind, const QString& text,
+                              unsigned buttons) override {
+    if (kind == tillgate::DialogKind::kError)
+      std::fprintf(stderr, "tillgate: %s\n", text.toUtf8().constData());
+    return boxes_.Show(kind, text, buttons);
+  }
+  void SetParent(QWidget* parent) { boxes_ = tillgate::MessageBoxDialogs(parent); }
+
+ private:
+  tillgate::MessageBoxDialogs boxes_{nullptr};
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -61,8 +77,10 @@ int main(int argc, char** argv) {
   std::unique_ptr<tillgate::RegistryStore> store =
       tillgate::OpenRegistryFile(tillgate::DefaultRegistryPath(), &opened);
 
+  OperatorDialogs dialogs;
   tillgate::WindowDeps deps;
   deps.store = store.get();
+  deps.dialogs = &dialogs;
   deps.working_dir = WorkingDirectory();
   // The window is the operator's view; whoever started the program from a
   // terminal also sees the server's event lines there.
@@ -72,12 +90,12 @@ int main(int argc, char** argv) {
   };
   deps.end_program = [] { QCoreApplication::quit(); };
   tillgate::TForm1 form(std::move(deps));
+  dialogs.SetParent(&form);
   if (!opened.ok()) {
     // An unreadable settings file is never overwritten; the operator must
     // see why before anything else happens.
-    tillgate::MessageBoxDialogs(nullptr).Show(tillgate::DialogKind::kError,
-                                              QString::fromStdString(opened.message()),
-                                              tillgate::kButtonOk);
+    dialogs.Show(tillgate::DialogKind::kError, QString::fromStdString(opened.message()),
+                 tillgate::kButtonOk);
     return 1;
   }
   if (!form.StartUp()) return 1;

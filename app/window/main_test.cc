@@ -54,6 +54,19 @@ TEST(Program, HeadlessFlagRunsWithoutWindow) {
   EXPECT_EQ(program.SignalAndWait(SIGTERM, 5000), 0);
 }
 
+TEST(Program, UnreadableSettingsFileIsReportedAndKeptAsItIs) {
+  ScratchDir dir;
+  const std::string registry = dir.File("r.reg");
+  const std::string broken =
+      "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Tillgate\n";
+  WriteFile(registry, broken);
+  const auto env = Environment(registry, /*offscreen=*/true);
+  ChildProcess program({Program()}, &env);
+  // The message box waits for the operator; the same text is on stderr.
+  EXPECT_TRUE(SaysSomething(program, "line 3"));
+  EXPECT_EQ(ReadFile(registry), broken);
+}
+
 TEST(Program, StopSignalClosesTheWindowWithoutSaving) {
   ScratchDir dir;
   ScratchDir folder;
