@@ -117,6 +117,50 @@ TEST(WindowScreenshots, LiveDemoLineOnEveryPage) {
   std::printf("[ info ] screenshots in %s\n", out.toStdString().c_str());
 }
 
+// Reads the simulator's output until a line containing `wanted`.
+bool SimulatorSays(ChildProcess& sim, const std::string& wanted, int lines = 200) {
+  for (int i = 0; i < lines; ++i) {
+    const std::string line = sim.ReadLine(5000);
+    if (line.find(wanted) != std::string::npos) return true;
+    if (line.empty()) return false;
+  }
+  return false;
+}
+
+TEST(WindowStartButton, PressedAgainSendsTheStartCommandAgain) {
+  const std::string binary_dir = Env("TILLGATE_BINARY_DIR");
+  const std::string regsim = binary_dir + "/tools/regsim/tillgate-regsim";
+  ASSERT_TRUE(std::filesystem::exists(regsim)) << regsim;
+  ChildProcess sim({regsim, "--forever", "--verbose", "--register", "1", "--send", "d 0310001 26"});
+  const std::string first = sim.ReadLine(5000);
+  ASSERT_EQ(first.rfind("pty ", 0), 0u) << first;
+  ScratchDir data;
+  Harness h(InstalledRegistry(data.path(), "\"DEVICE1\"=\"" + first.substr(4) + "\"\n",
+                              /*auto_start=*/1),
+            [](const Settings& s) { return MakeStationEngine(s); });
+  ASSERT_TRUE(h.Start());
+  ASSERT_TRUE(SimulatorSays(sim, "net=1 got command a"));
+  auto* diagnostics = h.Find<QTableView>("StringGrid1");
+  ASSERT_TRUE(WaitForCell(diagnostics, 0, 2, 10000));
+  EXPECT_EQ(Cell(diagnostics, 0, 2), "0310001");
+
+  // "Запуск": the diagnostics rows are cleared and the register is started
+  // again.
+  QTest::mouseClick(h.Find<QPushButton>("Button2"), Qt::LeftButton);
+  EXPECT_TRUE(SimulatorSays(sim, "net=1 got command a"));
+  QTRY_COMPARE_WITH_TIMEOUT(Cell(diagnostics, 0, 2), QString(""), 5000);
+
+  // With its box cleared the line is no longer polled: the simulator (which
+  // reports every exchange with --verbose) falls silent.
+  EXPECT_FALSE(sim.ReadLine(3000).empty());  // polled while running
+  h.Find<QCheckBox>("CheckBox18")->setChecked(false);
+  QTest::mouseClick(h.Find<QPushButton>("Button2"), Qt::LeftButton);
+  QTest::qWait(300);
+  while (!sim.ReadLine(200).empty()) {
+  }
+  EXPECT_EQ(sim.ReadLine(1500), "");
+}
+
 TEST(WindowGoodsView, HundredThousandRecordsFromTheFileShowAndRefresh) {
   const std::string binary_dir = Env("TILLGATE_BINARY_DIR");
   const std::string mkgoods = binary_dir + "/tools/mkgoods/tillgate-mkgoods";
