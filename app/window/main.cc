@@ -55,9 +55,20 @@ class OperatorDialogs final : public tillgate::Dialogs {
   tillgate::MessageBoxDialogs boxes_{nullptr};
 };
 
+constexpr char kUsage[] =
+    "usage: tillgate [--headless]\n"
+    "Opens the cash-register server's window; with --headless runs the same\n"
+    "server without one. Settings come from the registry file\n"
+    "($TILLGATE_REGISTRY, else $XDG_CONFIG_HOME/tillgate/HKEY_CURRENT_USER.reg).\n";
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (!HasArgument(argc, argv, "--headless") &&
+      (HasArgument(argc, argv, "--help") || HasArgument(argc, argv, "-h"))) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
   if (HasArgument(argc, argv, "--headless")) {
     return tillgate::RunHeadless(argc, argv);
   }
