@@ -14,6 +14,7 @@
 #include <fstream>
 #include <string>
 
+#include "app/headless/stderr_sink.h"
 #include "line/register_peer.h"
 
 extern char** environ;
@@ -134,6 +135,22 @@ TEST(Headless, ASettingsFailureIsShownAndEndsTheProgram) {
   EXPECT_EQ(child.Wait(10), 1);
   EXPECT_TRUE(child.WaitFor("Invalid data type for 'COM3'", 1)) << child.Output();
   unlink(registry.c_str());
+}
+
+TEST(StderrSink, EveryEventIsOneStampedLine) {
+  std::FILE* out = std::tmpfile();
+  ASSERT_NE(out, nullptr);
+  StderrSink sink(out);
+  sink.Event("COM1: register 2 answered\nforged line\r");
+  std::rewind(out);
+  char line[256] = {};
+  ASSERT_NE(std::fgets(line, sizeof line, out), nullptr);
+  std::string text(line);
+  EXPECT_NE(text.find(" tillgate: COM1: register 2 answered forged line \n"), std::string::npos)
+      << text;
+  EXPECT_EQ(text[4], '-');  // a date first
+  EXPECT_EQ(std::fgets(line, sizeof line, out), nullptr);
+  std::fclose(out);
 }
 
 }  // namespace
