@@ -1,6 +1,9 @@
 #include "store/file_system.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 
@@ -55,6 +58,52 @@ TEST(PosixFiles, RenameNeverReplacesATakenName) {
   EXPECT_EQ(fs->Rename(dir.File("from"), dir.File("to")), FsStatus::kOk);
   EXPECT_EQ(testing::ReadFile(dir.File("to")), "new");
   EXPECT_EQ(fs->Rename(dir.File("from"), dir.File("x")), FsStatus::kNotFound);
+}
+
+// Another process holds a lock of `type` on `path` while `check` runs here.
+template <typename Check>
+void WithForeignLock(const std::string& path, short type, Check check) {
+  int ready[2], done[2];
+  ASSERT_EQ(pipe(ready), 0);
+  ASSERT_EQ(pipe(done), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const int fd = open(path.c_str(), O_RDWR);
+    struct flock lock = {};
+    lock.l_type = type;
+    const char ok = fd >= 0 && fcntl(fd, F_SETLK, &lock) == 0 ? 'y' : 'n';
+    (void)!write(ready[1], &ok, 1);
+    char c;
+    (void)!read(done[0], &c, 1);
+    _exit(0);
+  }
+  char ok = 0;
+  ASSERT_EQ(read(ready[0], &ok, 1), 1);
+  EXPECT_EQ(ok, 'y');
+  check();
+  (void)!write(done[1], "x", 1);
+  int status = 0;
+  waitpid(child, &status, 0);
+  for (int fd : {ready[0], ready[1], done[0], done[1]}) close(fd);
+}
+
+TEST(PosixFiles, SharingIntentHoldsAgainstOtherPrograms) {
+  ScratchDir dir;
+  FileSystem* fs = PosixFileSystem();
+  const std::string path = dir.File("tovars.dbf");
+  testing::WriteFile(path, "goods");
+  std::unique_ptr<File> f;
+  // Another reader does not keep the goods file from us; a writer does.
+  WithForeignLock(path, F_RDLCK, [&] {
+    EXPECT_EQ(fs->Open(path, OpenMode::kReadWriteOthersRead, &f), FsStatus::kOk);
+    f.reset();
+    EXPECT_EQ(fs->Open(path, OpenMode::kReadWriteExclusiveSync, &f), FsStatus::kLocked);
+  });
+  WithForeignLock(path, F_WRLCK, [&] {
+    EXPECT_EQ(fs->Open(path, OpenMode::kReadWriteOthersRead, &f), FsStatus::kLocked);
+    EXPECT_EQ(fs->Open(path, OpenMode::kReadOnlyExclusive, &f), FsStatus::kLocked);
+  });
 }
 
 TEST(PosixFiles, ErrnoResults) {

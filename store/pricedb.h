@@ -62,6 +62,8 @@ class TDB : public TPEREBOR {
   // below zero, the number does not fit RES or the write fails.
   bool MoveStock(int pool_index);
   // The opposite direction, to undo a movement (withdrawals, refused voids).
+  // Refused when the goods file has been replaced since the movement: its
+  // record number may now name other goods.
   bool ReverseStock(int pool_index);
   // True when the register's pending operations of the same goods code and
   // section cover the void's quantity.
@@ -84,7 +86,8 @@ class TDB : public TPEREBOR {
   int ReportRow() const { return report_row_; }
 
  private:
-  bool OpenGoodsFile();
+  // `same_file`: reopening the file just closed, not a new one.
+  bool OpenGoodsFile(bool same_file = false);
   bool TakeInCandidate();
   void CloseGoods();
   bool OpenOrCreateReport();
@@ -94,7 +97,7 @@ class TDB : public TPEREBOR {
   // Appends waiting records in order; stops at the first that fails.
   void FlushReportQueue();
   // `direction` +1 adds the quantity, -1 takes it away.
-  bool ApplyStock(int pool_index, int direction);
+  bool ApplyStock(int pool_index, int direction, bool reversal);
 
   FileSystem* fs_;
   EventSink* events_;
@@ -112,6 +115,10 @@ class TDB : public TPEREBOR {
   GridModel* report_view_ = nullptr;
   int report_row_ = 1;
   std::deque<ReportRecordBytes> report_queue_;
+  // Which goods file (counted from 1 as files come into service) each pool
+  // record's stock was moved in; 0 = not moved.
+  uint32_t goods_generation_ = 0;
+  uint32_t moved_in_[kCapacity] = {};
   // Events are reported on changes, not on every tick.
   bool candidate_rejection_reported_ = false;
   bool goods_rejection_reported_ = false;

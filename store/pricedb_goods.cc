@@ -18,7 +18,7 @@ bool TDB::CheckGoodsLayout(File* file, GoodsLayout* layout) {
 
 // Opens tovars.dbf and checks it; a file that fails stays closed and is
 // tried again at the next step.
-bool TDB::OpenGoodsFile() {
+bool TDB::OpenGoodsFile(bool same_file) {
   if (!fs_->Exists(goods_path_)) return false;
   std::unique_ptr<File> file;
   if (fs_->Open(goods_path_, OpenMode::kReadWriteOthersRead, &file) != FsStatus::kOk) return false;
@@ -38,6 +38,7 @@ bool TDB::OpenGoodsFile() {
     stock_disabled_ = true;
   }
   goods_ = std::move(file);
+  if (!same_file) ++goods_generation_;
   Report(events_, "goods file tovars.dbf opened");
   return true;
 }
@@ -79,21 +80,26 @@ bool TDB::ExchangeGoods() {
     if (goods_) return true;
     return OpenGoodsFile();
   }
+  bool replaced = false;
   if (fs_->Exists(goods_candidate_path_)) {
     if (!TakeInCandidate()) {
       // Keep (or get back) the goods file in service while the signal waits.
       if (!goods_) OpenGoodsFile();
       return false;
     }
+    replaced = true;
   }
   fs_->Unlink(goods_signal_path_);
+  const bool was_open = goods_ != nullptr;
   CloseGoods();
-  return OpenGoodsFile();
+  return OpenGoodsFile(was_open && !replaced);
 }
 
 void TDB::LookUp(OperationRecord& r) {
   r.goods_record_number = -1;
   r.name[0] = 0;
+  // A reused record carries no movement of its previous operation.
+  if (r.pool_index >= 0 && r.pool_index < kCapacity) moved_in_[r.pool_index] = 0;
   // Every record pending: the operation is refused and nothing is moved.
   if (Full() || !goods_) return;
   const DbfField& code = layout_.code;
@@ -124,13 +130,14 @@ void TDB::LookUp(OperationRecord& r) {
   r.amount = r.price * r.quantity * 100;
 }
 
-bool TDB::MoveStock(int pool_index) { return ApplyStock(pool_index, +1); }
+bool TDB::MoveStock(int pool_index) { return ApplyStock(pool_index, +1, false); }
 
-bool TDB::ReverseStock(int pool_index) { return ApplyStock(pool_index, -1); }
+bool TDB::ReverseStock(int pool_index) { return ApplyStock(pool_index, -1, true); }
 
-bool TDB::ApplyStock(int pool_index, int direction) {
+bool TDB::ApplyStock(int pool_index, int direction, bool reversal) {
   if (!goods_ || layout_.res.length == 0) return false;
   if (pool_index < 0 || pool_index >= kCapacity) return false;
+  if (reversal && moved_in_[pool_index] != goods_generation_) return false;
   const OperationRecord& r = Record(pool_index);
   const DbfField& res = layout_.res;
   char text[256 + 1];
@@ -161,6 +168,7 @@ bool TDB::ApplyStock(int pool_index, int direction) {
   if (!dbf_.WriteField(goods_.get(), header.record_length, header.header_length,
                        r.goods_record_number, res.position, res.length, text))
     return false;
+  moved_in_[pool_index] = reversal ? 0 : goods_generation_;
   if (goods_view_)
     goods_view_->SetCell(5, r.goods_record_number,
                          std::string_view(text, static_cast<size_t>(res.length)));

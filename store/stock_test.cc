@@ -97,6 +97,44 @@ TEST_F(Stock, ReverseUndoesAMovement) {
   EXPECT_EQ(views_.goods.Cell(5, 3), "     5.000");
 }
 
+TEST_F(Stock, ReversalOnlyOnceAndOnlyInTheSameGoodsFile) {
+  OperationRecord& sale = LookUpCode("100", 1);
+  ASSERT_NE(sale.name[0], 0);
+  const int index = sale.pool_index;
+  store_->Commit();
+  EXPECT_EQ(Res(1), "     9.000");
+  EXPECT_TRUE(store_->ReverseStock(index));
+  EXPECT_FALSE(store_->ReverseStock(index));  // already undone
+  EXPECT_EQ(Res(1), "    10.000");
+
+  OperationRecord& second = LookUpCode("100", 2);
+  ASSERT_NE(second.name[0], 0);
+  const int second_index = second.pool_index;
+  store_->Commit();
+  // A signal without a new file keeps the same goods file in service.
+  Signal(Goods("tovars.exp"));
+  ASSERT_TRUE(store_->ExchangeGoods());
+  EXPECT_TRUE(store_->ReverseStock(second_index));
+  EXPECT_EQ(Res(1), "    10.000");
+
+  OperationRecord& third = LookUpCode("100", 3);
+  ASSERT_NE(third.name[0], 0);
+  const int third_index = third.pool_index;
+  store_->Commit();
+  // A new goods file where record 1 is other goods: no reversal there.
+  DbfImage next = SampleGoods();
+  next.records[0] = testing::GoodsRow("900", "Other", "1.00", "1", "", "50.000");
+  PutGoods("tovars2.dbf", next);
+  Signal(Goods("tovars.exp"));
+  ASSERT_TRUE(store_->ExchangeGoods());
+  EXPECT_FALSE(store_->ReverseStock(third_index));
+  EXPECT_EQ(Res(1), "    50.000");
+  // A refused look-up leaves nothing to undo on its reused record.
+  OperationRecord& refused = LookUpCode("12", 5);
+  EXPECT_EQ(refused.name[0], 0);
+  EXPECT_FALSE(store_->ReverseStock(refused.pool_index));
+}
+
 TEST_F(Stock, MovementFailsWithoutFileOrOnFailedTransfers) {
   OperationRecord& r = LookUpCode("100", 1);
   ASSERT_NE(r.name[0], 0);
