@@ -1,6 +1,7 @@
 #include "tools/mkgoods/goods_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -205,6 +206,35 @@ TEST_F(GoodsFileTest, SyntheticRecordsAndTheDemoListAreReadable) {
   EXPECT_GE(goods.rows.size(), 20u);
   ASSERT_TRUE(MakeGoodsFile(goods, {}, Today(), &file, &error)) << error;
   EXPECT_NE(ReadWithDbfread(Write(file)).find("'Булочка \"Сдобная\" 100 г'"), std::string::npos);
+}
+
+TEST_F(GoodsFileTest, ProgramWritesListsAndSyntheticFilesAndRefusesBadInput) {
+  const char* bin = std::getenv("TILLGATE_BINARY_DIR");
+  const char* source = std::getenv("TILLGATE_SOURCE_DIR");
+  ASSERT_NE(bin, nullptr);
+  ASSERT_NE(source, nullptr);
+  const std::string program = std::string(bin) + "/tools/mkgoods/tillgate-mkgoods";
+  auto run = [&](const std::string& args) {
+    return WEXITSTATUS(std::system((program + " " + args + " >/dev/null 2>&1").c_str()));
+  };
+  const fs::path out = dir_ / "tovars.dbf";
+  ASSERT_EQ(run("--records 30 --code-type N -o " + out.string()), 0);
+  std::ifstream in(out, std::ios::binary);
+  std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(Le(file, 4, 4), 30u);
+  EXPECT_EQ(Le(file, 10, 2), 120u);
+  EXPECT_FALSE(fs::exists(out.string() + ".tmp"));
+
+  EXPECT_EQ(run(std::string(source) + "/tools/demo/goods.csv --date 2026-01-31 -o " + out.string()),
+            0);
+  EXPECT_NE(ReadWithDbfread(out).find("2026-01-31 21 "), std::string::npos);
+
+  const fs::path bad = dir_ / "bad.csv";
+  std::ofstream(bad) << "CODE,NAME,PRICE,DIVNUM\n1,a,x,1\n";
+  EXPECT_EQ(run(bad.string() + " -o " + (dir_ / "never.dbf").string()), 2);
+  EXPECT_FALSE(fs::exists(dir_ / "never.dbf"));
+  EXPECT_EQ(run("--records 5 " + bad.string()), 2);  // list and --records together
+  EXPECT_EQ(run("--code-type X --records 1 -o " + out.string()), 2);
 }
 
 }  // namespace

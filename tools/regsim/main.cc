@@ -1,5 +1,6 @@
 // tillgate-regsim: simulated cash registers on one serial line.
 
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -142,7 +143,10 @@ int main(int argc, char** argv) {
     } else if (arg == "--answer-timeout" || arg == "--max-time" || arg == "--first-document") {
       const char* v = value();
       if (v == nullptr || !Whole(v, 0xFFFFFFFFLL, &number)) return Usage(arg + " needs a number");
-      if (arg == "--answer-timeout") options.answer_timeout = std::chrono::milliseconds(number);
+      if (arg == "--answer-timeout") {
+        if (number == 0) return Usage("--answer-timeout must be at least 1 ms");
+        options.answer_timeout = std::chrono::milliseconds(number);
+      }
       if (arg == "--max-time") options.max_time = std::chrono::seconds(number);
       if (arg == "--first-document") options.first_document = static_cast<uint32_t>(number);
     } else {

@@ -154,9 +154,10 @@ std::vector<uint8_t> SimRegister::OnPoll(Clock::time_point now, bool start) {
       }
       return frame;
     }
-    if (step.kind == StepKind::kRepeat && last_goods_) {
+    if (step.kind == StepKind::kRepeat) {
       ++next_;
-      return Send(last_goods_->message, last_goods_->seq, false, now, " repeat");
+      if (last_goods_) return Send(last_goods_->message, last_goods_->seq, false, now, " repeat");
+      Print("nothing to repeat");  // the parser normally rules this out
     }
   }
   Message nothing;  // "f": answered "+" and changes nothing on the server
