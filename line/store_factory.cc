@@ -12,9 +12,9 @@ StoreFactory ServerStoreFactory() {
   return [](const StoreContext& context) {
     // Created after the line objects, from the folders the settings hand to
     // the store (empty when not installed: that side then stays idle).
-    auto store = std::make_unique<TDB>(context.settings.store_goods_folder,
-                                       context.settings.store_report_folder, nullptr,
-                                       context.events);
+    auto store =
+        std::make_unique<TDB>(context.settings.store_goods_folder,
+                              context.settings.store_report_folder, nullptr, context.events);
     store->SetViews(&context.views.goods, &context.views.report);
     store->SetTrackStock(context.settings.track_stock);
     StoreBundle bundle;
