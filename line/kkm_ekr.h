@@ -18,7 +18,9 @@ namespace tillgate {
 
 class GridModel;
 class MessageDecoder;
+class TDB;
 class TEvent;
+struct OperationRecord;
 
 inline constexpr int kFirstReadSize = 20;
 inline constexpr int kSecondReadSize = 40;
@@ -41,6 +43,8 @@ class TKkmEkr : public TCommPort {
   // poll byte follows DTR at once.
   void SetDelayEvent(TEvent* delay) { delay_ = delay; }
   void SetDecoder(MessageDecoder* decoder) { decoder_ = decoder; }
+  // The store goods messages are looked up in and documents are closed in.
+  void SetStore(TDB* store) { store_ = store; }
 
   // --- polling
   // START for this line: every slot present with poll state 1, current slot
@@ -68,6 +72,22 @@ class TKkmEkr : public TCommPort {
   bool SendGoodsFrame(uint8_t network_number, const char* text, int text_length, uint32_t kopecks,
                       char section);
 
+  // --- decoding (line/decode_message.cc)
+  // Decodes the frame in the receive buffer as coming from the register with
+  // `network_number` and answers it with exactly one frame. `record` is the
+  // store's current free record; it is committed only when a goods message
+  // is answered with the goods answer. A frame too short for its type, an
+  // unknown type, goods not found or refused, an uncovered void and a full
+  // pool are answered "u".
+  void DecodeMessage(uint8_t network_number, OperationRecord& record);
+  // Unpacks the barcode of the received barcode message into the record's
+  // goods code.
+  void DecodeBarcode(OperationRecord& record);
+  // Composes the display text by the line's two name-line letters, rounds
+  // the record's amount to kopecks (stored back in roubles) and sends the
+  // goods answer frame. True when the frame went out.
+  bool SendGoodsAnswer(uint8_t network_number, OperationRecord& record);
+
   // --- what decoding and the tests read
   int PortIndex() const { return port_index_; }
   const std::string& PortName() const { return port_name_; }
@@ -91,6 +111,7 @@ class TKkmEkr : public TCommPort {
   LineRuntime* Runtime() const;
   BarcodeSetup* Barcode() const;
   EventSink* Events() const { return events_; }
+  TDB* Store() const { return store_; }
 
  private:
   // Picks the next present slot after the current one; false when none is
@@ -112,6 +133,7 @@ class TKkmEkr : public TCommPort {
   GridModel* diagnostics_ = nullptr;
   TEvent* delay_ = nullptr;
   MessageDecoder* decoder_ = nullptr;
+  TDB* store_ = nullptr;
   EventSink* events_ = nullptr;
 };
 

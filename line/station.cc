@@ -28,7 +28,10 @@ Station::Station(const Settings& settings, StationOptions options)
     const size_t p = static_cast<size_t>(i);
     parts.lines[p] = lines_[p].get();
     parts.connect[p] = settings_.ports[p].connect;
-    if (lines_[p]) lines_[p]->SetDecoder(store_.decoder.get());
+    if (lines_[p]) {
+      lines_[p]->SetDecoder(store_.decoder.get());
+      lines_[p]->SetStore(store_.store);
+    }
   }
   parts.runtime = &tables_.runtime;
   parts.store = store_.steps.get();

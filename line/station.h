@@ -22,6 +22,8 @@
 
 namespace tillgate {
 
+class TDB;
+
 // What the store and decoding are built from; everything lives as long as
 // the station.
 struct StoreContext {
@@ -38,6 +40,9 @@ struct StoreContext {
 struct StoreBundle {
   std::unique_ptr<StoreSteps> steps;
   std::unique_ptr<MessageDecoder> decoder;
+  // The store decoding looks goods up in and closes documents in; owned by
+  // `steps`. Null: goods messages are refused.
+  TDB* store = nullptr;
 };
 
 struct StationOptions {

@@ -10,8 +10,9 @@ namespace tillgate {
 
 using StoreFactory = std::function<StoreBundle(const StoreContext&)>;
 
-// The factory of the real store and decoder. Until they are wired in it
-// builds nothing: ticks then run no store steps and answers go undecoded.
+// The factory of the real store (TDB over the settings' store folders, the
+// goods and report views, stock tracking as set) and of the decoder that
+// answers registers from it.
 StoreFactory ServerStoreFactory();
 
 }  // namespace tillgate

@@ -1,5 +1,6 @@
 #include "store/dbff.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -118,12 +119,16 @@ int TDBFF::DeclaredFieldsLength() const {
 }
 
 int32_t TDBFF::FindRecord(File* file, int position, std::string_view key, char* out,
-                          size_t out_size) {
+                          size_t out_size, int field_length) {
   int32_t found = -1;
   if (position < 0 || out_size == 0) return -1;
+  const int key_length = static_cast<int>(key.size());
+  const int compared = std::max(key_length, field_length);
   const bool scanned = ScanRecords(file, [&](int32_t number, const char* record, int length) {
-    if (position + static_cast<int>(key.size()) > length) return true;
+    if (position + compared > length) return true;
     if (std::memcmp(record + position, key.data(), key.size()) != 0) return true;
+    for (int i = key_length; i < compared; ++i)
+      if (record[position + i] != ' ') return true;
     if (static_cast<size_t>(length - 1) >= out_size) return false;  // cannot hand it out
     std::memcpy(out, record + 1, length - 1);
     out[length - 1] = 0;

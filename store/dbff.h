@@ -56,7 +56,10 @@ class TDBFF {
   // start with `key`, with the record minus its flag copied to `out` (byte
   // at record position p at index p - 1) and zero-terminated. -1 when none,
   // on any failure, or when the record would not fit `out_size` - 1 bytes.
-  int32_t FindRecord(File* file, int position, std::string_view key, char* out, size_t out_size);
+  // With `field_length` above the key's length, the rest of the field must
+  // be spaces: the field holds the key, not merely starts with it.
+  int32_t FindRecord(File* file, int position, std::string_view key, char* out, size_t out_size,
+                     int field_length = 0);
 
   // Visits records 1.. in reads of floor(3000 / record length) records.
   // `visit(number, record, record_length)` returns false to stop. Returns

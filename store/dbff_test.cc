@@ -129,6 +129,9 @@ TEST_F(DbfFileTest, KeyOfFieldWidthMatchesOnlyEqualField) {
   EXPECT_EQ(dbf_.FindRecord(f, 1, "1234", out, sizeof out), 1);     // a prefix: the first
   EXPECT_EQ(dbf_.FindRecord(f, 1, "123456", out, sizeof out), -1);  // past the record's end
   EXPECT_EQ(dbf_.FindRecord(f, 1, "99999", out, sizeof out), -1);
+  // With the field's width, a shorter key must fill the field up to spaces.
+  EXPECT_EQ(dbf_.FindRecord(f, 1, "1234", out, sizeof out, 5), 2);
+  EXPECT_EQ(dbf_.FindRecord(f, 1, "12", out, sizeof out, 5), -1);
 }
 
 TEST_F(DbfFileTest, FindRecordSurvivesLyingHeaders) {

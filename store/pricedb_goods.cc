@@ -109,11 +109,15 @@ void TDB::LookUp(OperationRecord& r) {
   if (!MakeKey(std::string_view(r.goods_code, strnlen(r.goods_code, sizeof r.goods_code)),
                code.length, layout_.code_type, &key))
     return;
+  // A key longer than the searched field can never equal its contents; one
+  // that is shorter must fill it up to spaces, so that an EAN-8 barcode does
+  // not find an EAN-13 that merely starts with its digits.
+  if (static_cast<int>(key.size()) > searched.length) return;
   // Zero-filled so that the field positions checked against the layout stay
   // inside it whatever the record holds.
   char record[kMaxGoodsRecordLength + 1] = {};
   r.goods_record_number =
-      dbf_.FindRecord(goods_.get(), searched.position, key, record, sizeof record);
+      dbf_.FindRecord(goods_.get(), searched.position, key, record, sizeof record, searched.length);
   if (r.goods_record_number < 0) return;
   if (TrackStock() && !MoveStock(r.pool_index)) return;
   // The found record is the record minus its flag: position p at index p - 1.

@@ -1,0 +1,116 @@
+// The program: the window, or the same server without one (--headless).
+
+#include <QApplication>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "app/headless/headless.h"
+#include "app/headless/stderr_sink.h"
+#include "app/window/message_box_dialogs.h"
+#include "app/window/station_engine.h"
+#include "app/window/stop_signals.h"
+#include "app/window/tform1.h"
+#include "config/reg_file_store.h"
+
+namespace {
+
+bool HasArgument(int argc, char** argv, const char* wanted) {
+  for (int i = 1; i < argc; ++i)
+    if (std::strcmp(argv[i], wanted) == 0) return true;
+  return false;
+}
+
+bool EnvSet(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr && *value != '\0';
+}
+
+// Without a display the platform plugin would abort with a cryptic message.
+bool DisplayAvailable() {
+  return EnvSet("DISPLAY") || EnvSet("WAYLAND_DISPLAY") || EnvSet("QT_QPA_PLATFORM");
+}
+
+std::string WorkingDirectory() {
+  std::error_code error;
+  std::string path = std::filesystem::current_path(error).string();
+  return error ? std::string(".") : path;
+}
+
+// Message boxes for the operator; error texts also go to standard error, so
+// that a failed start is explained in the terminal that started it.
+class OperatorDialogs final : public tillgate::Dialogs {
+ public:
+  tillgate::DialogAnswer Show(tillgate::DialogKind kind, const QString& text,
+                              unsigned buttons) override {
+    if (kind == tillgate::DialogKind::kError)
+      std::fprintf(stderr, "tillgate: %s\n", text.toUtf8().constData());
+    return boxes_.Show(kind, text, buttons);
+  }
+  void SetParent(QWidget* parent) { boxes_ = tillgate::MessageBoxDialogs(parent); }
+
+ private:
+  tillgate::MessageBoxDialogs boxes_{nullptr};
+};
+
+constexpr char kUsage[] =
+    "usage: tillgate [--headless]\n"
+    "Opens the cash-register server's window; with --headless runs the same\n"
+    "server without one. Settings come from the registry file\n"
+    "($TILLGATE_REGISTRY, else $XDG_CONFIG_HOME/tillgate/HKEY_CURRENT_USER.reg).\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (!HasArgument(argc, argv, "--headless") &&
+      (HasArgument(argc, argv, "--help") || HasArgument(argc, argv, "-h"))) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (HasArgument(argc, argv, "--headless")) {
+    return tillgate::RunHeadless(argc, argv);
+  }
+  if (!DisplayAvailable()) {
+    std::fputs(
+        "tillgate: no display ($DISPLAY and $WAYLAND_DISPLAY are unset).\n"
+        "  Run without a window:   tillgate --headless\n"
+        "  Or on a virtual screen: xvfb-run -a tillgate\n",
+        stderr);
+    return 2;
+  }
+
+  QApplication app(argc, argv);
+  app.setApplicationName(QStringLiteral("Tillgate"));
+
+  tillgate::Status opened;
+  std::unique_ptr<tillgate::RegistryStore> store =
+      tillgate::OpenRegistryFile(tillgate::DefaultRegistryPath(), &opened);
+
+  OperatorDialogs dialogs;
+  tillgate::WindowDeps deps;
+  deps.store = store.get();
+  deps.dialogs = &dialogs;
+  deps.working_dir = WorkingDirectory();
+  // The window is the operator's view; whoever started the program from a
+  // terminal also sees the server's event lines there.
+  static tillgate::StderrSink events;
+  deps.make_engine = [](const tillgate::Settings& settings) {
+    return tillgate::MakeStationEngine(settings, &events);
+  };
+  deps.end_program = [] { QCoreApplication::quit(); };
+  tillgate::TForm1 form(std::move(deps));
+  dialogs.SetParent(&form);
+  if (!opened.ok()) {
+    // An unreadable settings file is never overwritten; the operator must
+    // see why before anything else happens.
+    dialogs.Show(tillgate::DialogKind::kError, QString::fromStdString(opened.message()),
+                 tillgate::kButtonOk);
+    return 1;
+  }
+  if (!form.StartUp()) return 1;
+  tillgate::CloseOnStopSignals(&form);
+  form.show();
+  return app.exec();
+}

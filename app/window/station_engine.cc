@@ -1,0 +1,49 @@
+#include "app/window/station_engine.h"
+
+#include "line/station.h"
+#include "line/store_factory.h"
+
+namespace tillgate {
+namespace {
+
+// The window runs the automatic start itself (it marks ports it could not
+// start), so the station must not run it a second time.
+Settings WithoutAutoStart(Settings settings) {
+  settings.auto_start = 0;
+  return settings;
+}
+
+class StationEngine final : public EngineLink {
+ public:
+  StationEngine(const Settings& settings, EventSink* events)
+      : station_(WithoutAutoStart(settings), Options(events)) {
+    station_.GetEngine().Launch();
+  }
+  ~StationEngine() override { station_.GetEngine().Stop(); }
+
+  bool HasLine(int port_index) const override { return station_.HasLine(port_index); }
+  void Start(const std::array<bool, kPortCount>& start_boxes, bool clear_diagnostics) override {
+    station_.GetEngine().PostStart(start_boxes, clear_diagnostics);
+  }
+  void RequestGoodsRefresh() override { station_.GetEngine().PostGoodsRefresh(); }
+  void Stop() override { station_.GetEngine().Stop(); }
+  MonitoringViews* Views() override { return &station_.Views(); }
+
+ private:
+  static StationOptions Options(EventSink* events) {
+    StationOptions options;
+    options.make_store = ServerStoreFactory();
+    options.events = events;
+    return options;
+  }
+
+  Station station_;
+};
+
+}  // namespace
+
+std::unique_ptr<EngineLink> MakeStationEngine(const Settings& settings, EventSink* events) {
+  return std::make_unique<StationEngine>(settings, events);
+}
+
+}  // namespace tillgate

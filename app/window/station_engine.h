@@ -1,0 +1,19 @@
+#pragma once
+// The window's link to the real server: the station with its engine thread,
+// lines, store and decoding.
+
+#include <memory>
+
+#include "app/window/engine_link.h"
+#include "config/settings.h"
+#include "line/event_sink.h"
+
+namespace tillgate {
+
+// Builds the station from the loaded settings and launches its engine
+// thread. The automatic start is left to the window. Notable events go to
+// `events` when given (it must outlive the link).
+std::unique_ptr<EngineLink> MakeStationEngine(const Settings& settings,
+                                              EventSink* events = nullptr);
+
+}  // namespace tillgate

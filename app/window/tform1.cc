@@ -1,0 +1,356 @@
+// The main window's start-up and handlers.
+
+#include "app/window/tform1.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTimer>
+#include <exception>
+
+#include "app/window/folder_lists.h"
+#include "app/window/grid_table_model.h"
+#include "app/window/integer_text.h"
+#include "app/window/message_box_dialogs.h"
+#include "app/window/up_down.h"
+#include "config/installation.h"
+
+namespace tillgate {
+namespace {
+
+constexpr int kInstallPage = 6;
+const char kNotStartedProperty[] = "notStarted";
+
+// Item of a name-line list for a letter; -1 for any other letter.
+int NameLineItem(char letter) {
+  if (letter == 'N') return 0;
+  if (letter == 'C') return 1;
+  return -1;
+}
+
+QString DefaultDevice(int port_index) { return QStringLiteral("/dev/ttyS%1").arg(port_index); }
+
+}  // namespace
+
+TForm1::TForm1(WindowDeps deps, QWidget* parent) : QWidget(parent), deps_(std::move(deps)) {
+  if (deps_.dialogs) {
+    dialogs_ = deps_.dialogs;
+  } else {
+    own_dialogs_ = std::make_unique<MessageBoxDialogs>(this);
+    dialogs_ = own_dialogs_.get();
+  }
+  diagnostics_model_ = new GridTableModel(views_.diagnostics, this);
+  goods_model_ = new GridTableModel(views_.goods, this);
+  report_model_ = new GridTableModel(views_.report, this);
+  BuildControls();
+  ConnectHandlers();
+}
+
+TForm1::~TForm1() {
+  // The engine writes the grids on show: it stops first. Then the controls
+  // go while every member they read still exists (closing a shown window
+  // lays out its grids once more and moves the focus).
+  if (engine_) engine_->Stop();
+  disconnect(qApp, nullptr, this, nullptr);
+  Timer1->stop();
+  delete PageControl1;
+  PageControl1 = nullptr;
+  engine_.reset();
+}
+
+void TForm1::ConnectHandlers() {
+  connect(DirectoryListBox1, &DirectoryListBox::Changed, this, &TForm1::DirectoryListBox1Change);
+  connect(DirectoryListBox2, &DirectoryListBox::Changed, this, &TForm1::DirectoryListBox2Change);
+  connect(DirectoryListBox1, &DirectoryListBox::Failed, this, &TForm1::ShowError);
+  connect(DirectoryListBox2, &DirectoryListBox::Failed, this, &TForm1::ShowError);
+  connect(DriveComboBox1, &DriveComboBox::Failed, this, &TForm1::ShowError);
+  connect(DriveComboBox2, &DriveComboBox::Failed, this, &TForm1::ShowError);
+  for (int port = 0; port < kPortCount; ++port)
+    connect(port_radios_[port], &QRadioButton::clicked, this,
+            [this, port] { RadioButtonClick(port); });
+  connect(ComboBox1, &QComboBox::activated, this, &TForm1::ComboBox1Change);
+  connect(MaskEdit1, &QLineEdit::textChanged, this, &TForm1::MaskEdit1Change);
+  connect(CheckBox1, &QCheckBox::clicked, this, &TForm1::CheckBox1Click);
+  connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
+  connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
+  connect(Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
+  connect(Button4, &QPushButton::clicked, this, &TForm1::Button4Click);
+  connect(qApp, &QApplication::focusChanged, this, &TForm1::FocusChanged);
+  // Leaving the equipment page counts as leaving the group even when the
+  // focus had nowhere to go.
+  connect(PageControl1, &QTabWidget::currentChanged, this, [this] {
+    if (group3_entered_ && !InGroupBox3(QApplication::focusWidget())) GroupBox3Exit();
+  });
+  connect(Timer1, &QTimer::timeout, this, &TForm1::RefreshGrids);
+}
+
+bool TForm1::StartUp() {
+  LoadResult loaded = LoadSettings(*deps_.store, deps_.working_dir);
+  settings_ = std::move(loaded.settings);
+  if (!loaded.status.ok()) {
+    ShowError(QString::fromStdString(loaded.status.message()));
+    EndProgram();
+    return false;
+  }
+  ApplySettingsToControls();
+  views_.WriteHeadings();
+  try {
+    if (deps_.make_engine) engine_ = deps_.make_engine(settings_);
+  } catch (const std::exception& error) {
+    // Anything escaping the server's construction ends the start-up.
+    ShowError(QString::fromUtf8(error.what()));
+    EndProgram();
+    return false;
+  }
+  if (engine_ && engine_->Views()) {
+    shown_views_ = engine_->Views();
+    diagnostics_model_->Rebind(shown_views_->diagnostics);
+    goods_model_->Rebind(shown_views_->goods);
+    report_model_->Rebind(shown_views_->report);
+  }
+  RefreshGrids();
+  if (settings_.auto_start == 1) StartLines(/*clear_diagnostics=*/false);
+  Timer1->start();
+  return true;
+}
+
+void TForm1::ApplySettingsToControls() {
+  Edit1->setText(QString::fromStdString(settings_.goods_folder));
+  Edit2->setText(QString::fromStdString(settings_.report_folder));
+  for (int port = 0; port < kPortCount; ++port) {
+    connect_boxes_[port]->setChecked(settings_.connect_checked[port]);
+    start_boxes_[port]->setChecked(settings_.start_checked[port]);
+  }
+  if (settings_.installed) {
+    // COM2 is the port on display when the window opens.
+    selected_port_ = 1;
+    UpDown1->setValue(settings_.shown_split_length);
+    MaskEdit1->setText(QString::number(settings_.shown_split_length));
+  }
+  CheckBox34->setChecked(settings_.auto_start == 1);
+  CheckBox1->setChecked(settings_.track_stock);
+  PointFolderList(DirectoryListBox1, Edit1);
+  PointFolderList(DirectoryListBox2, Edit2);
+  port_radios_[1]->setChecked(true);
+  ShowPortSettings(1);
+  Button4->setText(settings_.installed ? QStringLiteral("ДЕИНСТАЛЛЯЦИЯ")
+                                       : QStringLiteral("ИНСТАЛЛЯЦИЯ"));
+  ApplyEnableRules();
+}
+
+void TForm1::PointFolderList(DirectoryListBox* list, QLineEdit* field) {
+  const QString wanted = field->text();
+  if (wanted.isEmpty()) return;
+  QString error;
+  if (list->SetDirectory(wanted, &error)) return;
+  // The folder may appear later (a share not yet mounted): say so and go
+  // on. The field keeps the configured text, so a save keeps it too; the
+  // list shows the working folder meanwhile.
+  ShowError(error);
+  folder_change_muted_ = true;
+  list->SetDirectory(QString::fromStdString(deps_.working_dir), nullptr);
+  folder_change_muted_ = false;
+}
+
+void TForm1::ApplyEnableRules() {
+  for (int page = 0; page < PageControl1->count(); ++page)
+    if (page != kInstallPage) PageControl1->widget(page)->setEnabled(settings_.installed);
+  // A port unconnected at start-up has no line this run, whatever the
+  // operator ticks now.
+  for (int port = 0; port < kPortCount; ++port)
+    start_boxes_[port]->setEnabled(settings_.ports[port].connect != 0);
+}
+
+void TForm1::DirectoryListBox1Change() {
+  if (!folder_change_muted_) Edit1->setText(DirectoryListBox1->Directory());
+}
+
+void TForm1::DirectoryListBox2Change() {
+  if (!folder_change_muted_) Edit2->setText(DirectoryListBox2->Directory());
+}
+
+void TForm1::RadioButtonClick(int port_index) { ShowPortSettings(port_index); }
+
+void TForm1::ShowPortSettings(int port_index) {
+  if (port_index < 0 || port_index >= kPortCount) return;
+  selected_port_ = port_index;
+  const PortConfig& port = settings_.ports[port_index];
+  if (port.model >= 1 && port.model <= 3) ComboBox1->setCurrentIndex(port.model - 1);
+  Edit3->setText(QString::fromStdString(port.mask));
+  if (port.name_lines == "NC" || port.name_lines == "CN" || port.name_lines == "NN" ||
+      port.name_lines == "CC") {
+    ComboBox2->setCurrentIndex(NameLineItem(port.name_lines[0]));
+    ComboBox3->setCurrentIndex(NameLineItem(port.name_lines[1]));
+  }
+  Edit4->setText(QString::fromStdString(port.device));
+  Edit4->setPlaceholderText(DefaultDevice(port_index));
+  if (port.split_length > 3 && port.split_length < 14)
+    MaskEdit1->setText(QString::number(port.split_length));
+}
+
+void TForm1::ComboBox1Change(int item) {
+  if (item < 0) return;
+  settings_.ports[selected_port_].model = static_cast<uint8_t>(item + 1);
+}
+
+bool TForm1::ReadSplitLength(int32_t* value) {
+  if (ParseInteger(MaskEdit1->text(), value)) return true;
+  ShowError(NotValidIntegerMessage(MaskEdit1->text()));
+  return false;
+}
+
+void TForm1::MaskEdit1Change() {
+  int32_t value = 0;
+  if (ReadSplitLength(&value)) settings_.ports[selected_port_].split_length = value;
+}
+
+void TForm1::GroupBox3Exit() {
+  group3_entered_ = false;
+  // The port on display: a radio button just clicked is selected only after
+  // this has run.
+  PortConfig& port = settings_.ports[selected_port_];
+  port.mask = Edit3->text().toStdString();
+  port.device = Edit4->text().trimmed().toStdString();
+  int32_t split = 0;
+  if (!ReadSplitLength(&split)) return;
+  port.split_length = split;
+  const int first = ComboBox2->currentIndex();
+  const int second = ComboBox3->currentIndex();
+  if (first < 0 || second < 0) return;
+  port.name_lines = {first == 0 ? 'N' : 'C', second == 0 ? 'N' : 'C'};
+}
+
+bool TForm1::InGroupBox3(const QWidget* widget) const {
+  return widget != nullptr && (widget == GroupBox3 || GroupBox3->isAncestorOf(widget));
+}
+
+void TForm1::FocusChanged(QWidget* /*old_widget*/, QWidget* now_widget) {
+  // Only moves inside this window count: a message box or a list's pop-up
+  // opening over the group does not leave it.
+  if (now_widget == nullptr || now_widget->window() != this) return;
+  if (InGroupBox3(now_widget)) {
+    group3_entered_ = true;
+  } else if (group3_entered_) {
+    GroupBox3Exit();
+  }
+}
+
+void TForm1::CheckBox1Click() { settings_.track_stock = CheckBox1->isChecked(); }
+
+void TForm1::MarkNotStarted(int port_index, bool not_started) {
+  QCheckBox* box = start_boxes_[port_index];
+  box->setProperty(kNotStartedProperty, not_started);
+  box->setToolTip(not_started ? QStringLiteral("Не запущен: для порта не выбрана модель кассы")
+                              : QString());
+  box->setStyleSheet(not_started ? QStringLiteral("color: #b00000;") : QString());
+}
+
+void TForm1::StartLines(bool clear_diagnostics) {
+  std::array<bool, kPortCount> boxes{};
+  for (int port = 0; port < kPortCount; ++port) {
+    const bool wanted = start_boxes_[port]->isChecked();
+    const bool connected = settings_.ports[port].connect == 1;
+    const bool has_line = engine_ && engine_->HasLine(port);
+    // A connected port without a line object cannot be polled: it is not
+    // started, and its box tells the operator so.
+    MarkNotStarted(port, wanted && connected && !has_line);
+    boxes[port] = wanted && has_line;
+  }
+  if (engine_) {
+    engine_->Start(boxes, clear_diagnostics);
+  } else if (clear_diagnostics) {
+    shown_views_->diagnostics.ClearCells(0, 4, 1, 14);
+  }
+}
+
+void TForm1::Button2Click() { StartLines(/*clear_diagnostics=*/true); }
+
+void TForm1::Button3Click() {
+  if (engine_) engine_->RequestGoodsRefresh();
+}
+
+SaveControls TForm1::CurrentSaveControls() const {
+  SaveControls controls;
+  for (int port = 0; port < kPortCount; ++port) {
+    controls.connect_checked[port] = connect_boxes_[port]->isChecked();
+    controls.start_checked[port] = start_boxes_[port]->isChecked();
+  }
+  controls.goods_field = Edit1->text().toStdString();
+  controls.report_field = Edit2->text().toStdString();
+  controls.auto_start_checked = CheckBox34->isChecked();
+  return controls;
+}
+
+void TForm1::Button1Click() {
+  const DialogAnswer answer =
+      dialogs_->Show(DialogKind::kConfirmation, QStringLiteral("Сохранить изменения"),
+                     kButtonYes | kButtonNo | kButtonCancel);
+  if (answer == DialogAnswer::kYes) {
+    const Status saved = SaveSettings(*deps_.store, settings_, CurrentSaveControls());
+    if (!saved.ok()) {
+      ShowError(QString::fromStdString(saved.message()));
+      return;
+    }
+    EndProgram();
+  } else if (answer == DialogAnswer::kNo) {
+    EndProgram();
+  }
+}
+
+void TForm1::Button4Click() {
+  if (!settings_.installed) {
+    if (dialogs_->Show(DialogKind::kInformation, QStringLiteral("Будем инсталлировать"),
+                       kButtonYes | kButtonNo) != DialogAnswer::kYes)
+      return;
+    const Status written =
+        InstallDefaults(*deps_.store, settings_.goods_folder, settings_.report_folder);
+    if (!written.ok()) {
+      ShowError(QString::fromStdString(written.message()));
+      return;
+    }
+    settings_.installed = true;
+    dialogs_->Show(DialogKind::kInformation, QStringLiteral("Драйвер инсталлирован"), kButtonOk);
+  } else {
+    if (dialogs_->Show(DialogKind::kConfirmation, QStringLiteral("Будем деинсталировать"),
+                       kButtonYes | kButtonNo) != DialogAnswer::kYes)
+      return;
+    // Whatever is left behind, the program runs uninstalled from now on.
+    RemoveInstallation(*deps_.store);
+    settings_.installed = false;
+    dialogs_->Show(DialogKind::kInformation, QStringLiteral("Драйвер деинсталлирован"), kButtonOk);
+  }
+  EndProgram();
+}
+
+void TForm1::RefreshGrids() {
+  diagnostics_model_->Refresh();
+  goods_model_->Refresh();
+  report_model_->Refresh();
+}
+
+void TForm1::ShowError(const QString& message) {
+  dialogs_->Show(DialogKind::kError, message, kButtonOk);
+}
+
+void TForm1::EndProgram() {
+  // The engine ends its current tick before the program goes; nothing is
+  // saved here.
+  if (engine_) engine_->Stop();
+  Timer1->stop();
+  if (ended_) return;
+  ended_ = true;
+  if (deps_.end_program) deps_.end_program();
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  EndProgram();
+  event->accept();
+}
+
+}  // namespace tillgate

@@ -1,0 +1,156 @@
+#pragma once
+// Test helpers for the window: a QApplication on the offscreen platform,
+// dialogs answered from a script, an engine that records its commands, and a
+// window started over a registry file in a scratch folder.
+
+#include <gtest/gtest.h>
+
+#include <QString>
+#include <array>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/window/dialogs.h"
+#include "app/window/engine_link.h"
+#include "app/window/tform1.h"
+#include "config/registry_store.h"
+
+class QWidget;
+
+namespace tillgate::testing {
+
+// Creates the application once per process.
+void EnsureApplication();
+
+class ScriptedDialogs final : public Dialogs {
+ public:
+  struct Shown {
+    DialogKind kind;
+    QString text;
+    unsigned buttons;
+  };
+  // Answers in order; once they run out, OK where offered, else kClosed.
+  std::deque<DialogAnswer> answers;
+  std::vector<Shown> shown;
+  // Like a real message box: a window of its own takes the focus while the
+  // dialog is up.
+  bool take_focus = false;
+
+  DialogAnswer Show(DialogKind kind, const QString& text, unsigned buttons) override;
+  // Texts of every dialog shown so far.
+  std::vector<QString> Texts() const;
+};
+
+class FakeEngine final : public EngineLink {
+ public:
+  struct StartCall {
+    std::array<bool, kPortCount> boxes;
+    bool clear_diagnostics;
+  };
+  std::array<bool, kPortCount> lines{};
+  std::vector<StartCall> starts;
+  int refresh_requests = 0;
+  int stops = 0;
+
+  bool HasLine(int port_index) const override {
+    return port_index >= 0 && port_index < kPortCount && lines[port_index];
+  }
+  void Start(const std::array<bool, kPortCount>& boxes, bool clear_diagnostics) override {
+    starts.push_back({boxes, clear_diagnostics});
+  }
+  void RequestGoodsRefresh() override { ++refresh_requests; }
+  void Stop() override { ++stops; }
+};
+
+// A store that refuses writes of one chosen value, like a registry that
+// cannot create a key; everything else goes to the real store.
+class FailingStore final : public RegistryStore {
+ public:
+  explicit FailingStore(RegistryStore& real) : real_(real) {}
+  std::string fail_name;  // empty: refuse nothing
+
+  bool KeyExists(const std::string& key) override { return real_.KeyExists(key); }
+  bool OpenKey(const std::string& key, bool create) override { return real_.OpenKey(key, create); }
+  void CloseKey() override { real_.CloseKey(); }
+  bool ValueExists(const std::string& name) override { return real_.ValueExists(name); }
+  bool GetValueType(const std::string& name, RegValueType* type) override {
+    return real_.GetValueType(name, type);
+  }
+  Status ReadString(const std::string& name, std::string* value) override {
+    return real_.ReadString(name, value);
+  }
+  Status ReadDword(const std::string& name, uint32_t* value) override {
+    return real_.ReadDword(name, value);
+  }
+  Status ReadBinary(const std::string& name, uint8_t* buffer, size_t capacity,
+                    size_t* size) override {
+    return real_.ReadBinary(name, buffer, capacity, size);
+  }
+  Status WriteString(const std::string& name, const std::string& value) override {
+    return name == fail_name ? Refuse(name) : real_.WriteString(name, value);
+  }
+  Status WriteDword(const std::string& name, uint32_t value) override {
+    return name == fail_name ? Refuse(name) : real_.WriteDword(name, value);
+  }
+  Status WriteBinary(const std::string& name, const uint8_t* data, size_t size) override {
+    return name == fail_name ? Refuse(name) : real_.WriteBinary(name, data, size);
+  }
+  bool DeleteKey(const std::string& key) override { return real_.DeleteKey(key); }
+
+ private:
+  static Status Refuse(const std::string& name) { return Status::Error(FailedToSetMessage(name)); }
+  RegistryStore& real_;
+};
+
+// A scratch folder removed with everything in it at the end.
+class ScratchDir {
+ public:
+  ScratchDir();
+  ~ScratchDir();
+  const std::string& path() const { return path_; }
+  std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& contents);
+
+// A window over the registry file `registry_text` (not written when empty).
+class Harness {
+ public:
+  explicit Harness(const std::string& registry_text, EngineFactory factory = nullptr,
+                   bool fake_engine = true);
+  ~Harness();
+
+  // Runs StartUp; the result is kept in started.
+  bool Start();
+  // A control of the window by its designer name; fails the test when absent.
+  template <typename W>
+  W* Find(const QString& name) const {
+    W* widget = form->findChild<W*>(name);
+    if (widget == nullptr)
+      ADD_FAILURE_AT(__FILE__, __LINE__) << "no control " << name.toStdString();
+    return widget;
+  }
+  std::string RegistryText() const { return ReadFile(registry_path); }
+
+  ScratchDir dir;
+  std::string registry_path;
+  std::unique_ptr<RegistryStore> store;
+  std::unique_ptr<FailingStore> failing;  // what the window writes through
+  ScriptedDialogs dialogs;
+  FakeEngine* engine = nullptr;  // owned by the window once built
+  int end_requests = 0;
+  std::unique_ptr<TForm1> form;
+};
+
+// An installed registry with COM1 connected (model 1, started), the given
+// extra Equipment lines, and both folders at `folder`.
+std::string InstalledRegistry(const std::string& folder, const std::string& equipment_extra = "",
+                              int auto_start = 0);
+
+}  // namespace tillgate::testing

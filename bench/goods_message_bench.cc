@@ -1,0 +1,148 @@
+// The server's own time per goods message on a goods file of 100,000
+// records: receive step, decoding, look-up in tovars.dbf, display text and
+// the goods answer written to the line (a fake device, so no wire time), with
+// the waits after a look-up by code left out. Printed next to the time the
+// same exchange takes on the wire at 9600 baud (10 bits per byte).
+
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "line/kkm_ekr.h"
+#include "line/store_decoder.h"
+#include "serial/fake_serial_device.h"
+#include "store/monitoring_views.h"
+#include "store/pricedb.h"
+#include "tools/mkgoods/goods_file.h"
+
+namespace tillgate {
+namespace {
+
+constexpr int kRecords = 100000;
+constexpr double kByteMs = 10.0 / 9600.0 * 1000.0;  // 1.04 ms per byte
+
+struct Shop {
+  Shop() {
+    char pattern[] = "/tmp/tillgate-bench-XXXXXX";
+    folder = mkdtemp(pattern);
+    mkgoods::GoodsRows goods = mkgoods::SyntheticGoods(kRecords);
+    last_barcode = goods.rows.back().sh_code;
+    std::string bytes, error;
+    if (!mkgoods::MakeGoodsFile(goods, mkgoods::GoodsFileOptions{}, mkgoods::DbfDate{2026, 1, 1},
+                                &bytes, &error)) {
+      std::fprintf(stderr, "goods file: %s\n", error.c_str());
+      std::abort();
+    }
+    std::ofstream(folder + "/tovars.dbf", std::ios::binary) << bytes;
+    store = std::make_unique<TDB>(folder, folder, nullptr, nullptr);
+    store->SetViews(&views.goods, &views.report);
+    decoder = std::make_unique<StoreDecoder>(*store);
+    std::strcpy(runtime[0].port_name, "COM1");
+    std::strcpy(runtime[0].model_name, "EKR");
+    std::strcpy(barcodes[0].mask, "25CCCCCWWWWW");
+    barcodes[0].first_line = 'N';
+    barcodes[0].second_line = 'C';
+    auto device = std::make_unique<FakeSerialDevice>();
+    fake = device.get();
+    line = std::make_unique<TKkmEkr>(0, "COM1", "/dev/bench", std::move(device), nullptr);
+    line->SetTables(&runtime, &barcodes);
+    line->SetDiagnostics(&views.diagnostics);
+    line->SetStore(store.get());
+    line->SetDecoder(decoder.get());
+  }
+  ~Shop() {
+    line.reset();
+    store.reset();
+    std::filesystem::remove_all(folder);
+  }
+
+  std::string folder;
+  std::string last_barcode;
+  MonitoringViews views;
+  LineRuntimes runtime{};
+  BarcodeSetups barcodes{};
+  std::unique_ptr<TDB> store;
+  std::unique_ptr<StoreDecoder> decoder;
+  FakeSerialDevice* fake = nullptr;
+  std::unique_ptr<TKkmEkr> line;
+};
+
+Shop& TheShop() {
+  static Shop shop;
+  return shop;
+}
+
+std::vector<uint8_t> ByCode(uint16_t code) {
+  std::vector<uint8_t> f(16, 0);  // 15 bytes of fields and a checksum
+  f[0] = 1;
+  f[1] = 0x30;
+  f[2] = 13;
+  f[4] = 'p';
+  f[5] = code & 0xFF;
+  f[6] = code >> 8;
+  return f;
+}
+
+std::vector<uint8_t> ByBarcode(const std::string& digits, char type = 's') {
+  std::vector<uint8_t> f(18, 0);
+  f[0] = 1;
+  f[1] = 0x30;
+  f[2] = 15;
+  f[4] = static_cast<uint8_t>(type);
+  std::string d = digits;
+  while (d.size() < 14) d += static_cast<char>('0' + 0xD);
+  for (int i = 0; i < 7; ++i)
+    f[5 + i] = static_cast<uint8_t>((d[2 * i] - '0') << 4 | (d[2 * i + 1] - '0'));
+  return f;
+}
+
+// One message per iteration; the committed operation is released again so
+// the pool never fills. Two sequence bytes alternate: no message repeats.
+void RunMessages(benchmark::State& state, std::vector<uint8_t> frame, bool track_stock) {
+  Shop& shop = TheShop();
+  shop.store->SetTrackStock(track_stock);
+  uint8_t sequence = 1;
+  size_t answered = 0;
+  for (auto _ : state) {
+    frame[3] = sequence;
+    sequence = sequence == 1 ? 2 : 1;
+    const size_t before = shop.fake->Written().size();
+    shop.fake->QueueRead(frame);
+    shop.line->ReadAnswer(1);
+    answered = shop.fake->Written().size() - before;
+    if (shop.store->PendingCount() > 0) shop.store->Release(shop.store->Head());
+  }
+  if (answered < 30) state.SkipWithError("the message was not answered with goods");
+  // Poll byte, the register's message and the answer, on the wire.
+  const double wire_ms = (1 + frame.size() + answered) * kByteMs;
+  state.counters["wire_ms"] = wire_ms;
+  state.counters["answer_bytes"] = static_cast<double>(answered);
+}
+
+void BM_ByCodeFirstRecord(benchmark::State& state) { RunMessages(state, ByCode(1), false); }
+void BM_ByCodeRecord65535(benchmark::State& state) { RunMessages(state, ByCode(65535), false); }
+void BM_ByBarcodeLastRecord(benchmark::State& state) {
+  RunMessages(state, ByBarcode(TheShop().last_barcode), false);
+}
+// A return, so that the stock written back to RES never runs out.
+void BM_ReturnByBarcodeLastRecordStock(benchmark::State& state) {
+  RunMessages(state, ByBarcode(TheShop().last_barcode, 'z'), true);
+}
+
+BENCHMARK(BM_ByCodeFirstRecord)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ByCodeRecord65535)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ByBarcodeLastRecord)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReturnByBarcodeLastRecordStock)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace tillgate
+
+BENCHMARK_MAIN();

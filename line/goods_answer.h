@@ -1,0 +1,44 @@
+#pragma once
+// What a register shows and charges for one looked-up goods operation: the
+// display text (one or two 15-character lines), the amount in whole kopecks
+// and the section character. Pure functions; the line object sends the result.
+
+#include <cstdint>
+
+#include "store/operation_record.h"
+
+namespace tillgate {
+
+inline constexpr int kDisplayLineLength = 15;
+inline constexpr int kOneLineText = 15;
+inline constexpr int kTwoLineText = 32;
+// The text is composed in a slightly larger buffer: the price-quantity line
+// of display line 2 writes one byte past the text while it is being built.
+inline constexpr int kTextBufferSize = 34;
+
+// Composes the display text for the line's two name-line letters ("N" name,
+// "C" price and quantity; any other letter, zero included, is allowed) into
+// `text`. Returns the text length, 15 or 32; bytes beyond it are scratch.
+int ComposeText(const OperationRecord& record, char first_letter, char second_letter,
+                char (&text)[kTextBufferSize]);
+
+// Writes name characters 1..15 into display line 1 or 2 of `text`. A name
+// shorter than that is padded with spaces.
+void NameLine(const OperationRecord& record, int display_line, char (&text)[kTextBufferSize]);
+
+// Writes the price at the left and "*quantity" at the right of display line
+// 1 or 2 of `text`, e.g. "12.50      *1.5".
+void PriceQuantityLine(const OperationRecord& record, int display_line,
+                       char (&text)[kTextBufferSize]);
+
+// Rounds an amount in kopecks to whole kopecks; a tenths digit above 5
+// rounds up, anything else (5 included) rounds down. The wire field is
+// unsigned 32-bit: negative or non-finite amounts give 0 and larger ones the
+// field's maximum, rather than a wrapped-around charge.
+uint32_t RoundKopecks(double amount_kopecks);
+
+// The section character sent to the register: "1".."6" as they are, any
+// other value as "1".
+char SectionCharacter(char section);
+
+}  // namespace tillgate
