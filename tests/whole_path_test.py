@@ -2,8 +2,10 @@
 """Whole path: `tillgate --headless` serving simulated registers on
 pseudo-terminals, with real goods files, read back with dbfread.
 
-    whole_path_test.py sales    BINARY_DIR
-    whole_path_test.py exchange BINARY_DIR
+    whole_path_test.py sales    BINARY_DIR TILLGATE
+    whole_path_test.py exchange BINARY_DIR TILLGATE
+
+TILLGATE is the program, run as `TILLGATE --headless`.
 
 `sales`: two lines (registers 1, 2 and 5 on COM1, register 3 on COM2) sell
 by code, barcode and weight barcode, return, void (accepted and refused),
@@ -27,6 +29,7 @@ import time
 from dbfread import DBF
 
 FAILURES = []
+PROGRAM = None
 
 
 def check(condition, message):
@@ -41,6 +44,7 @@ class Shop:
 
     def __init__(self, binary_dir, root):
         self.bin = binary_dir
+        self.program = PROGRAM
         self.root = root
         self.goods = os.path.join(root, "goods")
         self.reports = os.path.join(root, "reports")
@@ -101,7 +105,7 @@ class Shop:
         env = dict(os.environ, TILLGATE_REGISTRY=self.registry)
         self.server_log = open(os.path.join(self.root, "server.log"), "w+", encoding="utf-8")
         self.server = subprocess.Popen(
-            [self.tool("app", "headless", "tillgate-headless"), "--headless"], env=env,
+            [self.program, "--headless"], env=env,
             stdout=self.server_log, stderr=subprocess.STDOUT)
 
     def wait_sims(self, timeout):
@@ -372,9 +376,11 @@ def exchange_test(binary_dir):
 
 
 def main():
-    if len(sys.argv) != 3 or sys.argv[1] not in ("sales", "exchange"):
+    global PROGRAM
+    if len(sys.argv) != 4 or sys.argv[1] not in ("sales", "exchange"):
         print(__doc__)
         return 2
+    PROGRAM = sys.argv[3]
     {"sales": sales_test, "exchange": exchange_test}[sys.argv[1]](sys.argv[2])
     if FAILURES:
         print("%d check(s) failed" % len(FAILURES))
