@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "config/file_layer.h"
 
@@ -55,18 +56,18 @@ Status WriteAll(int fd, const std::string& contents, const std::string& path) {
   return Status::Ok();
 }
 
-Status SyncFolder(const std::string& folder) {
+int FsyncFolder(const std::string& folder) {
   int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return PosixError(folder, errno);
-  int result = ::fsync(fd);
-  int error_number = errno;
+  if (fd < 0) return errno;
+  int result = ::fsync(fd) == 0 ? 0 : errno;
   ::close(fd);
-  if (result != 0) return PosixError(folder, error_number);
-  return Status::Ok();
+  return result;
 }
 
 class PosixFileLayer final : public FileLayer {
  public:
+  explicit PosixFileLayer(FolderSync sync_folder) : sync_folder_(std::move(sync_folder)) {}
+
   Status ReadWholeFile(const std::string& path, std::string* contents, bool* exists) override {
     contents->clear();
     *exists = false;
@@ -107,12 +108,23 @@ class PosixFileLayer final : public FileLayer {
       ::unlink(temp.c_str());
       return status;
     }
-    return SyncFolder(folder);
+    // The new file is in place and cannot be taken back: a folder that will
+    // not be flushed (some shared-folder file systems refuse it) must not
+    // turn a done write into a reported failure.
+    sync_folder_(folder);
+    return Status::Ok();
   }
+
+ private:
+  FolderSync sync_folder_;
 };
 
 }  // namespace
 
-std::unique_ptr<FileLayer> NewPosixFileLayer() { return std::make_unique<PosixFileLayer>(); }
+std::unique_ptr<FileLayer> NewPosixFileLayer() { return NewPosixFileLayer(FsyncFolder); }
+
+std::unique_ptr<FileLayer> NewPosixFileLayer(FolderSync sync_folder) {
+  return std::make_unique<PosixFileLayer>(std::move(sync_folder));
+}
 
 }  // namespace tillgate

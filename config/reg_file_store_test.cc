@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -307,6 +308,29 @@ TEST_F(PosixRegistryFileTest, RefusedWriteLeavesTheFileAsItWas) {
   EXPECT_TRUE(again->ValueExists("a"));
   EXPECT_FALSE(again->ValueExists("b"));
   EXPECT_TRUE(again->ValueExists("c"));
+}
+
+// Some shared-folder file systems refuse to flush a folder. By then the file
+// has been replaced: the write is done and must be reported so, or the store's
+// view and the file part (a "failed" installation that left the root key).
+TEST_F(PosixRegistryFileTest, FolderThatCannotBeFlushedStillCountsAsWritten) {
+  std::string path = root_ + "/HKEY_CURRENT_USER.reg";
+  int flushes = 0;
+  auto files = std::shared_ptr<FileLayer>(NewPosixFileLayer([&](const std::string&) {
+    ++flushes;
+    return EINVAL;
+  }));
+  Status status;
+  auto store = OpenRegistryFileWith(files, path, &status);
+  ASSERT_TRUE(store->OpenKey("Tillgate\\DataBase", true));
+  EXPECT_TRUE(store->WriteString("InPath", "/srv/shop/goods").ok());
+  EXPECT_EQ(flushes, 2);
+  EXPECT_EQ(List(root_), std::vector<std::string>{"HKEY_CURRENT_USER.reg"});
+  auto again = OpenRegistryFile(path, &status);
+  ASSERT_TRUE(again->OpenKey("Tillgate\\DataBase", false));
+  std::string in_path;
+  EXPECT_TRUE(again->ReadString("InPath", &in_path).ok());
+  EXPECT_EQ(in_path, "/srv/shop/goods");
 }
 
 TEST(DefaultRegistryPath, FollowsTheEnvironment) {
