@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -56,6 +57,19 @@ Status WriteAll(int fd, const std::string& contents, const std::string& path) {
   return Status::Ok();
 }
 
+// The file a write must replace: the one a link points to, so that settings
+// linked into place stay where they are kept and the link stays a link. A
+// path that is no link (or a link to nowhere) is replaced as it is.
+std::string WriteTarget(const std::string& path) {
+  struct stat info;
+  if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
+  char* resolved = ::realpath(path.c_str(), nullptr);
+  if (resolved == nullptr) return path;
+  std::string target = resolved;
+  std::free(resolved);
+  return target;
+}
+
 int FsyncFolder(const std::string& folder) {
   int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return errno;
@@ -93,7 +107,8 @@ class PosixFileLayer final : public FileLayer {
     return Status::Ok();
   }
 
-  Status ReplaceFile(const std::string& path, const std::string& contents) override {
+  Status ReplaceFile(const std::string& link_or_path, const std::string& contents) override {
+    const std::string path = WriteTarget(link_or_path);
     std::string folder = ParentFolder(path);
     Status status = MakeFolders(folder);
     if (!status.ok()) return status;

@@ -333,6 +333,26 @@ TEST_F(PosixRegistryFileTest, FolderThatCannotBeFlushedStillCountsAsWritten) {
   EXPECT_EQ(in_path, "/srv/shop/goods");
 }
 
+// Settings kept elsewhere (a shared or versioned folder) and linked into
+// place: writes must reach the linked file and leave the link a link.
+TEST_F(PosixRegistryFileTest, LinkedFileIsWrittenThroughTheLink) {
+  std::string kept = root_ + "/kept/settings.reg";
+  std::string link = root_ + "/conf/HKEY_CURRENT_USER.reg";
+  ASSERT_EQ(mkdir((root_ + "/kept").c_str(), 0700), 0);
+  ASSERT_EQ(mkdir((root_ + "/conf").c_str(), 0700), 0);
+  std::ofstream(kept) << "REGEDIT4\r\n";
+  ASSERT_EQ(symlink("../kept/settings.reg", link.c_str()), 0);
+  Status status;
+  auto store = OpenRegistryFile(link, &status);
+  ASSERT_TRUE(status.ok()) << status.message();
+  ASSERT_TRUE(store->OpenKey("Tillgate", true));
+  struct stat info;
+  ASSERT_EQ(lstat(link.c_str(), &info), 0);
+  EXPECT_TRUE(S_ISLNK(info.st_mode));
+  EXPECT_EQ(Slurp(kept), "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Tillgate]\r\n\r\n");
+  EXPECT_EQ(List(root_ + "/kept"), std::vector<std::string>{"settings.reg"});
+}
+
 TEST(DefaultRegistryPath, FollowsTheEnvironment) {
   std::string saved_registry = getenv("TILLGATE_REGISTRY") ? getenv("TILLGATE_REGISTRY") : "";
   std::string saved_xdg = getenv("XDG_CONFIG_HOME") ? getenv("XDG_CONFIG_HOME") : "";
