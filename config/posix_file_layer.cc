@@ -109,6 +109,11 @@ class PosixFileLayer final : public FileLayer {
 
   Status ReplaceFile(const std::string& link_or_path, const std::string& contents) override {
     const std::string path = WriteTarget(link_or_path);
+    // The rename below would replace a file whatever its mode: a file made
+    // read-only is refused as a locked registry key is, even for root.
+    struct stat info;
+    if (::stat(path.c_str(), &info) == 0 && (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+      return PosixError(path, EACCES);
     std::string folder = ParentFolder(path);
     Status status = MakeFolders(folder);
     if (!status.ok()) return status;

@@ -353,6 +353,28 @@ TEST_F(PosixRegistryFileTest, LinkedFileIsWrittenThroughTheLink) {
   EXPECT_EQ(List(root_ + "/kept"), std::vector<std::string>{"settings.reg"});
 }
 
+// A settings file made read-only (by an administrator locking the settings)
+// refuses writes as a locked registry key does, whoever runs the program.
+TEST_F(PosixRegistryFileTest, ReadOnlyFileRefusesWritesAndStaysAsItWas) {
+  std::string path = root_ + "/HKEY_CURRENT_USER.reg";
+  const std::string locked =
+      "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Tillgate]\r\n\r\n";
+  std::ofstream(path) << locked;
+  ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+  Status status;
+  auto store = OpenRegistryFile(path, &status);
+  ASSERT_TRUE(status.ok()) << status.message();
+  EXPECT_TRUE(store->KeyExists("Tillgate"));
+  EXPECT_FALSE(store->OpenKey("Tillgate\\DataBase", true));
+  ASSERT_TRUE(store->OpenKey("Tillgate", false));
+  EXPECT_EQ(store->WriteString("Note", "x").message(), "Failed to set data for 'Note'");
+  EXPECT_FALSE(store->DeleteKey("Tillgate"));
+  EXPECT_EQ(Slurp(path), locked);
+  struct stat info;
+  ASSERT_EQ(stat(path.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0444u);
+}
+
 TEST(DefaultRegistryPath, FollowsTheEnvironment) {
   std::string saved_registry = getenv("TILLGATE_REGISTRY") ? getenv("TILLGATE_REGISTRY") : "";
   std::string saved_xdg = getenv("XDG_CONFIG_HOME") ? getenv("XDG_CONFIG_HOME") : "";
