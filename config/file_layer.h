@@ -2,6 +2,7 @@
 // The file operations the registry file needs: read it whole, replace it
 // whole. Kept behind an interface so tests can inject failures.
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -19,13 +20,19 @@ class FileLayer {
   virtual Status ReadWholeFile(const std::string& path, std::string* contents, bool* exists) = 0;
 
   // Replaces the file at `path` by `contents`, creating its folder when
-  // missing. Ok: the new contents are durable. Error: the old file (or its
-  // absence) is left as it was; a reader never sees a partly written file.
+  // missing. Ok: the new contents are in place (and durable, unless the
+  // folder could not be flushed). Error: the old file (or its absence) is
+  // left as it was; a reader never sees a partly written file.
   virtual Status ReplaceFile(const std::string& path, const std::string& contents) = 0;
 };
 
 // Files on the local file system: temporary file in the same folder, fsync,
 // rename over the old one, fsync of the folder.
 std::unique_ptr<FileLayer> NewPosixFileLayer();
+
+// Flushes the entries of a folder to disk: 0, or the errno value of the failure.
+using FolderSync = std::function<int(const std::string& folder)>;
+// The same, flushing folders through `sync_folder` (tests make it fail).
+std::unique_ptr<FileLayer> NewPosixFileLayer(FolderSync sync_folder);
 
 }  // namespace tillgate

@@ -5,8 +5,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "config/file_layer.h"
 
@@ -55,18 +57,31 @@ Status WriteAll(int fd, const std::string& contents, const std::string& path) {
   return Status::Ok();
 }
 
-Status SyncFolder(const std::string& folder) {
+// The file a write must replace: the one a link points to, so that settings
+// linked into place stay where they are kept and the link stays a link. A
+// path that is no link (or a link to nowhere) is replaced as it is.
+std::string WriteTarget(const std::string& path) {
+  struct stat info;
+  if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
+  char* resolved = ::realpath(path.c_str(), nullptr);
+  if (resolved == nullptr) return path;
+  std::string target = resolved;
+  std::free(resolved);
+  return target;
+}
+
+int FsyncFolder(const std::string& folder) {
   int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return PosixError(folder, errno);
-  int result = ::fsync(fd);
-  int error_number = errno;
+  if (fd < 0) return errno;
+  int result = ::fsync(fd) == 0 ? 0 : errno;
   ::close(fd);
-  if (result != 0) return PosixError(folder, error_number);
-  return Status::Ok();
+  return result;
 }
 
 class PosixFileLayer final : public FileLayer {
  public:
+  explicit PosixFileLayer(FolderSync sync_folder) : sync_folder_(std::move(sync_folder)) {}
+
   Status ReadWholeFile(const std::string& path, std::string* contents, bool* exists) override {
     contents->clear();
     *exists = false;
@@ -92,7 +107,13 @@ class PosixFileLayer final : public FileLayer {
     return Status::Ok();
   }
 
-  Status ReplaceFile(const std::string& path, const std::string& contents) override {
+  Status ReplaceFile(const std::string& link_or_path, const std::string& contents) override {
+    const std::string path = WriteTarget(link_or_path);
+    // The rename below would replace a file whatever its mode: a file made
+    // read-only is refused as a locked registry key is, even for root.
+    struct stat info;
+    if (::stat(path.c_str(), &info) == 0 && (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+      return PosixError(path, EACCES);
     std::string folder = ParentFolder(path);
     Status status = MakeFolders(folder);
     if (!status.ok()) return status;
@@ -107,12 +128,23 @@ class PosixFileLayer final : public FileLayer {
       ::unlink(temp.c_str());
       return status;
     }
-    return SyncFolder(folder);
+    // The new file is in place and cannot be taken back: a folder that will
+    // not be flushed (some shared-folder file systems refuse it) must not
+    // turn a done write into a reported failure.
+    sync_folder_(folder);
+    return Status::Ok();
   }
+
+ private:
+  FolderSync sync_folder_;
 };
 
 }  // namespace
 
-std::unique_ptr<FileLayer> NewPosixFileLayer() { return std::make_unique<PosixFileLayer>(); }
+std::unique_ptr<FileLayer> NewPosixFileLayer() { return NewPosixFileLayer(FsyncFolder); }
+
+std::unique_ptr<FileLayer> NewPosixFileLayer(FolderSync sync_folder) {
+  return std::make_unique<PosixFileLayer>(std::move(sync_folder));
+}
 
 }  // namespace tillgate

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -307,6 +308,71 @@ TEST_F(PosixRegistryFileTest, RefusedWriteLeavesTheFileAsItWas) {
   EXPECT_TRUE(again->ValueExists("a"));
   EXPECT_FALSE(again->ValueExists("b"));
   EXPECT_TRUE(again->ValueExists("c"));
+}
+
+// Some shared-folder file systems refuse to flush a folder. By then the file
+// has been replaced: the write is done and must be reported so, or the store's
+// view and the file part (a "failed" installation that left the root key).
+TEST_F(PosixRegistryFileTest, FolderThatCannotBeFlushedStillCountsAsWritten) {
+  std::string path = root_ + "/HKEY_CURRENT_USER.reg";
+  int flushes = 0;
+  auto files = std::shared_ptr<FileLayer>(NewPosixFileLayer([&](const std::string&) {
+    ++flushes;
+    return EINVAL;
+  }));
+  Status status;
+  auto store = OpenRegistryFileWith(files, path, &status);
+  ASSERT_TRUE(store->OpenKey("Tillgate\\DataBase", true));
+  EXPECT_TRUE(store->WriteString("InPath", "/srv/shop/goods").ok());
+  EXPECT_EQ(flushes, 2);
+  EXPECT_EQ(List(root_), std::vector<std::string>{"HKEY_CURRENT_USER.reg"});
+  auto again = OpenRegistryFile(path, &status);
+  ASSERT_TRUE(again->OpenKey("Tillgate\\DataBase", false));
+  std::string in_path;
+  EXPECT_TRUE(again->ReadString("InPath", &in_path).ok());
+  EXPECT_EQ(in_path, "/srv/shop/goods");
+}
+
+// Settings kept elsewhere (a shared or versioned folder) and linked into
+// place: writes must reach the linked file and leave the link a link.
+TEST_F(PosixRegistryFileTest, LinkedFileIsWrittenThroughTheLink) {
+  std::string kept = root_ + "/kept/settings.reg";
+  std::string link = root_ + "/conf/HKEY_CURRENT_USER.reg";
+  ASSERT_EQ(mkdir((root_ + "/kept").c_str(), 0700), 0);
+  ASSERT_EQ(mkdir((root_ + "/conf").c_str(), 0700), 0);
+  std::ofstream(kept) << "REGEDIT4\r\n";
+  ASSERT_EQ(symlink("../kept/settings.reg", link.c_str()), 0);
+  Status status;
+  auto store = OpenRegistryFile(link, &status);
+  ASSERT_TRUE(status.ok()) << status.message();
+  ASSERT_TRUE(store->OpenKey("Tillgate", true));
+  struct stat info;
+  ASSERT_EQ(lstat(link.c_str(), &info), 0);
+  EXPECT_TRUE(S_ISLNK(info.st_mode));
+  EXPECT_EQ(Slurp(kept), "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Tillgate]\r\n\r\n");
+  EXPECT_EQ(List(root_ + "/kept"), std::vector<std::string>{"settings.reg"});
+}
+
+// A settings file made read-only (by an administrator locking the settings)
+// refuses writes as a locked registry key does, whoever runs the program.
+TEST_F(PosixRegistryFileTest, ReadOnlyFileRefusesWritesAndStaysAsItWas) {
+  std::string path = root_ + "/HKEY_CURRENT_USER.reg";
+  const std::string locked =
+      "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Tillgate]\r\n\r\n";
+  std::ofstream(path) << locked;
+  ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+  Status status;
+  auto store = OpenRegistryFile(path, &status);
+  ASSERT_TRUE(status.ok()) << status.message();
+  EXPECT_TRUE(store->KeyExists("Tillgate"));
+  EXPECT_FALSE(store->OpenKey("Tillgate\\DataBase", true));
+  ASSERT_TRUE(store->OpenKey("Tillgate", false));
+  EXPECT_EQ(store->WriteString("Note", "x").message(), "Failed to set data for 'Note'");
+  EXPECT_FALSE(store->DeleteKey("Tillgate"));
+  EXPECT_EQ(Slurp(path), locked);
+  struct stat info;
+  ASSERT_EQ(stat(path.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0444u);
 }
 
 TEST(DefaultRegistryPath, FollowsTheEnvironment) {
