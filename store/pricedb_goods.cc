@@ -80,17 +80,19 @@ bool TDB::ExchangeGoods() {
     if (goods_) return true;
     return OpenGoodsFile();
   }
+  const bool was_open = goods_ != nullptr;
   bool replaced = false;
   if (fs_->Exists(goods_candidate_path_)) {
     if (!TakeInCandidate()) {
       // Keep (or get back) the goods file in service while the signal waits.
-      if (!goods_) OpenGoodsFile();
+      // A take-in that failed before the rename closed the same file it
+      // reopens here: movements made in it can still be reversed.
+      if (!goods_) OpenGoodsFile(was_open);
       return false;
     }
     replaced = true;
   }
   fs_->Unlink(goods_signal_path_);
-  const bool was_open = goods_ != nullptr;
   CloseGoods();
   return OpenGoodsFile(was_open && !replaced);
 }

@@ -117,6 +117,22 @@ TEST_F(Stock, ReversalOnlyOnceAndOnlyInTheSameGoodsFile) {
   EXPECT_TRUE(store_->ReverseStock(second_index));
   EXPECT_EQ(Res(1), "    10.000");
 
+  // A candidate that cannot replace tovars.dbf leaves the same file in
+  // service: a repeated message must still be able to take its sale back,
+  // or the repeat would move the stock a second time.
+  OperationRecord& again = LookUpCode("100", 4);
+  ASSERT_NE(again.name[0], 0);
+  const int again_index = again.pool_index;
+  store_->Commit();
+  PutGoods("tovars2.dbf", SampleGoods());
+  Signal(Goods("tovars.exp"));
+  fs_.FailNth(FsOp::kUnlink, 1, "/tovars.dbf", 1, FsStatus::kDenied);
+  EXPECT_FALSE(store_->ExchangeGoods());
+  ASSERT_TRUE(store_->GoodsOpen());
+  EXPECT_EQ(Res(1), "     6.000");
+  EXPECT_TRUE(store_->ReverseStock(again_index));
+  EXPECT_EQ(Res(1), "    10.000");
+
   OperationRecord& third = LookUpCode("100", 3);
   ASSERT_NE(third.name[0], 0);
   const int third_index = third.pool_index;
