@@ -342,5 +342,35 @@ TEST_F(Report, ReportFileThatCannotBeCreatedIsRetried) {
   EXPECT_EQ(ReportBytes(), FromHex(kHeaderHex));
 }
 
+TEST_F(Report, ReportFileCutShortInItsCreationIsCompleted) {
+  // A stop between creating otchet.dbf and writing its header leaves a file
+  // that every append refuses: the records would only wait in memory.
+  const std::string image = FromHex(kHeaderHex);
+  for (const size_t kept : {size_t{0}, size_t{200}}) {
+    SCOPED_TRACE(kept);
+    testing::WriteFile(Reports("otchet.dbf"), image.substr(0, kept));
+    MakeStore();
+    ASSERT_TRUE(store_->ReportOpen());
+    Pend(0, 1, Operation("1", "Kept", 1, 1, kOpSaleByCode, '1'));
+    store_->CloseDocument(0, 1, Slot("1111111", 1, 0x24));
+    EXPECT_EQ(store_->QueuedReportRecords(), 0);
+    const std::string bytes = ReportBytes();
+    ASSERT_EQ(bytes.size(), static_cast<size_t>(kReportHeaderLength + kReportRecordLength));
+    EXPECT_EQ(bytes.substr(kReportHeaderLength),
+              std::string(BuildReportRecord(store_->Record(0), Slot("1111111", 1, 0x24)).data(),
+                          kReportRecordLength));
+    store_.reset();
+  }
+  EXPECT_EQ(events_.Count("completed"), 2);
+  // A short file that is not the start of a report is not ours to change.
+  testing::WriteFile(Reports("otchet.dbf"), "not a report");
+  MakeStore();
+  Pend(0, 1, Operation("1", "Kept", 1, 1, kOpSaleByCode, '1'));
+  store_->CloseDocument(0, 1, Slot("1111111", 1, 0x24));
+  EXPECT_EQ(ReportBytes(), "not a report");
+  EXPECT_EQ(store_->QueuedReportRecords(), 1);
+  EXPECT_EQ(events_.Count("not a report file"), 1);
+}
+
 }  // namespace
 }  // namespace tillgate
