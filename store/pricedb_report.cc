@@ -101,6 +101,10 @@ bool TDB::HandOverReport() {
   fs_->Unlink(report_signal_path_);
   Report(events_, moved == FsStatus::kOk ? "report handed over as otchet2.dbf"
                                          : "report hand-over: no otchet.dbf to hand over");
+  // Records whose append failed were never in the handed-over file.
+  if (!report_queue_.empty())
+    Report(events_, "report hand-over: " + std::to_string(report_queue_.size()) +
+                        " record(s) still waiting go into the new otchet.dbf");
   return CreateReport();
 }
 
