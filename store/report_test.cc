@@ -125,6 +125,14 @@ TEST(ReportRecord, FieldsCutPaddedAndZeroBytesReplaced) {
   // A document number beyond 31 bits is shown as the signed number it is.
   const ReportRecordBytes high = BuildReportRecord(r, Slot("1", 0xFFFFFFFF, 0x24));
   EXPECT_EQ(std::string(high.data() + 13, 10), "-1        ");
+  // Eleven characters as a signed number would be cut to another number;
+  // such a number is written as the register sent it, which always fits.
+  for (const uint32_t sent : {0x80000000u, 0xC4653600u}) {
+    const ReportRecordBytes cut = BuildReportRecord(r, Slot("1", sent, 0x24));
+    EXPECT_EQ(std::string(cut.data() + 13, 10), std::to_string(sent));
+    EXPECT_EQ(DocumentNumberText(Slot("1", sent, 0x24)), std::to_string(sent));
+  }
+  EXPECT_EQ(DocumentNumberText(Slot("1", 0xC4653601u, 0x24)), "-999999999");
 }
 
 class Report : public StoreTest {
