@@ -115,6 +115,13 @@ TEST_F(DbfFileTest, FindRecordReadsWholeRecordsPerChunk) {
     EXPECT_EQ(fs_.Calls(FsOp::kRead) - before, 1 + (45 + c.per_read - 1) / c.per_read);
     EXPECT_EQ(std::string(out, 4), "K45 ");
     EXPECT_EQ(static_cast<int>(std::strlen(out)), c.record_length - 1);
+    // The records on either side of a chunk boundary, whole and in place.
+    for (const int n : {c.per_read, c.per_read + 1, 2 * c.per_read}) {
+      const std::string key = "K" + std::to_string(n) + " ";
+      ASSERT_EQ(dbf_.FindRecord(f, 1, key, out, sizeof out), n);
+      EXPECT_EQ(std::string(out, key.size()), key);
+      EXPECT_EQ(static_cast<int>(std::strlen(out)), c.record_length - 1);
+    }
   }
 }
 
