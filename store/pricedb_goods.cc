@@ -58,14 +58,21 @@ bool TDB::TakeInCandidate() {
     candidate_rejection_reported_ = true;
     return false;
   }
-  CloseGoods();
+  // Deleted while still open (the open file lives on until it is closed), so
+  // that a refused deletion leaves the goods file in service untouched
+  // instead of closing and reopening it at every step.
   const FsStatus removed = fs_->Unlink(goods_path_);
   if (removed != FsStatus::kOk && removed != FsStatus::kNotFound) {
-    Report(events_, "goods candidate tovars2.dbf not taken in: tovars.dbf cannot be deleted");
+    if (!candidate_rejection_reported_)
+      Report(events_, "goods candidate tovars2.dbf not taken in: tovars.dbf cannot be deleted");
+    candidate_rejection_reported_ = true;
     return false;
   }
+  CloseGoods();
   if (fs_->Rename(goods_candidate_path_, goods_path_) != FsStatus::kOk) {
-    Report(events_, "goods candidate tovars2.dbf not taken in: it cannot be renamed");
+    if (!candidate_rejection_reported_)
+      Report(events_, "goods candidate tovars2.dbf not taken in: it cannot be renamed");
+    candidate_rejection_reported_ = true;
     return false;
   }
   candidate_rejection_reported_ = false;
