@@ -128,7 +128,6 @@ void TDB::LookUp(OperationRecord& r) {
   r.goods_record_number =
       dbf_.FindRecord(goods_.get(), searched.position, key, record, sizeof record, searched.length);
   if (r.goods_record_number < 0) return;
-  if (TrackStock() && !MoveStock(r.pool_index)) return;
   // The found record is the record minus its flag: position p at index p - 1.
   const int name_length = std::min(layout_.name.length, kNameSize - 1);
   std::memcpy(r.name, record + layout_.name.position - 1, static_cast<size_t>(name_length));
@@ -137,6 +136,10 @@ void TDB::LookUp(OperationRecord& r) {
   r.price = ParseDbfNumber(std::string_view(record + layout_.price.position - 1,
                                             static_cast<size_t>(layout_.price.length)));
   r.amount = r.price * r.quantity * 100;
+  // A name beginning with a zero byte reads as "not found" to the caller,
+  // so such goods are refused before their stock is touched.
+  if (r.name[0] == 0) return;
+  if (TrackStock() && !MoveStock(r.pool_index)) r.name[0] = 0;
 }
 
 bool TDB::MoveStock(int pool_index) { return ApplyStock(pool_index, +1, false); }

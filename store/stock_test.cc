@@ -164,6 +164,18 @@ TEST_F(Stock, MovementFailsWithoutFileOrOnFailedTransfers) {
   EXPECT_FALSE(store_->MoveStock(TPEREBOR::kCapacity));
 }
 
+TEST_F(Stock, GoodsAnsweredAsNotFoundMoveNothing) {
+  // A name of zero bytes reads as "not found" to the register: the sale is
+  // refused, so its stock must not move either.
+  DbfImage image = SampleGoods();
+  image.records[0][1] = std::string(30, '\0');
+  PutGoods("tovars.dbf", image);
+  MakeStore(true);
+  EXPECT_EQ(LookUpCode("100", 1).name[0], 0);
+  EXPECT_EQ(Res(1), "    10.000");
+  damaged_goods_ = true;  // zero bytes in a character field
+}
+
 TEST_F(Stock, TrackingOffLeavesResAlone) {
   store_->SetTrackStock(false);
   EXPECT_NE(LookUpCode("12", 5).name[0], 0);
