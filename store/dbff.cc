@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <ctime>
 
@@ -192,24 +192,47 @@ bool TDBFF::FormatNumber(double value, int width, int decimals, char* out) {
   out[width] = 0;
   const int int_width = width - decimals - 1;  // room for the integer part and sign
   if (decimals < 0 || int_width < 0 || !std::isfinite(value)) return false;
-  char text[700];
-  const int n = std::snprintf(text, sizeof text, "%.*f", decimals, value);
-  if (n <= 0 || n >= static_cast<int>(sizeof text)) return false;
-  const char* point = std::strchr(text, '.');
-  int int_len = point ? static_cast<int>(point - text) : n;
-  const char* digits = text;
-  // A value that rounds to zero is written without a sign.
-  if (text[0] == '-' && std::strspn(text + 1, "0.") == static_cast<size_t>(n - 1)) {
-    ++digits;
-    --int_len;
+
+  // Rounded as the shortest text that reads back as the value: 1.005 is held
+  // a hair below 1.005 but stands for it, and a shop rounds its halves up, so
+  // it is written 1.01 (printf would give 1.00, and 0.12 for 0.125).
+  char text[400];  // the longest fixed double text is about 330 characters
+  const auto [end, error] =
+      std::to_chars(text, text + sizeof text, std::fabs(value), std::chars_format::fixed);
+  if (error != std::errc()) return false;
+  const char* point = std::find(text, end, '.');
+  const int text_int = static_cast<int>(point - text);
+  const char* fraction = point == end ? end : point + 1;
+  const int fraction_length = static_cast<int>(end - fraction);
+
+  // The integer digits, then `decimals` decimals, after one place for a carry.
+  char digits[sizeof text + 256];
+  int n = 0;
+  digits[n++] = '0';
+  std::memcpy(digits + n, text, static_cast<size_t>(text_int));
+  n += text_int;
+  for (int i = 0; i < decimals; ++i) digits[n++] = i < fraction_length ? fraction[i] : '0';
+  if (fraction_length > decimals && fraction[decimals] >= '5') {
+    int i = n - 1;
+    while (digits[i] == '9') digits[i--] = '0';
+    ++digits[i];
   }
+  const int int_end = n - decimals;
+  int first = 0;
+  while (first < int_end - 1 && digits[first] == '0') ++first;
+  int int_len = int_end - first;
+  // A value that rounds to zero is written without a sign.
+  const bool sign = std::signbit(value) &&
+                    std::find_if(digits, digits + n, [](char c) { return c != '0'; }) != digits + n;
   // With no room for an integer part, a zero integer part may go unwritten
   // (".500" is still one half); any other digit would be cut.
-  if (int_len == 1 && digits[0] == '0' && int_width == 0) int_len = 0;
-  if (int_len > int_width) return false;
-  std::memcpy(out + int_width - int_len, digits, static_cast<size_t>(int_len));
+  if (int_width == 0 && !sign && int_len == 1 && digits[first] == '0') int_len = 0;
+  if (int_len + (sign ? 1 : 0) > int_width) return false;
+  char* at = out + int_width - int_len;
+  if (sign) at[-1] = '-';
+  std::memcpy(at, digits + int_end - int_len, static_cast<size_t>(int_len));
   out[int_width] = '.';
-  for (int i = 0; i < decimals; ++i) out[int_width + 1 + i] = point ? point[1 + i] : '0';
+  std::memcpy(out + int_width + 1, digits + int_end, static_cast<size_t>(decimals));
   return true;
 }
 

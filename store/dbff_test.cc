@@ -115,6 +115,13 @@ TEST_F(DbfFileTest, FindRecordReadsWholeRecordsPerChunk) {
     EXPECT_EQ(fs_.Calls(FsOp::kRead) - before, 1 + (45 + c.per_read - 1) / c.per_read);
     EXPECT_EQ(std::string(out, 4), "K45 ");
     EXPECT_EQ(static_cast<int>(std::strlen(out)), c.record_length - 1);
+    // The records on either side of a chunk boundary, whole and in place.
+    for (const int n : {c.per_read, c.per_read + 1, 2 * c.per_read}) {
+      const std::string key = "K" + std::to_string(n) + " ";
+      ASSERT_EQ(dbf_.FindRecord(f, 1, key, out, sizeof out), n);
+      EXPECT_EQ(std::string(out, key.size()), key);
+      EXPECT_EQ(static_cast<int>(std::strlen(out)), c.record_length - 1);
+    }
   }
 }
 
@@ -192,6 +199,39 @@ TEST(FormatNumber, FieldTexts) {
   EXPECT_STREQ(out, "  0.00");
   ASSERT_TRUE(TDBFF::FormatNumber(0.5, 4, 3, out));  // no room for the integer zero
   EXPECT_STREQ(out, ".500");
+}
+
+TEST(FormatNumber, HalvesRoundAwayFromZeroAsWritten) {
+  // A value is rounded as its shortest decimal text reads, not as its binary
+  // neighbour happens to lie: 1.005 is stored a hair below, 12.345 a hair
+  // above, and 0.125 exactly on the half.
+  struct Case {
+    double value;
+    int width, decimals;
+    const char* text;
+  };
+  const Case cases[] = {
+      {12.345, 19, 2, "              12.35"},
+      {0.0005, 10, 3, "     0.001"},
+      {1.005, 10, 2, "      1.01"},
+      {2.675, 10, 2, "      2.68"},
+      {0.125, 10, 2, "      0.13"},
+      {9.995, 10, 2, "     10.00"},
+      {2.5, 5, 0, "   3."},
+      {-2.675, 10, 2, "     -2.68"},
+      {3 - 0.325, 10, 2, "      2.68"},
+      {0.0004999, 10, 3, "     0.000"},
+      {1.2344999, 10, 3, "     1.234"},
+      {99.995, 6, 2, "100.00"},
+  };
+  char out[32];
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    ASSERT_TRUE(TDBFF::FormatNumber(c.value, c.width, c.decimals, out));
+    EXPECT_STREQ(out, c.text);
+  }
+  // Rounding up may be what makes the integer part too wide.
+  EXPECT_FALSE(TDBFF::FormatNumber(99.995, 5, 2, out));
 }
 
 TEST(FormatNumber, IntegerPartTooWideIsRefusedNotCut) {

@@ -152,6 +152,21 @@ TEST_F(GoodsExchange, CandidateThatCannotBeMovedKeepsTheSignal) {
   EXPECT_TRUE(store.ExchangeGoods());
   EXPECT_FALSE(FileExists(Goods("tovars.exp")));
   EXPECT_TRUE(store.GoodsOpen());
+  // While tovars.dbf cannot be deleted, the goods file stays open in service
+  // and the failure is told once, not at every step.
+  PutGoods("tovars2.dbf", SampleGoods());
+  Signal(Goods("tovars.exp"));
+  const int opened = events_.Count("tovars.dbf opened");
+  const int opens = fs_.Calls(FsOp::kOpen);
+  fs_.FailAlways(FsOp::kUnlink, "/tovars.dbf", FsStatus::kDenied);
+  for (int tick = 0; tick < 3; ++tick) EXPECT_FALSE(store.ExchangeGoods());
+  EXPECT_TRUE(store.GoodsOpen());
+  EXPECT_EQ(events_.Count("cannot be deleted"), 1);
+  EXPECT_EQ(events_.Count("tovars.dbf opened"), opened);
+  EXPECT_EQ(fs_.Calls(FsOp::kOpen) - opens, 3);  // the candidate only
+  fs_.Clear();
+  EXPECT_TRUE(store.ExchangeGoods());
+  EXPECT_FALSE(FileExists(Goods("tovars.exp")));
   // A candidate that cannot be opened leaves everything for the next step.
   PutGoods("tovars2.dbf", SampleGoods());
   Signal(Goods("tovars.exp"));

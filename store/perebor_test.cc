@@ -134,5 +134,51 @@ TEST(Pool, FullRefusesTheNextOperationAndRecoversOnRelease) {
   ExpectSoundRing(*pool);
 }
 
+TEST(Pool, RingStaysSoundThroughLongRunsOfCommitsAndReleases) {
+  // A model of the pending list (oldest first) against the pool, through
+  // runs that fill the pool, drain it and release from anywhere in it.
+  auto pool = std::make_unique<TPEREBOR>();
+  std::vector<int> model;
+  int refused = 0;
+  uint32_t seed = 12345;
+  auto next_random = [&seed](uint32_t bound) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 8) % bound;
+  };
+  for (int step = 0; step < 20000; ++step) {
+    // Phases that favour commits, then releases, so the pool fills and drains.
+    const bool favour_commit = (step / 1500) % 2 == 0;
+    const bool commit = model.empty() || next_random(100) < (favour_commit ? 80u : 20u);
+    if (commit) {
+      if (pool->Full()) {
+        ++refused;
+        pool->Commit();  // refused
+      } else {
+        model.push_back(CommitTagged(*pool, step));
+      }
+    } else {
+      const size_t at = next_random(static_cast<uint32_t>(model.size()));
+      const int index = model[at];
+      model.erase(model.begin() + static_cast<long>(at));
+      pool->Release(index);
+      // The released record is the next one used after the current one.
+      if (!pool->Full() && !model.empty() && pool->PendingCount() < TPEREBOR::kCapacity - 1) {
+        ASSERT_EQ(pool->Record(pool->Current().next).pool_index, index) << "step " << step;
+      }
+    }
+    ASSERT_EQ(pool->PendingCount(), static_cast<int>(model.size())) << "step " << step;
+    if (step % 97 == 0 || model.size() >= TPEREBOR::kCapacity - 1) {
+      ASSERT_EQ(PendingList(*pool), model) << "step " << step;
+      if (!pool->Full()) {
+        const int after_last = model.empty() ? pool->Head() : pool->Record(model.back()).next;
+        ASSERT_EQ(pool->Current().pool_index, after_last) << "step " << step;
+        ASSERT_FALSE(pool->IsPending(pool->Current().pool_index));
+      }
+      ExpectSoundRing(*pool);
+    }
+  }
+  EXPECT_GT(refused, 0);  // the runs did reach a full pool
+}
+
 }  // namespace
 }  // namespace tillgate

@@ -80,7 +80,7 @@ void TDB::ShowReportRow(const OperationRecord& r, const RegisterSlot& slot) {
     v.SetCell(0, row,
               std::string_view(slot.serial_number,
                                strnlen(slot.serial_number, sizeof slot.serial_number)));
-    v.SetCell(1, row, std::to_string(static_cast<int32_t>(slot.document_number)));
+    v.SetCell(1, row, DocumentNumberText(slot));
     v.SetCell(2, row, ReportDate(slot));
     v.SetCell(3, row, ReportTime(slot));
     v.SetCell(4, row, std::string_view(&r.operation_code, r.operation_code ? 1 : 0));

@@ -92,6 +92,7 @@ class TDB : public TPEREBOR {
   void CloseGoods();
   bool OpenOrCreateReport();
   bool CreateReport();
+  bool CompleteReportHeader(File* file);
   bool HandOverReport();
   void CloseReport();
   // Appends waiting records in order; stops at the first that fails.

@@ -58,14 +58,21 @@ bool TDB::TakeInCandidate() {
     candidate_rejection_reported_ = true;
     return false;
   }
-  CloseGoods();
+  // Deleted while still open (the open file lives on until it is closed), so
+  // that a refused deletion leaves the goods file in service untouched
+  // instead of closing and reopening it at every step.
   const FsStatus removed = fs_->Unlink(goods_path_);
   if (removed != FsStatus::kOk && removed != FsStatus::kNotFound) {
-    Report(events_, "goods candidate tovars2.dbf not taken in: tovars.dbf cannot be deleted");
+    if (!candidate_rejection_reported_)
+      Report(events_, "goods candidate tovars2.dbf not taken in: tovars.dbf cannot be deleted");
+    candidate_rejection_reported_ = true;
     return false;
   }
+  CloseGoods();
   if (fs_->Rename(goods_candidate_path_, goods_path_) != FsStatus::kOk) {
-    Report(events_, "goods candidate tovars2.dbf not taken in: it cannot be renamed");
+    if (!candidate_rejection_reported_)
+      Report(events_, "goods candidate tovars2.dbf not taken in: it cannot be renamed");
+    candidate_rejection_reported_ = true;
     return false;
   }
   candidate_rejection_reported_ = false;
@@ -80,17 +87,19 @@ bool TDB::ExchangeGoods() {
     if (goods_) return true;
     return OpenGoodsFile();
   }
+  const bool was_open = goods_ != nullptr;
   bool replaced = false;
   if (fs_->Exists(goods_candidate_path_)) {
     if (!TakeInCandidate()) {
       // Keep (or get back) the goods file in service while the signal waits.
-      if (!goods_) OpenGoodsFile();
+      // A take-in that failed before the rename closed the same file it
+      // reopens here: movements made in it can still be reversed.
+      if (!goods_) OpenGoodsFile(was_open);
       return false;
     }
     replaced = true;
   }
   fs_->Unlink(goods_signal_path_);
-  const bool was_open = goods_ != nullptr;
   CloseGoods();
   return OpenGoodsFile(was_open && !replaced);
 }
@@ -119,7 +128,6 @@ void TDB::LookUp(OperationRecord& r) {
   r.goods_record_number =
       dbf_.FindRecord(goods_.get(), searched.position, key, record, sizeof record, searched.length);
   if (r.goods_record_number < 0) return;
-  if (TrackStock() && !MoveStock(r.pool_index)) return;
   // The found record is the record minus its flag: position p at index p - 1.
   const int name_length = std::min(layout_.name.length, kNameSize - 1);
   std::memcpy(r.name, record + layout_.name.position - 1, static_cast<size_t>(name_length));
@@ -128,6 +136,10 @@ void TDB::LookUp(OperationRecord& r) {
   r.price = ParseDbfNumber(std::string_view(record + layout_.price.position - 1,
                                             static_cast<size_t>(layout_.price.length)));
   r.amount = r.price * r.quantity * 100;
+  // A name beginning with a zero byte reads as "not found" to the caller,
+  // so such goods are refused before their stock is touched.
+  if (r.name[0] == 0) return;
+  if (TrackStock() && !MoveStock(r.pool_index)) r.name[0] = 0;
 }
 
 bool TDB::MoveStock(int pool_index) { return ApplyStock(pool_index, +1, false); }

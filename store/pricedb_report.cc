@@ -40,12 +40,39 @@ bool TDB::CreateReport() {
   return true;
 }
 
+// A report file shorter than its header was cut short while it was being
+// created (the header is the first and only write of a new file): when its
+// bytes are the start of the header image, the image is written in full so
+// that appends can go on. Anything else shorter than a header is left as it
+// is. False only when the completion itself fails.
+bool TDB::CompleteReportHeader(File* file) {
+  const auto& image = ReportHeaderImage();
+  uint64_t size = 0;
+  if (file->Size(&size) != FsStatus::kOk || size >= image.size()) return true;
+  char bytes[kReportHeaderLength];
+  size_t got = 0;
+  if (file->ReadAt(0, bytes, static_cast<size_t>(size), &got) != FsStatus::kOk || got != size)
+    return false;
+  if (std::memcmp(bytes, image.data(), got) != 0) {
+    Report(events_, "report file otchet.dbf is not a report file: records wait until it is");
+    return true;
+  }
+  if (file->WriteAt(0, reinterpret_cast<const char*>(image.data()), image.size()) != FsStatus::kOk)
+    return false;
+  Report(events_, "report file otchet.dbf completed: its header had been cut short");
+  return true;
+}
+
 bool TDB::OpenOrCreateReport() {
   if (report_) return true;
   if (fs_->Exists(report_path_)) {
     std::unique_ptr<File> file;
     if (fs_->Open(report_path_, OpenMode::kReadWriteExclusiveSync, &file) != FsStatus::kOk)
       return false;
+    if (!CompleteReportHeader(file.get())) {
+      file->Close();
+      return false;
+    }
     report_ = std::move(file);
     Report(events_, "report file otchet.dbf opened");
     return true;
@@ -74,6 +101,10 @@ bool TDB::HandOverReport() {
   fs_->Unlink(report_signal_path_);
   Report(events_, moved == FsStatus::kOk ? "report handed over as otchet2.dbf"
                                          : "report hand-over: no otchet.dbf to hand over");
+  // Records whose append failed were never in the handed-over file.
+  if (!report_queue_.empty())
+    Report(events_, "report hand-over: " + std::to_string(report_queue_.size()) +
+                        " record(s) still waiting go into the new otchet.dbf");
   return CreateReport();
 }
 

@@ -1,6 +1,5 @@
 #include "store/report_record.h"
 
-#include <cstdio>
 #include <cstring>
 
 namespace tillgate {
@@ -80,6 +79,12 @@ const char* CenturyFor(uint8_t bcd_year) {
   return year < 80 ? "20" : "19";
 }
 
+std::string DocumentNumberText(const RegisterSlot& slot) {
+  std::string text = std::to_string(static_cast<int32_t>(slot.document_number));
+  if (text.size() > 10) text = std::to_string(slot.document_number);
+  return text;
+}
+
 std::string ReportDate(const RegisterSlot& slot) {
   std::string date = CenturyFor(slot.year);
   AppendBcd(date, slot.year);
@@ -103,10 +108,8 @@ ReportRecordBytes BuildReportRecord(const OperationRecord& r, const RegisterSlot
   char* p = rec.data();
   // BANK: the seven serial number bytes as received, then five spaces.
   std::memcpy(p + 1, slot.serial_number, 7);
-  char number[16];
-  const int n =
-      std::snprintf(number, sizeof number, "%d", static_cast<int32_t>(slot.document_number));
-  PutText(p + 13, 10, number, static_cast<size_t>(n));
+  const std::string number = DocumentNumberText(slot);
+  PutText(p + 13, 10, number.data(), number.size());
   const std::string date = ReportDate(slot);
   std::memcpy(p + 23, date.data(), 8);
   const std::string time = ReportTime(slot);

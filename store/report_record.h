@@ -18,6 +18,10 @@ const std::array<unsigned char, kReportHeaderLength>& ReportHeaderImage();
 
 // "20" for register years 00..79 and "19" for 80..99 (BCD year byte).
 const char* CenturyFor(uint8_t bcd_year);
+// CHECK: the document number in decimal as a signed 32-bit number; one
+// that would need 11 characters is written unsigned, as the register sent
+// it, rather than cut to another number.
+std::string DocumentNumberText(const RegisterSlot& slot);
 // DATA: century, year, month, day as eight characters (BCD nibbles + '0').
 std::string ReportDate(const RegisterSlot& slot);
 // TIME: "HH:MM:00".

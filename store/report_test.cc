@@ -125,6 +125,14 @@ TEST(ReportRecord, FieldsCutPaddedAndZeroBytesReplaced) {
   // A document number beyond 31 bits is shown as the signed number it is.
   const ReportRecordBytes high = BuildReportRecord(r, Slot("1", 0xFFFFFFFF, 0x24));
   EXPECT_EQ(std::string(high.data() + 13, 10), "-1        ");
+  // Eleven characters as a signed number would be cut to another number;
+  // such a number is written as the register sent it, which always fits.
+  for (const uint32_t sent : {0x80000000u, 0xC4653600u}) {
+    const ReportRecordBytes cut = BuildReportRecord(r, Slot("1", sent, 0x24));
+    EXPECT_EQ(std::string(cut.data() + 13, 10), std::to_string(sent));
+    EXPECT_EQ(DocumentNumberText(Slot("1", sent, 0x24)), std::to_string(sent));
+  }
+  EXPECT_EQ(DocumentNumberText(Slot("1", 0xC4653601u, 0x24)), "-999999999");
 }
 
 class Report : public StoreTest {
@@ -319,6 +327,8 @@ TEST_F(Report, QueuedRecordsGoIntoTheNewFileAtAHandOver) {
   EXPECT_NE(handed.rows[0].find("|Old|"), std::string::npos);
   ASSERT_EQ(fresh.rows.size(), 1u);
   EXPECT_NE(fresh.rows[0].find("|Waiting|"), std::string::npos);
+  // Whoever collects otchet2.dbf learns that a record it lacks comes later.
+  EXPECT_EQ(events_.Count("1 record(s) still waiting go into the new otchet.dbf"), 1);
 }
 
 TEST_F(Report, ReportFileThatCannotBeCreatedIsRetried) {
@@ -340,6 +350,36 @@ TEST_F(Report, ReportFileThatCannotBeCreatedIsRetried) {
   EXPECT_FALSE(FileExists(Reports("otchet.dbf")));
   EXPECT_TRUE(store_->ExchangeReport());
   EXPECT_EQ(ReportBytes(), FromHex(kHeaderHex));
+}
+
+TEST_F(Report, ReportFileCutShortInItsCreationIsCompleted) {
+  // A stop between creating otchet.dbf and writing its header leaves a file
+  // that every append refuses: the records would only wait in memory.
+  const std::string image = FromHex(kHeaderHex);
+  for (const size_t kept : {size_t{0}, size_t{200}}) {
+    SCOPED_TRACE(kept);
+    testing::WriteFile(Reports("otchet.dbf"), image.substr(0, kept));
+    MakeStore();
+    ASSERT_TRUE(store_->ReportOpen());
+    Pend(0, 1, Operation("1", "Kept", 1, 1, kOpSaleByCode, '1'));
+    store_->CloseDocument(0, 1, Slot("1111111", 1, 0x24));
+    EXPECT_EQ(store_->QueuedReportRecords(), 0);
+    const std::string bytes = ReportBytes();
+    ASSERT_EQ(bytes.size(), static_cast<size_t>(kReportHeaderLength + kReportRecordLength));
+    EXPECT_EQ(bytes.substr(kReportHeaderLength),
+              std::string(BuildReportRecord(store_->Record(0), Slot("1111111", 1, 0x24)).data(),
+                          kReportRecordLength));
+    store_.reset();
+  }
+  EXPECT_EQ(events_.Count("completed"), 2);
+  // A short file that is not the start of a report is not ours to change.
+  testing::WriteFile(Reports("otchet.dbf"), "not a report");
+  MakeStore();
+  Pend(0, 1, Operation("1", "Kept", 1, 1, kOpSaleByCode, '1'));
+  store_->CloseDocument(0, 1, Slot("1111111", 1, 0x24));
+  EXPECT_EQ(ReportBytes(), "not a report");
+  EXPECT_EQ(store_->QueuedReportRecords(), 1);
+  EXPECT_EQ(events_.Count("not a report file"), 1);
 }
 
 }  // namespace

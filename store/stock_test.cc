@@ -117,6 +117,22 @@ TEST_F(Stock, ReversalOnlyOnceAndOnlyInTheSameGoodsFile) {
   EXPECT_TRUE(store_->ReverseStock(second_index));
   EXPECT_EQ(Res(1), "    10.000");
 
+  // A candidate that cannot replace tovars.dbf leaves the same file in
+  // service: a repeated message must still be able to take its sale back,
+  // or the repeat would move the stock a second time.
+  OperationRecord& again = LookUpCode("100", 4);
+  ASSERT_NE(again.name[0], 0);
+  const int again_index = again.pool_index;
+  store_->Commit();
+  PutGoods("tovars2.dbf", SampleGoods());
+  Signal(Goods("tovars.exp"));
+  fs_.FailNth(FsOp::kUnlink, 1, "/tovars.dbf", 1, FsStatus::kDenied);
+  EXPECT_FALSE(store_->ExchangeGoods());
+  ASSERT_TRUE(store_->GoodsOpen());
+  EXPECT_EQ(Res(1), "     6.000");
+  EXPECT_TRUE(store_->ReverseStock(again_index));
+  EXPECT_EQ(Res(1), "    10.000");
+
   OperationRecord& third = LookUpCode("100", 3);
   ASSERT_NE(third.name[0], 0);
   const int third_index = third.pool_index;
@@ -146,6 +162,18 @@ TEST_F(Stock, MovementFailsWithoutFileOrOnFailedTransfers) {
   EXPECT_EQ(Res(1), "     9.000");
   EXPECT_FALSE(store_->MoveStock(-1));
   EXPECT_FALSE(store_->MoveStock(TPEREBOR::kCapacity));
+}
+
+TEST_F(Stock, GoodsAnsweredAsNotFoundMoveNothing) {
+  // A name of zero bytes reads as "not found" to the register: the sale is
+  // refused, so its stock must not move either.
+  DbfImage image = SampleGoods();
+  image.records[0][1] = std::string(30, '\0');
+  PutGoods("tovars.dbf", image);
+  MakeStore(true);
+  EXPECT_EQ(LookUpCode("100", 1).name[0], 0);
+  EXPECT_EQ(Res(1), "    10.000");
+  damaged_goods_ = true;  // zero bytes in a character field
 }
 
 TEST_F(Stock, TrackingOffLeavesResAlone) {
