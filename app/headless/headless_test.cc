@@ -85,6 +85,12 @@ class Child {
     return -1;
   }
   void Signal(int number) { kill(pid_, number); }
+  // Stops reading standard error: the program's next event line meets a
+  // pipe without a reader.
+  void CloseOutput() {
+    close(err_);
+    err_ = -1;
+  }
   const std::string& Output() const { return output_; }
 
  private:
@@ -142,6 +148,21 @@ TEST(Headless, ServesTheStoredSelectionAndStopsCleanly) {
   EXPECT_EQ(child.Wait(10), 0);
   EXPECT_TRUE(child.WaitFor("stopped", 1)) << child.Output();
   EXPECT_TRUE(std::filesystem::exists(scratch.Dir() + "/otchet.dbf"));
+}
+
+TEST(Headless, AGoneReaderOfItsEventLinesDoesNotStopTheServer) {
+  RegisterPeer peer;
+  ASSERT_TRUE(peer.ok());
+  peer.SetAnswering({3});
+  Scratch scratch("\"COM1\"=hex:01,01,01\n\"DEVICE1\"=\"" + peer.DevicePath() + "\"\n");
+  Child child(scratch.Registry());
+  ASSERT_TRUE(child.ok());
+  child.CloseOutput();
+  // Register 3 answers the start command (an event line) and is polled on.
+  for (int i = 0; i < 300 && peer.Served().size() < 13; ++i) usleep(20000);
+  EXPECT_GE(peer.Served().size(), 13u);
+  child.Signal(SIGTERM);
+  EXPECT_EQ(child.Wait(10), 0);
 }
 
 TEST(Headless, ASettingsFailureIsShownAndEndsTheProgram) {
