@@ -86,7 +86,7 @@ class Decoding final {
   Decoding(TKkmEkr& line, uint8_t network_number, OperationRecord& record)
       : line_(line),
         network_(network_number),
-        record_(record),
+        record_(&record),
         frame_(line.ReceiveBuffer()),
         length_(line.ReceiveCount()),
         type_(frame_[4]),
@@ -160,81 +160,85 @@ class Decoding final {
       Refuse("no store");
       return;
     }
-    // With every record pending, the record handed in is a spare one and no
-    // operation can be kept: refuse before anything moves.
-    if (store_->Full()) {
-      Refuse("all operation records pending");
-      return;
-    }
     const uint8_t sequence = frame_[3];
     if (sequence == slot_->last_sequence) {
+      // Withdrawing may free a record of a full pool: the repetition takes
+      // the record that has become current, not the spare handed in.
+      const bool was_full = store_->Full();
       WithdrawLastOperation();
+      if (was_full && !store_->Full()) record_ = &store_->Current();
     } else {
       slot_->last_sequence = sequence;
       // A new message: until it is committed, a repetition of it has
       // nothing to take back.
       slot_->last_operation = -1;
     }
+    // With every record pending, the record handed in is a spare one and no
+    // operation can be kept: refuse before the look-up moves anything.
+    if (store_->Full()) {
+      Refuse("all operation records pending");
+      return;
+    }
 
-    std::memset(record_.goods_code, ' ', kGoodsCodeSize - 1);
-    record_.network_number = network_;
-    record_.operation_code = OperationCode(type_);
+    std::memset(record_->goods_code, ' ', kGoodsCodeSize - 1);
+    record_->network_number = network_;
+    record_->operation_code = OperationCode(type_);
     if (by_code) {
       FillByCode();
     } else {
       FillByBarcode();
     }
-    store_->LookUp(record_);
+    store_->LookUp(*record_);
     if (by_code) {
       for (int i = 0; i < kLookUpWaits; ++i) Wait(kLookUpWaitMs);
     }
-    if (record_.name[0] == 0) {
-      Refuse("goods " + CodeText(record_) + " not found or refused");
+    if (record_->name[0] == 0) {
+      Refuse("goods " + CodeText(*record_) + " not found or refused");
       return;
     }
-    record_.line_index = static_cast<uint32_t>(line_.PortIndex());
-    if (record_.operation_code == kOpVoid && !store_->CheckVoid(record_)) {
+    record_->line_index = static_cast<uint32_t>(line_.PortIndex());
+    if (record_->operation_code == kOpVoid && !store_->CheckVoid(*record_)) {
       // The look-up has already moved the stock; put it back.
-      if (store_->TrackStock()) store_->ReverseStock(record_.pool_index);
-      Refuse("void of " + CodeText(record_) + " not covered by the document");
+      if (store_->TrackStock()) store_->ReverseStock(record_->pool_index);
+      Refuse("void of " + CodeText(*record_) + " not covered by the document");
       return;
     }
-    line_.SendGoodsAnswer(network_, record_);
-    slot_->last_operation = record_.pool_index;
+    line_.SendGoodsAnswer(network_, *record_);
+    slot_->last_operation = record_->pool_index;
     ReportGoods();
     store_->Commit();
   }
 
   void FillByCode() {
-    record_.lookup_kind = kLookupByCode;
+    record_->lookup_kind = kLookupByCode;
     const uint16_t number = static_cast<uint16_t>(frame_[5] | frame_[6] << 8);
-    GoodsCodeFromNumber(number, record_.goods_code);
-    record_.quantity = QuantityFromThousandths(Le32(frame_ + 11));
+    GoodsCodeFromNumber(number, record_->goods_code);
+    record_->quantity = QuantityFromThousandths(Le32(frame_ + 11));
   }
 
   void FillByBarcode() {
-    record_.lookup_kind = kLookupByBarcode;
-    line_.DecodeBarcode(record_);
+    record_->lookup_kind = kLookupByBarcode;
+    line_.DecodeBarcode(*record_);
     const BarcodeSetup* setup = line_.Barcode();
     const int split_length = setup ? setup->split_length : 0;
-    if (CodeLength(record_.goods_code) <= split_length) {
-      record_.lookup_kind = kLookupByCode;
-      if (type_ == 's') record_.operation_code = kOpSaleByCode;
+    if (CodeLength(record_->goods_code) <= split_length) {
+      record_->lookup_kind = kLookupByCode;
+      if (type_ == 's') record_->operation_code = kOpSaleByCode;
     }
     bool weighed = false;
     const char* mask = setup ? setup->mask : "";
-    if (record_.operation_code != kOpSaleByCode && IsWeightBarcode(record_.goods_code, mask)) {
-      WeightSplit split = SplitWeightBarcode(record_.goods_code, mask);
+    if (record_->operation_code != kOpSaleByCode && IsWeightBarcode(record_->goods_code, mask)) {
+      WeightSplit split = SplitWeightBarcode(record_->goods_code, mask);
       weighed = split.has_weight;
-      if (weighed) record_.quantity = split.quantity;
+      if (weighed) record_->quantity = split.quantity;
     }
-    if (!weighed) record_.quantity = QuantityFromThousandths(Le32(frame_ + 13));
+    if (!weighed) record_->quantity = QuantityFromThousandths(Le32(frame_ + 13));
   }
 
   void ReportGoods() {
-    Report(line_.Events(), Who() + ": " + OperationName(record_.operation_code) + " " +
-                               CodeText(record_) + " quantity " + Number(record_.quantity) +
-                               " amount " + Number(record_.amount));
+    Report(line_.Events(), Who() + ": " + OperationName(record_->operation_code) + " " +
+                               CodeText(*record_) + " quantity " + Number(record_->quantity) +
+                               " amount " + Number(record_->amount));
   }
 
   void Document() {
@@ -294,7 +298,7 @@ class Decoding final {
 
   TKkmEkr& line_;
   const uint8_t network_;
-  OperationRecord& record_;
+  OperationRecord* record_;  // the store's current record; may change on withdrawal
   const uint8_t* frame_;
   const int length_;
   const uint8_t type_;

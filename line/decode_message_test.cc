@@ -351,6 +351,20 @@ TEST_F(Decode, FullPoolRefusesBeforeAnyLookUp) {
   EXPECT_EQ(Stock(7), stock);
   EXPECT_EQ(store_->PendingCount(), TPEREBOR::kCapacity);
   EXPECT_TRUE(events_.Has("all operation records pending"));
+  // Register 2 repeats its last message (sequence 91, i = 491): the earlier
+  // copy is withdrawn, which frees the record the repetition then takes. A
+  // refusal here would leave that copy to reach the report while the
+  // register was told the sale failed.
+  EXPECT_TRUE(Send(ByCode('p', 91, 888, 2), 2).IsGoods());
+  EXPECT_EQ(store_->PendingCount(), TPEREBOR::kCapacity);
+  EXPECT_EQ(Stock(7), "99.499");  // 500 sales of 0.001, one replaced by 0.002
+  const OperationRecord& newest = store_->Record(line_->SlotByNetworkNumber(2)->last_operation);
+  EXPECT_TRUE(store_->IsPending(newest.pool_index));
+  EXPECT_DOUBLE_EQ(newest.quantity, 0.002);
+  EXPECT_EQ(newest.network_number, 2);
+  // A new message of a full pool still changes nothing.
+  EXPECT_TRUE(Send(ByCode('p', 92, 888, 2), 2).IsCommand('u'));
+  EXPECT_EQ(Stock(7), "99.499");
   // A closed document makes room again.
   EXPECT_TRUE(Send(Document({0, 0, 0, 9}, 1, 1, 1, 1), 3).IsCommand('o'));
   EXPECT_EQ(store_->PendingCount(), TPEREBOR::kCapacity - 50);

@@ -78,7 +78,8 @@ class TKkmEkr : public TCommPort {
   // store's current free record; it is committed only when a goods message
   // is answered with the goods answer. A frame too short for its type, an
   // unknown type, goods not found or refused, an uncovered void and a full
-  // pool are answered "u".
+  // pool are answered "u"; a repetition whose withdrawal frees a record of a
+  // full pool is served with that record instead.
   void DecodeMessage(uint8_t network_number, OperationRecord& record);
   // Unpacks the barcode of the received barcode message into the record's
   // goods code.

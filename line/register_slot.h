@@ -25,7 +25,12 @@ struct RegisterSlot {
   uint8_t day = 0, month = 0, year = 0;  // BCD; year 00 until the first "d"
   uint8_t hour = 0, minute = 0;          // BCD
   uint8_t last_sequence = 0xFF;
-  int32_t last_operation = 0;  // pool index of the last committed operation
+  // Pool index of the operation a repeated sequence byte withdraws: the
+  // register's last committed one, or -1 when there is nothing to withdraw
+  // (a new message not committed yet, or a repetition already withdrawn).
+  // Withdrawal also checks that the record is still pending and this
+  // register's own, since "i" releases it without clearing this field.
+  int32_t last_operation = 0;
 };
 
 }  // namespace tillgate

@@ -2,8 +2,11 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <thread>
@@ -94,6 +97,36 @@ TEST_F(TimedReadTest, FullCountReturnsAtOnceAndLeavesTheRest) {
   ASSERT_TRUE(TimedRead(fd_, buffer, 3, timeouts_, &got).ok());
   EXPECT_EQ(got, 2u);
   EXPECT_EQ(buffer[0], 6);
+}
+
+TEST_F(TimedReadTest, SignalsNeitherShortenNorBreakARead) {
+  // A handler without SA_RESTART: every signal interrupts the wait.
+  struct sigaction action {};
+  action.sa_handler = [](int) {};
+  sigemptyset(&action.sa_mask);
+  struct sigaction previous {};
+  ASSERT_EQ(sigaction(SIGUSR1, &action, &previous), 0);
+  const pthread_t reader = pthread_self();
+  std::atomic<bool> done{false};
+  std::thread pester([&] {
+    for (int i = 0; !done; ++i) {
+      pthread_kill(reader, SIGUSR1);
+      if (i == 6) pty_.Send({1, 2, 3});
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  });
+  uint8_t buffer[20];
+  size_t got = 0;
+  auto start = Clock::now();
+  SerialResult result = TimedRead(fd_, buffer, 20, timeouts_, &got);
+  double ms = MsSince(start);
+  done = true;
+  pester.join();
+  sigaction(SIGUSR1, &previous, nullptr);
+  EXPECT_TRUE(result.ok()) << result.message;
+  EXPECT_EQ(got, 3u);
+  EXPECT_GE(ms, 83.0);  // the total deadline, not the first interruption
+  EXPECT_LT(ms, 84.0 + 250.0);
 }
 
 TEST(TimedIo, HangUpAndBadDescriptorFailPromptly) {

@@ -59,6 +59,9 @@ int RunHeadless(int argc, char** argv) {
     return 2;
   }
 
+  // Event lines go to standard error; a reader that goes away must cost the
+  // lines, never the registers being served (nor a document half written).
+  signal(SIGPIPE, SIG_IGN);
   StderrSink sink;
   const std::string registry_path = DefaultRegistryPath();
   Status status;

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -84,6 +85,12 @@ class Child {
     return -1;
   }
   void Signal(int number) { kill(pid_, number); }
+  // Stops reading standard error: the program's next event line meets a
+  // pipe without a reader.
+  void CloseOutput() {
+    close(err_);
+    err_ = -1;
+  }
   const std::string& Output() const { return output_; }
 
  private:
@@ -92,28 +99,43 @@ class Child {
   std::string output_;
 };
 
-std::string WriteRegistry(const std::string& equipment) {
-  char path[] = "/tmp/tillgate-headless-XXXXXX";
-  int fd = mkstemp(path);
-  close(fd);
-  std::ofstream out(path);
-  out << "Windows Registry Editor Version 5.00\n\n"
-         "[HKEY_CURRENT_USER\\Tillgate]\n\n"
-         "[HKEY_CURRENT_USER\\Tillgate\\DataBase]\n"
-         "\"InPath\"=\"/tmp\"\n\"OutPath\"=\"/tmp\"\n\n"
-         "[HKEY_CURRENT_USER\\Tillgate\\Equipment]\n"
-      << equipment << "\"AvtoStart\"=dword:00000000\n";
-  return path;
-}
+// A scratch folder with the registry file; the store's goods and report
+// folders point into it, so that runs never share report files.
+class Scratch {
+ public:
+  explicit Scratch(const std::string& equipment) {
+    char dir[] = "/tmp/tillgate-headless-XXXXXX";
+    if (mkdtemp(dir) == nullptr) return;
+    dir_ = dir;
+    registry_ = dir_ + "/HKEY_CURRENT_USER.reg";
+    std::ofstream out(registry_);
+    out << "Windows Registry Editor Version 5.00\n\n"
+           "[HKEY_CURRENT_USER\\Tillgate]\n\n"
+           "[HKEY_CURRENT_USER\\Tillgate\\DataBase]\n"
+           "\"InPath\"=\""
+        << dir_ << "\"\n\"OutPath\"=\"" << dir_
+        << "\"\n\n"
+           "[HKEY_CURRENT_USER\\Tillgate\\Equipment]\n"
+        << equipment << "\"AvtoStart\"=dword:00000000\n";
+  }
+  ~Scratch() {
+    if (!dir_.empty()) std::filesystem::remove_all(dir_);
+  }
+  const std::string& Registry() const { return registry_; }
+  const std::string& Dir() const { return dir_; }
+
+ private:
+  std::string dir_;
+  std::string registry_;
+};
 
 TEST(Headless, ServesTheStoredSelectionAndStopsCleanly) {
   RegisterPeer peer;
   ASSERT_TRUE(peer.ok());
   peer.SetAnswering({2});
-  std::string registry =
-      WriteRegistry("\"COM1\"=hex:01,01,01\n\"DEVICE1\"=\"" + peer.DevicePath() +
-                    "\"\n\"COM2\"=hex:01,01,03\n\"DEVICE2\"=\"/dev/tillgate-none\"\n");
-  Child child(registry);
+  Scratch scratch("\"COM1\"=hex:01,01,01\n\"DEVICE1\"=\"" + peer.DevicePath() +
+                  "\"\n\"COM2\"=hex:01,01,03\n\"DEVICE2\"=\"/dev/tillgate-none\"\n");
+  Child child(scratch.Registry());
   ASSERT_TRUE(child.ok());
   EXPECT_TRUE(child.WaitFor("register 2 answered the start command", 20)) << child.Output();
   EXPECT_TRUE(child.WaitFor("COM2 (/dev/tillgate-none): port failed to open: ", 1))
@@ -125,16 +147,30 @@ TEST(Headless, ServesTheStoredSelectionAndStopsCleanly) {
   child.Signal(SIGTERM);
   EXPECT_EQ(child.Wait(10), 0);
   EXPECT_TRUE(child.WaitFor("stopped", 1)) << child.Output();
-  unlink(registry.c_str());
+  EXPECT_TRUE(std::filesystem::exists(scratch.Dir() + "/otchet.dbf"));
+}
+
+TEST(Headless, AGoneReaderOfItsEventLinesDoesNotStopTheServer) {
+  RegisterPeer peer;
+  ASSERT_TRUE(peer.ok());
+  peer.SetAnswering({3});
+  Scratch scratch("\"COM1\"=hex:01,01,01\n\"DEVICE1\"=\"" + peer.DevicePath() + "\"\n");
+  Child child(scratch.Registry());
+  ASSERT_TRUE(child.ok());
+  child.CloseOutput();
+  // Register 3 answers the start command (an event line) and is polled on.
+  for (int i = 0; i < 300 && peer.Served().size() < 13; ++i) usleep(20000);
+  EXPECT_GE(peer.Served().size(), 13u);
+  child.Signal(SIGTERM);
+  EXPECT_EQ(child.Wait(10), 0);
 }
 
 TEST(Headless, ASettingsFailureIsShownAndEndsTheProgram) {
-  std::string registry = WriteRegistry("\"COM3\"=\"text\"\n");
-  Child child(registry);
+  Scratch scratch("\"COM3\"=\"text\"\n");
+  Child child(scratch.Registry());
   ASSERT_TRUE(child.ok());
   EXPECT_EQ(child.Wait(10), 1);
   EXPECT_TRUE(child.WaitFor("Invalid data type for 'COM3'", 1)) << child.Output();
-  unlink(registry.c_str());
 }
 
 TEST(StderrSink, EveryEventIsOneStampedLine) {
