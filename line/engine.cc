@@ -7,6 +7,7 @@
 #include "line/kkm_ekr.h"
 #include "line/store_steps.h"
 #include "store/grid_model.h"
+#include "store/monitoring_views.h"
 
 namespace tillgate {
 namespace {
@@ -58,8 +59,10 @@ void Engine::Guarded(const char* step, const std::function<void()>& body) {
   try {
     body();
   } catch (const std::exception& e) {
+    tick_failed_ = true;
     ReportFailure(std::string(step) + " failed: " + e.what());
   } catch (...) {
+    tick_failed_ = true;
     ReportFailure(std::string(step) + " failed: unknown error");
   }
 }
@@ -67,10 +70,13 @@ void Engine::Guarded(const char* step, const std::function<void()>& body) {
 void Engine::Timer1Timer() {
   if (!timer_idle_) return;
   IdleGuard guard(timer_idle_);
+  tick_failed_ = false;
   if (goods_refresh_requested_ && store_)
     Guarded("goods view refresh", [&] { store_->FillGoodsView(); });
   goods_refresh_requested_ = false;
   PollLines();
+  // After a clean tick the same failure coming back is news again.
+  if (!tick_failed_) last_failure_.clear();
   ticks_.fetch_add(1);
 }
 
@@ -109,7 +115,7 @@ StartResult Engine::StartLines(const StartBoxes& boxes) {
 }
 
 StartResult Engine::Start(const StartBoxes& boxes, bool clear_diagnostics) {
-  if (clear_diagnostics && diagnostics_) diagnostics_->ClearCells(0, 4, 1, 14);
+  if (clear_diagnostics && diagnostics_) diagnostics_->ClearCells(0, kDiagnosticsColumns - 1, 1, kDiagnosticsLastRow);
   StartResult result = StartLines(boxes);
   if (runtime_) ReportStart(result);
   return result;

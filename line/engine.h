@@ -118,6 +118,7 @@ class Engine {
   bool timer_idle_ = true;
   bool goods_refresh_requested_ = true;  // the first tick fills the goods view
   std::string last_failure_;             // the same failure is reported once in a row
+  bool tick_failed_ = false;             // a step of the current tick threw
   std::atomic<uint64_t> ticks_{0};
 
   std::mutex mutex_;

@@ -10,6 +10,9 @@ namespace tillgate {
 inline constexpr int kDiagnosticsColumns = 5;
 // Decoding writes rows 1..15, so the grid keeps all of them.
 inline constexpr int kDiagnosticsRows = 16;
+// Start clears every data row the view shows, so no register from before the
+// restart stays listed (decoding's overflow row 15 included).
+inline constexpr int kDiagnosticsLastRow = kDiagnosticsRows - 1;
 inline constexpr int kGoodsColumns = 6;
 inline constexpr int kGoodsInitialRows = 10000;
 inline constexpr int kReportColumns = 11;

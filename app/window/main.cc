@@ -1,6 +1,7 @@
 // The program: the window, or the same server without one (--headless).
 
 #include <QApplication>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -81,6 +82,9 @@ int main(int argc, char** argv) {
     return 2;
   }
 
+  // Event lines go to standard error; a terminal closed under the window
+  // must not end the server in the middle of a tick.
+  std::signal(SIGPIPE, SIG_IGN);
   QApplication app(argc, argv);
   app.setApplicationName(QStringLiteral("Tillgate"));
 

@@ -265,7 +265,7 @@ void TForm1::StartLines(bool clear_diagnostics) {
   if (engine_) {
     engine_->Start(boxes, clear_diagnostics);
   } else if (clear_diagnostics) {
-    shown_views_->diagnostics.ClearCells(0, 4, 1, 14);
+    shown_views_->diagnostics.ClearCells(0, kDiagnosticsColumns - 1, 1, kDiagnosticsLastRow);
   }
 }
 
