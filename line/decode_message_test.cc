@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "line/event.h"
+#include "line/event_collector.h"
 #include "line/kkm_ekr.h"
 #include "line/store_decoder.h"
 #include "serial/fake_serial_device.h"
@@ -90,15 +91,7 @@ struct Answer {
   char Section() const { return static_cast<char>(bytes[13 + bytes[5]]); }
 };
 
-struct Events final : EventSink {
-  std::vector<std::string> lines;
-  void Event(std::string_view text) override { lines.emplace_back(text); }
-  bool Has(std::string_view part) const {
-    for (const std::string& l : lines)
-      if (l.find(part) != std::string::npos) return true;
-    return false;
-  }
-};
+using Events = EventCollector;
 
 DbfImage ShopGoods() {
   DbfImage image;

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <stdexcept>
 
+#include "line/event_collector.h"
 #include "line/event.h"
 #include "line/kkm_ekr.h"
 #include "line/register_peer.h"
@@ -21,18 +22,7 @@ namespace {
 using Strings = std::vector<std::string>;
 using Clock = std::chrono::steady_clock;
 
-struct Events final : EventSink {
-  std::mutex mutex;
-  Strings lines;
-  void Event(std::string_view text) override {
-    std::lock_guard<std::mutex> lock(mutex);
-    lines.emplace_back(text);
-  }
-  Strings Lines() {
-    std::lock_guard<std::mutex> lock(mutex);
-    return lines;
-  }
-};
+using Events = EventCollector;
 
 // Records the store steps; any of them may be told to throw or to run code.
 struct Store final : StoreSteps {
@@ -224,7 +214,7 @@ TEST(Engine, AFailingStepIsReportedOnceAndPollingGoesOn) {
   Engine& engine = s.Make();
   engine.StartLines(Boxes({3}));
   s.store.throw_in_report = true;
-  s.events.lines.clear();
+  s.events.Clear();
   s.Ticks(3);
   EXPECT_TRUE(engine.TimerIdle());
   EXPECT_EQ(line->CurrentSlot(), 3);  // three steps despite the failures

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <vector>
 
+#include "line/event_collector.h"
 #include "line/event.h"
 #include "line/message_decoder.h"
 #include "serial/fake_serial_device.h"
@@ -16,14 +17,7 @@ namespace {
 using Op = FakeSerialDevice::Op;
 using Calls = std::vector<std::string>;
 
-struct Events final : EventSink {
-  std::mutex mutex;
-  std::vector<std::string> lines;
-  void Event(std::string_view text) override {
-    std::lock_guard<std::mutex> lock(mutex);
-    lines.emplace_back(text);
-  }
-};
+using Events = EventCollector;
 
 struct Decoded final : MessageDecoder {
   std::vector<std::pair<uint8_t, std::vector<uint8_t>>> frames;
@@ -55,7 +49,7 @@ struct FakeLine {
 TEST(TKkmEkr, ConstructionOpensThePortAndSetsUpTheSlots) {
   FakeLine ok;
   EXPECT_TRUE(ok.line->IsOpen());
-  EXPECT_EQ(ok.events.lines, (Calls{"COM3 (/dev/ttyUSB7): port opened"}));
+  EXPECT_EQ(ok.events.Lines(), (Calls{"COM3 (/dev/ttyUSB7): port opened"}));
   EXPECT_EQ(ok.line->CurrentSlot(), -1);
   for (int i = 0; i < kSlotCount; ++i) {
     const RegisterSlot& slot = ok.line->Slot(i);
@@ -72,7 +66,7 @@ TEST(TKkmEkr, ConstructionOpensThePortAndSetsUpTheSlots) {
 
   FakeLine busy(true);
   EXPECT_FALSE(busy.line->IsOpen());
-  EXPECT_EQ(busy.events.lines,
+  EXPECT_EQ(busy.events.Lines(),
             (Calls{"COM3 (/dev/ttyUSB7): port failed to open: held by another program"}));
 }
 
@@ -170,8 +164,8 @@ TEST(TKkmEkr, FirstExchangeDecidesWhetherARegisterStays) {
   EXPECT_EQ(f.fake->Calls(), (Calls{"dtr 1", "clear", "write 12", "dtr 0", "read 20"}));
   EXPECT_FALSE(f.line->Slot(1).first_exchange);
   EXPECT_TRUE(f.line->Slot(1).present);
-  EXPECT_EQ(f.events.lines[1], "COM3: register 2 answered the start command");
-  EXPECT_EQ(f.events.lines[2],
+  EXPECT_EQ(f.events.Lines()[1], "COM3: register 2 answered the start command");
+  EXPECT_EQ(f.events.Lines()[2],
             "COM3: register 3 did not answer the start command; dropped until the next start");
 
   // With every register dropped a step does no I/O.

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <mutex>
 
+#include "line/event_collector.h"
 #include "line/register_peer.h"
 #include "serial/fake_serial_device.h"
 
@@ -13,18 +14,7 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-struct Events final : EventSink {
-  std::mutex mutex;
-  Strings lines;
-  void Event(std::string_view text) override {
-    std::lock_guard<std::mutex> lock(mutex);
-    lines.emplace_back(text);
-  }
-  bool Has(const std::string& text) {
-    std::lock_guard<std::mutex> lock(mutex);
-    return std::find(lines.begin(), lines.end(), text) != lines.end();
-  }
-};
+using Events = EventCollector;
 
 struct Steps final : StoreSteps {
   Strings* calls;

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "line/event_sink.h"
+#include "line/event_collector.h"
 #include "store/fault_file_system.h"
 #include "store/monitoring_views.h"
 #include "store/pricedb.h"
@@ -18,16 +18,7 @@
 
 namespace tillgate::testing {
 
-class EventList final : public EventSink {
- public:
-  void Event(std::string_view text) override { lines.emplace_back(text); }
-  int Count(std::string_view part) const {
-    int n = 0;
-    for (const std::string& line : lines) n += line.find(part) != std::string::npos;
-    return n;
-  }
-  std::vector<std::string> lines;
-};
+using EventList = EventCollector;
 
 class StoreTest : public ::testing::Test {
  protected:

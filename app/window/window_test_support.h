@@ -15,6 +15,7 @@
 #include "app/window/dialogs.h"
 #include "app/window/engine_link.h"
 #include "app/window/tform1.h"
+#include "config/forwarding_store.h"
 #include "config/registry_store.h"
 
 class QWidget;
@@ -66,42 +67,23 @@ class FakeEngine final : public EngineLink {
 
 // A store that refuses writes of one chosen value, like a registry that
 // cannot create a key; everything else goes to the real store.
-class FailingStore final : public RegistryStore {
+class FailingStore final : public ForwardingStore {
  public:
-  explicit FailingStore(RegistryStore& real) : real_(real) {}
+  explicit FailingStore(RegistryStore& real) : ForwardingStore(real) {}
   std::string fail_name;  // empty: refuse nothing
 
-  bool KeyExists(const std::string& key) override { return real_.KeyExists(key); }
-  bool OpenKey(const std::string& key, bool create) override { return real_.OpenKey(key, create); }
-  void CloseKey() override { real_.CloseKey(); }
-  bool ValueExists(const std::string& name) override { return real_.ValueExists(name); }
-  bool GetValueType(const std::string& name, RegValueType* type) override {
-    return real_.GetValueType(name, type);
-  }
-  Status ReadString(const std::string& name, std::string* value) override {
-    return real_.ReadString(name, value);
-  }
-  Status ReadDword(const std::string& name, uint32_t* value) override {
-    return real_.ReadDword(name, value);
-  }
-  Status ReadBinary(const std::string& name, uint8_t* buffer, size_t capacity,
-                    size_t* size) override {
-    return real_.ReadBinary(name, buffer, capacity, size);
-  }
   Status WriteString(const std::string& name, const std::string& value) override {
-    return name == fail_name ? Refuse(name) : real_.WriteString(name, value);
+    return name == fail_name ? Refuse(name) : ForwardingStore::WriteString(name, value);
   }
   Status WriteDword(const std::string& name, uint32_t value) override {
-    return name == fail_name ? Refuse(name) : real_.WriteDword(name, value);
+    return name == fail_name ? Refuse(name) : ForwardingStore::WriteDword(name, value);
   }
   Status WriteBinary(const std::string& name, const uint8_t* data, size_t size) override {
-    return name == fail_name ? Refuse(name) : real_.WriteBinary(name, data, size);
+    return name == fail_name ? Refuse(name) : ForwardingStore::WriteBinary(name, data, size);
   }
-  bool DeleteKey(const std::string& key) override { return real_.DeleteKey(key); }
 
  private:
   static Status Refuse(const std::string& name) { return Status::Error(FailedToSetMessage(name)); }
-  RegistryStore& real_;
 };
 
 // A scratch folder removed with everything in it at the end.
