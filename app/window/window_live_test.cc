@@ -34,6 +34,15 @@ QString Cell(QTableView* grid, int row, int column) {
   return grid->model()->index(row, column).data().toString().trimmed();
 }
 
+// The simulator prints its pseudo-terminal first; empty when it did not start.
+std::string SimulatorPty(ChildProcess& sim) {
+  const std::string first = sim.ReadLine(5000);
+  return first.rfind("pty ", 0) == 0 ? first.substr(4) : std::string();
+}
+
+// The registry line that puts COM1 on `pty`.
+std::string Device1(const std::string& pty) { return "\"DEVICE1\"=\"" + pty + "\"\n"; }
+
 // Waits until `grid` has a non-empty cell in data row `row`, column `column`.
 bool WaitForCell(QTableView* grid, int row, int column, int timeout_ms) {
   QElapsedTimer timer;
@@ -61,13 +70,11 @@ TEST(WindowScreenshots, LiveDemoLineOnEveryPage) {
                       source_dir + "/tools/demo/goods.csv"}),
             0);
   ChildProcess sim({regsim, "--loop", "--scenario", source_dir + "/tools/demo/line1.txt"});
-  const std::string first = sim.ReadLine(5000);
-  ASSERT_EQ(first.rfind("pty ", 0), 0u) << first;
-  const std::string pty = first.substr(4);
+  const std::string pty = SimulatorPty(sim);
+  ASSERT_FALSE(pty.empty());
 
   std::string registry = InstalledRegistry(data.path(),
-                                           "\"DEVICE1\"=\"" + pty +
-                                               "\"\n"
+                                           Device1(pty) +
                                                "\"COD_LENGTH1\"=dword:00000006\n"
                                                "\"COD_LENGTH2\"=dword:00000006\n",
                                            /*auto_start=*/1);
@@ -132,11 +139,10 @@ TEST(WindowStartButton, PressedAgainSendsTheStartCommandAgain) {
   const std::string regsim = binary_dir + "/tools/regsim/tillgate-regsim";
   ASSERT_TRUE(std::filesystem::exists(regsim)) << regsim;
   ChildProcess sim({regsim, "--forever", "--verbose", "--register", "1", "--send", "d 0310001 26"});
-  const std::string first = sim.ReadLine(5000);
-  ASSERT_EQ(first.rfind("pty ", 0), 0u) << first;
+  const std::string pty = SimulatorPty(sim);
+  ASSERT_FALSE(pty.empty());
   ScratchDir data;
-  Harness h(InstalledRegistry(data.path(), "\"DEVICE1\"=\"" + first.substr(4) + "\"\n",
-                              /*auto_start=*/1),
+  Harness h(InstalledRegistry(data.path(), Device1(pty), /*auto_start=*/1),
             [](const Settings& s) { return MakeStationEngine(s); });
   ASSERT_TRUE(h.Start());
   ASSERT_TRUE(SimulatorSays(sim, "net=1 got command a"));
@@ -222,12 +228,11 @@ TEST(WindowResponse, AnswersAClickQuicklyWhileTenSilentRegistersArePolled) {
   std::vector<std::string> argv{regsim, "--forever", "--verbose", "--register",
                                 "1",    "--send",    "off"};
   ChildProcess sim(argv);
-  const std::string first = sim.ReadLine(5000);
-  ASSERT_EQ(first.rfind("pty ", 0), 0u) << first;
+  const std::string pty = SimulatorPty(sim);
+  ASSERT_FALSE(pty.empty());
 
   ScratchDir data;
-  Harness h(InstalledRegistry(data.path(), "\"DEVICE1\"=\"" + first.substr(4) + "\"\n",
-                              /*auto_start=*/1),
+  Harness h(InstalledRegistry(data.path(), Device1(pty), /*auto_start=*/1),
             [](const Settings& s) { return MakeStationEngine(s); });
   ASSERT_TRUE(h.Start());
   h.form->show();
