@@ -16,11 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "line/kkm_ekr.h"
-#include "line/store_decoder.h"
-#include "serial/fake_serial_device.h"
-#include "store/monitoring_views.h"
-#include "store/pricedb.h"
+#include "line/decoding_rig.h"
 #include "tools/mkgoods/goods_file.h"
 
 namespace tillgate {
@@ -42,37 +38,17 @@ struct Shop {
       std::abort();
     }
     std::ofstream(folder + "/tovars.dbf", std::ios::binary) << bytes;
-    store = std::make_unique<TDB>(folder, folder, nullptr, nullptr);
-    store->SetViews(&views.goods, &views.report);
-    decoder = std::make_unique<StoreDecoder>(*store);
-    std::strcpy(runtime[0].port_name, "COM1");
-    std::strcpy(runtime[0].model_name, "EKR");
-    std::strcpy(barcodes[0].mask, "25CCCCCWWWWW");
-    barcodes[0].first_line = 'N';
-    barcodes[0].second_line = 'C';
-    auto device = std::make_unique<FakeSerialDevice>();
-    fake = device.get();
-    line = std::make_unique<TKkmEkr>(0, "COM1", "/dev/bench", std::move(device), nullptr);
-    line->SetTables(&runtime, &barcodes);
-    line->SetDiagnostics(&views.diagnostics);
-    line->SetStore(store.get());
-    line->SetDecoder(decoder.get());
+    rig.Build(folder, folder, nullptr, nullptr, 0, RigLineSettings{});
   }
   ~Shop() {
-    line.reset();
-    store.reset();
+    rig.line.reset();
+    rig.store.reset();
     std::filesystem::remove_all(folder);
   }
 
   std::string folder;
   std::string last_barcode;
-  MonitoringViews views;
-  LineRuntimes runtime{};
-  BarcodeSetups barcodes{};
-  std::unique_ptr<TDB> store;
-  std::unique_ptr<StoreDecoder> decoder;
-  FakeSerialDevice* fake = nullptr;
-  std::unique_ptr<TKkmEkr> line;
+  DecodingRig rig;
 };
 
 Shop& TheShop() {
@@ -108,17 +84,17 @@ std::vector<uint8_t> ByBarcode(const std::string& digits, char type = 's') {
 // the pool never fills. Two sequence bytes alternate: no message repeats.
 void RunMessages(benchmark::State& state, std::vector<uint8_t> frame, bool track_stock) {
   Shop& shop = TheShop();
-  shop.store->SetTrackStock(track_stock);
+  shop.rig.store->SetTrackStock(track_stock);
   uint8_t sequence = 1;
   size_t answered = 0;
   for (auto _ : state) {
     frame[3] = sequence;
     sequence = sequence == 1 ? 2 : 1;
-    const size_t before = shop.fake->Written().size();
-    shop.fake->QueueRead(frame);
-    shop.line->ReadAnswer(1);
-    answered = shop.fake->Written().size() - before;
-    if (shop.store->PendingCount() > 0) shop.store->Release(shop.store->Head());
+    const size_t before = shop.rig.fake->Written().size();
+    shop.rig.fake->QueueRead(frame);
+    shop.rig.line->ReadAnswer(1);
+    answered = shop.rig.fake->Written().size() - before;
+    if (shop.rig.store->PendingCount() > 0) shop.rig.store->Release(shop.rig.store->Head());
   }
   if (answered < 30) state.SkipWithError("the message was not answered with goods");
   // Poll byte, the register's message and the answer, on the wire.

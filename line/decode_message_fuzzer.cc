@@ -9,9 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "line/kkm_ekr.h"
-#include "line/store_decoder.h"
-#include "serial/fake_serial_device.h"
+#include "line/decoding_rig.h"
 #include "store/memory_file_system.h"
 #include "store/monitoring_views.h"
 #include "store/pricedb.h"
@@ -64,30 +62,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   MemoryFileSystem fs;
   fs.Put("g/tovars.dbf", GoodsBytes());
-  MonitoringViews views;
-  TDB store("g", "r", &fs, nullptr);
-  store.SetViews(&views.goods, &views.report);
-  store.SetTrackStock(options & 1);
-  StoreDecoder decoder(store);
-
-  LineRuntimes runtime{};
-  BarcodeSetups barcodes{};
-  std::strcpy(runtime[0].port_name, "COM1");
-  std::strcpy(runtime[0].model_name, "EKR");
   static const char* kMasks[] = {"25CCCCCWWWWW", "", "2", "2CWWWWWWWWWWWCCCC", "25CCCCC"};
-  std::strncpy(barcodes[0].mask, kMasks[(options >> 1) % 5], kMaskCapacity);
   static const char kLetters[] = {'N', 'C', 0, 'X'};
-  barcodes[0].first_line = kLetters[(options >> 4) & 3];
-  barcodes[0].second_line = kLetters[(options >> 6) & 3];
-  barcodes[0].split_length = split;
-
-  auto device = std::make_unique<FakeSerialDevice>();
-  FakeSerialDevice* fake = device.get();
-  TKkmEkr line(0, "COM1", "/dev/fuzz", std::move(device), nullptr);
-  line.SetTables(&runtime, &barcodes);
-  line.SetDiagnostics(&views.diagnostics);
-  line.SetStore(&store);
-  line.SetDecoder(&decoder);
+  RigLineSettings settings;
+  settings.track_stock = options & 1;
+  settings.mask = kMasks[(options >> 1) % 5];
+  settings.first_line = kLetters[(options >> 4) & 3];
+  settings.second_line = kLetters[(options >> 6) & 3];
+  settings.split_length = split;
+  DecodingRig rig;
+  rig.Build("g", "r", &fs, nullptr, 0, settings);
+  FakeSerialDevice* fake = rig.fake;
+  TKkmEkr& line = *rig.line;
 
   while (size > 0) {
     const uint8_t head = data[0];

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "line/decoding_rig.h"
 #include "line/event.h"
 #include "line/event_collector.h"
 #include "line/kkm_ekr.h"
@@ -118,41 +119,30 @@ class Decode : public ::testing::Test {
   void Build(bool track_stock = false, const char* mask = "25CCCCCWWWWW", int split = 0,
              char first = 'N', char second = 'C') {
     testing::WriteFile(goods_dir_.File("tovars.dbf"), goods_.Bytes());
-    line_.reset();
-    store_ = std::make_unique<TDB>(goods_dir_.path(), report_dir_.path(), nullptr, &events_);
-    store_->SetViews(&views_.goods, &views_.report);
-    store_->SetTrackStock(track_stock);
-    decoder_ = std::make_unique<StoreDecoder>(*store_);
-    std::strcpy(runtime_[2].port_name, "COM3");
-    std::strcpy(runtime_[2].model_name, "EKR");
-    std::strncpy(barcodes_[2].mask, mask, kMaskCapacity);
-    barcodes_[2].split_length = split;
-    barcodes_[2].first_line = first;
-    barcodes_[2].second_line = second;
-    auto device = std::make_unique<FakeSerialDevice>();
-    fake_ = device.get();
-    line_ = std::make_unique<TKkmEkr>(2, "COM3", "/dev/fake", std::move(device), &events_);
-    line_->SetTables(&runtime_, &barcodes_);
-    line_->SetDiagnostics(&views_.diagnostics);
-    line_->SetStore(store_.get());
-    line_->SetDecoder(decoder_.get());
+    RigLineSettings settings;
+    settings.mask = mask;
+    settings.split_length = split;
+    settings.first_line = first;
+    settings.second_line = second;
+    settings.track_stock = track_stock;
+    rig_.Build(goods_dir_.path(), report_dir_.path(), nullptr, &events_, 2, settings);
   }
 
   // Sends one frame from register `network` and returns the server's answer.
   Answer Send(const Bytes& frame, uint8_t network = 1) {
-    const size_t before = fake_->Written().size();
-    fake_->QueueRead(frame);
-    EXPECT_TRUE(line_->ReadAnswer(network));
-    const Bytes& all = fake_->Written();
+    const size_t before = rig_.fake->Written().size();
+    rig_.fake->QueueRead(frame);
+    EXPECT_TRUE(rig_.line->ReadAnswer(network));
+    const Bytes& all = rig_.fake->Written();
     return Answer{Bytes(all.begin() + static_cast<long>(before), all.end())};
   }
 
   // Pending operations, oldest first, as "code op quantity" texts.
   std::vector<std::string> Pending() const {
     std::vector<std::string> out;
-    int index = store_->Head();
-    for (int n = store_->PendingCount(); n > 0; --n) {
-      const OperationRecord& r = store_->Record(index);
+    int index = rig_.store->Head();
+    for (int n = rig_.store->PendingCount(); n > 0; --n) {
+      const OperationRecord& r = rig_.store->Record(index);
       char text[64];
       std::snprintf(text, sizeof text, "%s %c %g", r.goods_code, r.operation_code, r.quantity);
       out.emplace_back(text);
@@ -180,13 +170,7 @@ class Decode : public ::testing::Test {
   testing::ScratchDir goods_dir_;
   testing::ScratchDir report_dir_;
   Events events_;
-  MonitoringViews views_;
-  LineRuntimes runtime_{};
-  BarcodeSetups barcodes_{};
-  std::unique_ptr<TDB> store_;
-  std::unique_ptr<StoreDecoder> decoder_;
-  FakeSerialDevice* fake_ = nullptr;
-  std::unique_ptr<TKkmEkr> line_;
+  DecodingRig rig_;  // views, store, fake device and the line on COM3
 };
 
 TEST_F(Decode, GoodsByCodeAndTheirQuantities) {
@@ -195,7 +179,7 @@ TEST_F(Decode, GoodsByCodeAndTheirQuantities) {
   EXPECT_EQ(Send(ByCode('p', 2, 0x3039, 1000)).Kopecks(), 1250u);
   EXPECT_EQ(Send(ByCode('q', 3, 0x3039, 1500)).Kopecks(), 1875u);
   EXPECT_EQ(Pending(), (std::vector<std::string>{"12345 1 1", "12345 1 1", "12345 3 1.5"}));
-  const OperationRecord& first = store_->Record(store_->Head());
+  const OperationRecord& first = rig_.store->Record(rig_.store->Head());
   EXPECT_EQ(first.line_index, 2u);
   EXPECT_EQ(first.network_number, 1);
   EXPECT_EQ(first.lookup_kind, kLookupByCode);
@@ -222,7 +206,7 @@ TEST_F(Decode, AmountSectionAndShortNames) {
   EXPECT_EQ(bread.Kopecks(), 350u);
   EXPECT_EQ(bread.Section(), '1');
   EXPECT_EQ(bread.Text().substr(17), "7.00        *.5");
-  EXPECT_DOUBLE_EQ(store_->Record(store_->Head()).amount, 3.5);
+  EXPECT_DOUBLE_EQ(rig_.store->Record(rig_.store->Head()).amount, 3.5);
 
   Answer cheese = Send(ByBarcode('s', 2, "2512345010050", 0));  // 0.99 x 1.005
   EXPECT_EQ(cheese.Kopecks(), 99u);
@@ -248,7 +232,7 @@ TEST_F(Decode, BarcodesSplitLengthAndCodes) {
   EXPECT_EQ(buns.Text().substr(0, 15), "BUNS           ");
   EXPECT_EQ(Pending(), (std::vector<std::string>{"4321 1 1", "4600000000011 2 2", "46012345 2 1",
                                                  "46000000 2 1"}));
-  EXPECT_EQ(store_->Record(store_->Head()).lookup_kind, kLookupByCode);
+  EXPECT_EQ(rig_.store->Record(rig_.store->Head()).lookup_kind, kLookupByCode);
 
   // Five digits count five: under split length 5 they are a goods code.
   Build(false, "25CCCCCWWWWW", 5);
@@ -264,7 +248,7 @@ TEST_F(Decode, WeightBarcodes) {
   // A return by weight barcode ignores the message's quantity too.
   EXPECT_TRUE(Send(ByBarcode('z', 2, "2512345005000", 9000)).IsGoods());
   EXPECT_EQ(Pending(), (std::vector<std::string>{"12345 2 1.234", "12345 3 0.5"}));
-  EXPECT_EQ(store_->Record(store_->Head()).lookup_kind, kLookupByBarcode);
+  EXPECT_EQ(rig_.store->Record(rig_.store->Head()).lookup_kind, kLookupByBarcode);
 
   // Second digit differs from the mask's: looked up whole, message quantity.
   EXPECT_TRUE(Send(ByBarcode('s', 3, "4600000000011", 3000)).IsGoods());
@@ -287,8 +271,8 @@ TEST_F(Decode, RepeatedSequenceByteKeepsOnlyTheSecondOperation) {
 TEST_F(Decode, WithdrawalTakesOnlyThisRegistersPendingOperation) {
   // Register 2's sale is pending; register 1's slot points at it.
   EXPECT_TRUE(Send(ByCode('p', 1, 100, 0), 2).IsGoods());
-  line_->SlotByNetworkNumber(1)->last_operation = store_->Head();
-  line_->SlotByNetworkNumber(1)->last_sequence = 9;
+  rig_.line->SlotByNetworkNumber(1)->last_operation = rig_.store->Head();
+  rig_.line->SlotByNetworkNumber(1)->last_sequence = 9;
   EXPECT_TRUE(Send(ByCode('p', 9, 0x3039, 0), 1).IsGoods());
   EXPECT_EQ(Pending().size(), 2u);
 
@@ -337,22 +321,22 @@ TEST_F(Decode, FullPoolRefusesBeforeAnyLookUp) {
   for (int i = 0; i < TPEREBOR::kCapacity; ++i) {
     ASSERT_TRUE(Send(ByCode('p', static_cast<uint8_t>(i % 200), 888, 1), 1 + i % 10).IsGoods());
   }
-  ASSERT_TRUE(store_->Full());
+  ASSERT_TRUE(rig_.store->Full());
   const std::string stock = Stock(7);
   EXPECT_TRUE(Send(ByCode('p', 250, 888, 1), 1).IsCommand('u'));
   EXPECT_TRUE(Send(ByBarcode('k', 251, "888", 1), 1).IsCommand('u'));
   EXPECT_EQ(Stock(7), stock);
-  EXPECT_EQ(store_->PendingCount(), TPEREBOR::kCapacity);
+  EXPECT_EQ(rig_.store->PendingCount(), TPEREBOR::kCapacity);
   EXPECT_TRUE(events_.Has("all operation records pending"));
   // Register 2 repeats its last message (sequence 91, i = 491): the earlier
   // copy is withdrawn, which frees the record the repetition then takes. A
   // refusal here would leave that copy to reach the report while the
   // register was told the sale failed.
   EXPECT_TRUE(Send(ByCode('p', 91, 888, 2), 2).IsGoods());
-  EXPECT_EQ(store_->PendingCount(), TPEREBOR::kCapacity);
+  EXPECT_EQ(rig_.store->PendingCount(), TPEREBOR::kCapacity);
   EXPECT_EQ(Stock(7), "99.499");  // 500 sales of 0.001, one replaced by 0.002
-  const OperationRecord& newest = store_->Record(line_->SlotByNetworkNumber(2)->last_operation);
-  EXPECT_TRUE(store_->IsPending(newest.pool_index));
+  const OperationRecord& newest = rig_.store->Record(rig_.line->SlotByNetworkNumber(2)->last_operation);
+  EXPECT_TRUE(rig_.store->IsPending(newest.pool_index));
   EXPECT_DOUBLE_EQ(newest.quantity, 0.002);
   EXPECT_EQ(newest.network_number, 2);
   // A new message of a full pool still changes nothing.
@@ -360,7 +344,7 @@ TEST_F(Decode, FullPoolRefusesBeforeAnyLookUp) {
   EXPECT_EQ(Stock(7), "99.499");
   // A closed document makes room again.
   EXPECT_TRUE(Send(Document({0, 0, 0, 9}, 1, 1, 1, 1), 3).IsCommand('o'));
-  EXPECT_EQ(store_->PendingCount(), TPEREBOR::kCapacity - 50);
+  EXPECT_EQ(rig_.store->PendingCount(), TPEREBOR::kCapacity - 50);
   EXPECT_TRUE(Send(ByCode('p', 252, 888, 1), 3).IsGoods());
 }
 
@@ -370,8 +354,8 @@ TEST_F(Decode, DocumentClosesOnlyThisRegistersOperations) {
   Send(ByCode('p', 1, 0x3039, 1500), 1);
   Send(ByCode('p', 1, 100, 0), 2);
   EXPECT_TRUE(Send(Document({0, 0, 1, 2}, 0x15, 0x03, 0x09, 0x41), 1).IsCommand('o'));
-  EXPECT_EQ(line_->SlotByNetworkNumber(1)->document_number, 258u);
-  EXPECT_EQ(line_->SlotByNetworkNumber(1)->last_sequence, 0xFF);
+  EXPECT_EQ(rig_.line->SlotByNetworkNumber(1)->document_number, 258u);
+  EXPECT_EQ(rig_.line->SlotByNetworkNumber(1)->last_sequence, 0xFF);
   EXPECT_EQ(Pending(), (std::vector<std::string>{"100 1 1"}));
   EXPECT_EQ(ReportRows(), (std::vector<std::string>{
                               "0012345|258|2024-03-15|09:41:00|1|12345|MOLOKO 3.2% 1L|12.5|1.5|"
@@ -406,20 +390,20 @@ TEST_F(Decode, IdentificationFillsTheDiagnosticsRows) {
   for (int row = 1; row <= 14; ++row) {
     char serial[8];
     std::snprintf(serial, sizeof serial, "%07d", row);
-    EXPECT_EQ(views_.diagnostics.Cell(2, row), serial);
-    EXPECT_EQ(views_.diagnostics.Cell(0, row), "COM3");
-    EXPECT_EQ(views_.diagnostics.Cell(1, row), "EKR");
+    EXPECT_EQ(rig_.views.diagnostics.Cell(2, row), serial);
+    EXPECT_EQ(rig_.views.diagnostics.Cell(0, row), "COM3");
+    EXPECT_EQ(rig_.views.diagnostics.Cell(1, row), "EKR");
   }
-  EXPECT_EQ(views_.diagnostics.Cell(2, 15), "0000016");
-  EXPECT_EQ(views_.diagnostics.Cell(3, 15), "7");
-  EXPECT_EQ(std::string(line_->SlotByNetworkNumber(7)->serial_number), "0000016");
-  EXPECT_EQ(line_->SlotByNetworkNumber(7)->year, 0x24);
+  EXPECT_EQ(rig_.views.diagnostics.Cell(2, 15), "0000016");
+  EXPECT_EQ(rig_.views.diagnostics.Cell(3, 15), "7");
+  EXPECT_EQ(std::string(rig_.line->SlotByNetworkNumber(7)->serial_number), "0000016");
+  EXPECT_EQ(rig_.line->SlotByNetworkNumber(7)->year, 0x24);
 }
 
 TEST_F(Decode, OtherTypesAndShortFramesChangeNothing) {
   EXPECT_TRUE(Send(Frame({1, 0x30, 0, 0, 'f'})).IsCommand('+'));
   EXPECT_TRUE(Send(Frame({1, 0x30, 0, 5, 'x', 1, 2, 3})).IsCommand('u'));
-  EXPECT_EQ(line_->SlotByNetworkNumber(1)->last_sequence, 0xFF);
+  EXPECT_EQ(rig_.line->SlotByNetworkNumber(1)->last_sequence, 0xFF);
 
   Bytes code = ByCode('p', 1, 0x3039, 0);
   code.resize(14);
@@ -432,18 +416,18 @@ TEST_F(Decode, OtherTypesAndShortFramesChangeNothing) {
   for (const Bytes& f : {code, barcode, document, ident}) {
     EXPECT_TRUE(Send(Frame(f)).IsCommand('u'));
   }
-  const RegisterSlot& slot = *line_->SlotByNetworkNumber(1);
+  const RegisterSlot& slot = *rig_.line->SlotByNetworkNumber(1);
   EXPECT_EQ(slot.last_sequence, 0xFF);
   EXPECT_EQ(slot.document_number, 0u);
   EXPECT_EQ(slot.serial_number[0], 0);
-  EXPECT_EQ(store_->PendingCount(), 0);
-  EXPECT_EQ(views_.diagnostics.Cell(0, 1), "");
+  EXPECT_EQ(rig_.store->PendingCount(), 0);
+  EXPECT_EQ(rig_.views.diagnostics.Cell(0, 1), "");
   EXPECT_TRUE(events_.Has("message too short"));
 }
 
 TEST_F(Decode, WaitsAfterLookUpByCodeAndIdentification) {
   TEvent delay(kDelayEventName, true);
-  line_->SetDelayEvent(&delay);
+  rig_.line->SetDelayEvent(&delay);
   using Clock = std::chrono::steady_clock;
   auto ms = [](Clock::duration d) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(d).count();

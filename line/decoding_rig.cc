@@ -1,0 +1,40 @@
+#include "line/decoding_rig.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace tillgate {
+
+void DecodingRig::Build(const std::string& goods_folder, const std::string& report_folder,
+                        FileSystem* fs, EventSink* events, int port_index,
+                        const RigLineSettings& settings) {
+  line.reset();
+  fake = nullptr;
+  decoder.reset();
+  store = std::make_unique<TDB>(goods_folder, report_folder, fs, events);
+  store->SetViews(&views.goods, &views.report);
+  store->SetTrackStock(settings.track_stock);
+  decoder = std::make_unique<StoreDecoder>(*store);
+
+  const auto port = static_cast<size_t>(port_index);
+  runtime = {};
+  barcodes = {};
+  std::snprintf(runtime[port].port_name, sizeof runtime[port].port_name, "COM%u",
+                static_cast<unsigned>(port_index + 1) % 100u);
+  std::strcpy(runtime[port].model_name, "EKR");
+  std::strncpy(barcodes[port].mask, settings.mask, kMaskCapacity);
+  barcodes[port].split_length = settings.split_length;
+  barcodes[port].first_line = settings.first_line;
+  barcodes[port].second_line = settings.second_line;
+
+  auto device = std::make_unique<FakeSerialDevice>();
+  fake = device.get();
+  line = std::make_unique<TKkmEkr>(port_index, runtime[port].port_name, "/dev/fake",
+                                   std::move(device), events);
+  line->SetTables(&runtime, &barcodes);
+  line->SetDiagnostics(&views.diagnostics);
+  line->SetStore(store.get());
+  line->SetDecoder(decoder.get());
+}
+
+}  // namespace tillgate

@@ -1,0 +1,43 @@
+#pragma once
+// One line object on a fake serial device, decoding into a real store: the
+// wiring the station does at start-up, for tests, benchmarks and fuzzing.
+
+#include <memory>
+#include <string>
+
+#include "config/port_config.h"
+#include "line/kkm_ekr.h"
+#include "line/store_decoder.h"
+#include "serial/fake_serial_device.h"
+#include "store/file_system.h"
+#include "store/monitoring_views.h"
+#include "store/pricedb.h"
+
+namespace tillgate {
+
+struct RigLineSettings {
+  const char* mask = "25CCCCCWWWWW";
+  int split_length = 0;
+  char first_line = 'N';
+  char second_line = 'C';
+  bool track_stock = false;
+};
+
+class DecodingRig {
+ public:
+  // (Re)builds the store over the two folders (fs nullptr = POSIX) and the
+  // line "COM<port_index + 1>" with `settings`; the line is torn down before
+  // the store it refers to.
+  void Build(const std::string& goods_folder, const std::string& report_folder, FileSystem* fs,
+             EventSink* events, int port_index, const RigLineSettings& settings);
+
+  MonitoringViews views;
+  LineRuntimes runtime{};
+  BarcodeSetups barcodes{};
+  std::unique_ptr<TDB> store;
+  std::unique_ptr<StoreDecoder> decoder;
+  FakeSerialDevice* fake = nullptr;  // owned by `line`
+  std::unique_ptr<TKkmEkr> line;
+};
+
+}  // namespace tillgate
