@@ -123,7 +123,8 @@ class Decoding final {
 
   void Refuse(const std::string& reason) {
     line_.SendCommand(network_, kCommandRefused);
-    Report(line_.Events(), Who() + ": " + TypeText() + " refused (u): " + reason);
+    Report(line_.Events(), Severity::kNotice,
+           Who() + ": " + TypeText() + " refused (u): " + reason);
   }
 
   void Wait(uint32_t ms) {
@@ -145,9 +146,9 @@ class Decoding final {
     }
     if (store_->TrackStock()) store_->ReverseStock(index);
     store_->Release(index);
-    Report(line_.Events(), Who() + ": repeated message, operation " +
-                               std::string(1, last.operation_code) + " of " + CodeText(last) +
-                               " withdrawn");
+    Report(line_.Events(), Severity::kNotice,
+           Who() + ": repeated message, operation " + std::string(1, last.operation_code) + " of " +
+               CodeText(last) + " withdrawn");
   }
 
   void Goods() {

@@ -12,7 +12,7 @@
 
 #include "line/decoding_rig.h"
 #include "line/event.h"
-#include "line/event_collector.h"
+#include "config/event_collector.h"
 #include "line/kkm_ekr.h"
 #include "line/store_decoder.h"
 #include "serial/fake_serial_device.h"

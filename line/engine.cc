@@ -52,7 +52,7 @@ void Engine::ReportFailure(const std::string& text) {
   // A step failing at every tick would otherwise flood the event lines.
   if (text == last_failure_) return;
   last_failure_ = text;
-  Report(events_, text);
+  Report(events_, Severity::kError, text);
 }
 
 void Engine::Guarded(const char* step, const std::function<void()>& body) {
@@ -115,7 +115,8 @@ StartResult Engine::StartLines(const StartBoxes& boxes) {
 }
 
 StartResult Engine::Start(const StartBoxes& boxes, bool clear_diagnostics) {
-  if (clear_diagnostics && diagnostics_) diagnostics_->ClearCells(0, kDiagnosticsColumns - 1, 1, kDiagnosticsLastRow);
+  if (clear_diagnostics && diagnostics_)
+    diagnostics_->ClearCells(0, kDiagnosticsColumns - 1, 1, kDiagnosticsLastRow);
   StartResult result = StartLines(boxes);
   if (runtime_) ReportStart(result);
   return result;

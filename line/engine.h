@@ -19,7 +19,7 @@
 #include <thread>
 
 #include "config/port_config.h"
-#include "line/event_sink.h"
+#include "config/event_sink.h"
 
 namespace tillgate {
 

@@ -8,7 +8,7 @@
 #include <mutex>
 #include <stdexcept>
 
-#include "line/event_collector.h"
+#include "config/event_collector.h"
 #include "line/event.h"
 #include "line/kkm_ekr.h"
 #include "line/register_peer.h"

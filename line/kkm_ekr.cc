@@ -24,9 +24,10 @@ TKkmEkr::TKkmEkr(int port_index, std::string port_name, std::string device_path,
   }
   std::string where = port_name_ + " (" + device_path_ + ")";
   if (OpenAndConfigure(device_path_)) {
-    Report(events_, where + ": port opened");
+    ReportConditionCleared(events_, port_name_ + " port", where + ": port opened", Severity::kInfo);
   } else {
-    Report(events_, where + ": port failed to open: " + LastResult().message);
+    ReportCondition(events_, Severity::kError, port_name_ + " port",
+                    where + ": port failed to open: " + LastResult().message);
   }
 }
 
@@ -71,7 +72,8 @@ void TKkmEkr::ReportFirstExchange(const RegisterSlot& slot, bool answered) {
   if (answered) {
     Report(events_, text + " answered the start command");
   } else {
-    Report(events_, text + " did not answer the start command; dropped until the next start");
+    Report(events_, Severity::kNotice,
+           text + " did not answer the start command; dropped until the next start");
   }
 }
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "config/port_config.h"
-#include "line/event_sink.h"
+#include "config/event_sink.h"
 #include "line/frames.h"
 #include "line/register_slot.h"
 #include "serial/comm_port.h"

@@ -6,7 +6,7 @@
 #include <mutex>
 #include <vector>
 
-#include "line/event_collector.h"
+#include "config/event_collector.h"
 #include "line/event.h"
 #include "line/message_decoder.h"
 #include "serial/fake_serial_device.h"

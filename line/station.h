@@ -13,7 +13,7 @@
 #include "config/tables.h"
 #include "line/engine.h"
 #include "line/event.h"
-#include "line/event_sink.h"
+#include "config/event_sink.h"
 #include "line/kkm_ekr.h"
 #include "line/message_decoder.h"
 #include "line/store_steps.h"

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <mutex>
 
-#include "line/event_collector.h"
+#include "config/event_collector.h"
 #include "line/register_peer.h"
 #include "serial/fake_serial_device.h"
 

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "line/event_sink.h"
+#include "config/event_sink.h"
 #include "line/register_slot.h"
 #include "store/dbff.h"
 #include "store/file_system.h"

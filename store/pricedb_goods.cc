@@ -6,6 +6,12 @@
 #include "store/pricedb.h"
 
 namespace tillgate {
+namespace {
+
+constexpr char kGoodsFileCondition[] = "goods file";
+constexpr char kGoodsCandidateCondition[] = "goods candidate";
+
+}  // namespace
 
 void TDB::CloseGoods() {
   if (goods_) goods_->Close();
@@ -26,7 +32,8 @@ bool TDB::OpenGoodsFile(bool same_file) {
   if (!CheckGoodsLayout(file.get(), &layout)) {
     file->Close();
     if (!goods_rejection_reported_)
-      Report(events_, "goods file tovars.dbf rejected: not a usable goods layout");
+      ReportCondition(events_, Severity::kError, kGoodsFileCondition,
+                      "goods file tovars.dbf rejected: not a usable goods layout");
     goods_rejection_reported_ = true;
     return false;
   }
@@ -34,12 +41,14 @@ bool TDB::OpenGoodsFile(bool same_file) {
   layout_ = layout;
   if (layout_.res.length == 0) {
     if (!stock_disabled_ && track_stock_)
-      Report(events_, "goods file tovars.dbf has no RES field: stock tracking is off");
+      Report(events_, Severity::kWarning,
+             "goods file tovars.dbf has no RES field: stock tracking is off");
     stock_disabled_ = true;
   }
   goods_ = std::move(file);
   if (!same_file) ++goods_generation_;
-  Report(events_, "goods file tovars.dbf opened");
+  ReportConditionCleared(events_, kGoodsFileCondition, "goods file tovars.dbf opened",
+                         Severity::kInfo);
   return true;
 }
 
@@ -54,7 +63,8 @@ bool TDB::TakeInCandidate() {
   candidate->Close();
   if (!usable) {
     if (!candidate_rejection_reported_)
-      Report(events_, "goods candidate tovars2.dbf rejected: not a usable goods layout");
+      ReportCondition(events_, Severity::kWarning, kGoodsCandidateCondition,
+                      "goods candidate tovars2.dbf rejected: not a usable goods layout");
     candidate_rejection_reported_ = true;
     return false;
   }
@@ -64,19 +74,22 @@ bool TDB::TakeInCandidate() {
   const FsStatus removed = fs_->Unlink(goods_path_);
   if (removed != FsStatus::kOk && removed != FsStatus::kNotFound) {
     if (!candidate_rejection_reported_)
-      Report(events_, "goods candidate tovars2.dbf not taken in: tovars.dbf cannot be deleted");
+      ReportCondition(events_, Severity::kWarning, kGoodsCandidateCondition,
+                      "goods candidate tovars2.dbf not taken in: tovars.dbf cannot be deleted");
     candidate_rejection_reported_ = true;
     return false;
   }
   CloseGoods();
   if (fs_->Rename(goods_candidate_path_, goods_path_) != FsStatus::kOk) {
     if (!candidate_rejection_reported_)
-      Report(events_, "goods candidate tovars2.dbf not taken in: it cannot be renamed");
+      ReportCondition(events_, Severity::kWarning, kGoodsCandidateCondition,
+                      "goods candidate tovars2.dbf not taken in: it cannot be renamed");
     candidate_rejection_reported_ = true;
     return false;
   }
   candidate_rejection_reported_ = false;
-  Report(events_, "goods file tovars2.dbf taken in as tovars.dbf");
+  ReportConditionCleared(events_, kGoodsCandidateCondition,
+                         "goods file tovars2.dbf taken in as tovars.dbf");
   return true;
 }
 

@@ -9,6 +9,9 @@
 namespace tillgate {
 namespace {
 
+constexpr char kReportFileCondition[] = "report file";
+constexpr char kReportAppendCondition[] = "report append";
+
 // Quantities travel in thousandths; sums of doubles may miss zero by far less.
 constexpr double kQuantityTolerance = 0.0005;
 
@@ -36,7 +39,8 @@ bool TDB::CreateReport() {
     return false;
   }
   report_ = std::move(file);
-  Report(events_, "report file otchet.dbf created");
+  ReportConditionCleared(events_, kReportFileCondition, "report file otchet.dbf created",
+                         Severity::kInfo);
   return true;
 }
 
@@ -54,12 +58,14 @@ bool TDB::CompleteReportHeader(File* file) {
   if (file->ReadAt(0, bytes, static_cast<size_t>(size), &got) != FsStatus::kOk || got != size)
     return false;
   if (std::memcmp(bytes, image.data(), got) != 0) {
-    Report(events_, "report file otchet.dbf is not a report file: records wait until it is");
+    ReportCondition(events_, Severity::kError, kReportFileCondition,
+                    "report file otchet.dbf is not a report file: records wait until it is");
     return true;
   }
   if (file->WriteAt(0, reinterpret_cast<const char*>(image.data()), image.size()) != FsStatus::kOk)
     return false;
-  Report(events_, "report file otchet.dbf completed: its header had been cut short");
+  Report(events_, Severity::kWarning,
+         "report file otchet.dbf completed: its header had been cut short");
   return true;
 }
 
@@ -74,7 +80,8 @@ bool TDB::OpenOrCreateReport() {
       return false;
     }
     report_ = std::move(file);
-    Report(events_, "report file otchet.dbf opened");
+    ReportConditionCleared(events_, kReportFileCondition, "report file otchet.dbf opened",
+                           Severity::kInfo);
     return true;
   }
   return CreateReport();
@@ -84,7 +91,8 @@ bool TDB::HandOverReport() {
   if (fs_->Exists(report_handover_path_)) {
     // The previous hand-over has not been collected: the request is dropped.
     fs_->Unlink(report_signal_path_);
-    Report(events_, "report hand-over refused: otchet2.dbf has not been collected");
+    Report(events_, Severity::kWarning,
+           "report hand-over refused: otchet2.dbf has not been collected");
     return OpenOrCreateReport();
   }
   if (report_ && report_->Close() != FsStatus::kOk) {
@@ -103,8 +111,9 @@ bool TDB::HandOverReport() {
                                          : "report hand-over: no otchet.dbf to hand over");
   // Records whose append failed were never in the handed-over file.
   if (!report_queue_.empty())
-    Report(events_, "report hand-over: " + std::to_string(report_queue_.size()) +
-                        " record(s) still waiting go into the new otchet.dbf");
+    Report(events_, Severity::kWarning,
+           "report hand-over: " + std::to_string(report_queue_.size()) +
+               " record(s) still waiting go into the new otchet.dbf");
   return CreateReport();
 }
 
@@ -129,8 +138,9 @@ void TDB::FlushReportQueue() {
     ++written;
   }
   if (written > 0 && report_queue_.empty()) {
-    Report(events_, "report append recovered: " + std::to_string(written) +
-                        " waiting record(s) written to otchet.dbf");
+    ReportConditionCleared(events_, kReportAppendCondition,
+                           "report append recovered: " + std::to_string(written) +
+                               " waiting record(s) written to otchet.dbf");
     report_failure_reported_ = false;
   }
 }
@@ -146,7 +156,8 @@ bool TDB::WriteReportRecord(int pool_index, const RegisterSlot& slot) {
     if (record_written) return true;
   }
   report_queue_.push_back(record);
-  Report(events_, report_failure_reported_
+  ReportCondition(events_, Severity::kError, kReportAppendCondition,
+                  report_failure_reported_
                       ? "report append failed: record queued (" +
                             std::to_string(report_queue_.size()) + " waiting)"
                       : "report append failed: record queued (" +

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "line/event_collector.h"
+#include "config/event_collector.h"
 #include "store/fault_file_system.h"
 #include "store/monitoring_views.h"
 #include "store/pricedb.h"

@@ -67,16 +67,16 @@ int RunHeadless(int argc, char** argv) {
   Status status;
   auto registry = OpenRegistryFile(registry_path, &status);
   if (!status.ok()) {
-    sink.Event(status.message());
+    Report(&sink, Severity::kError, status.message());
     return 1;
   }
   LoadResult loaded = LoadSettings(*registry, WorkingFolder());
   if (!loaded.status.ok()) {
-    sink.Event(loaded.status.message());
+    Report(&sink, Severity::kError, loaded.status.message());
     return 1;
   }
-  sink.Event("settings from " + registry_path +
-             (loaded.settings.installed ? "" : " (not installed: no port is served)"));
+  Report(&sink, "settings from " + registry_path +
+                    (loaded.settings.installed ? "" : " (not installed: no port is served)"));
 
   sigset_t previous;
   const sigset_t stop = BlockStopSignals(&previous);
@@ -91,11 +91,12 @@ int RunHeadless(int argc, char** argv) {
     if (!station.AutoStarted()) engine.Start(station.StoredStartBoxes(), false);
     engine.Launch();
     signal_number = WaitForStopSignal(stop);
-    sink.Event(std::string("stopping on ") + (signal_number == SIGINT ? "SIGINT" : "SIGTERM"));
+    Report(&sink, Severity::kNotice,
+           std::string("stopping on ") + (signal_number == SIGINT ? "SIGINT" : "SIGTERM"));
     engine.Stop();
   }
   pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-  sink.Event("stopped");
+  Report(&sink, Severity::kNotice, "stopped");
   return 0;
 }
 

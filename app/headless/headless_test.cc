@@ -177,7 +177,7 @@ TEST(StderrSink, EveryEventIsOneStampedLine) {
   std::FILE* out = std::tmpfile();
   ASSERT_NE(out, nullptr);
   StderrSink sink(out);
-  sink.Event("COM1: register 2 answered\nforged line\r");
+  Report(&sink, "COM1: register 2 answered\nforged line\r");
   std::rewind(out);
   char line[256] = {};
   ASSERT_NE(std::fgets(line, sizeof line, out), nullptr);

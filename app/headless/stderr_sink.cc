@@ -6,7 +6,7 @@
 
 namespace tillgate {
 
-void StderrSink::Event(std::string_view text) {
+void StderrSink::Event(const EventLine& event) {
   timespec now{};
   clock_gettime(CLOCK_REALTIME, &now);
   tm local{};
@@ -15,7 +15,7 @@ void StderrSink::Event(std::string_view text) {
   strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
   // Control characters from a wire or a file must not break the one-line
   // format.
-  std::string line(text);
+  std::string line(event.text);
   for (char& c : line)
     if (static_cast<unsigned char>(c) < 0x20) c = ' ';
   std::lock_guard<std::mutex> lock(mutex_);

@@ -5,14 +5,14 @@
 #include <cstdio>
 #include <mutex>
 
-#include "line/event_sink.h"
+#include "config/event_sink.h"
 
 namespace tillgate {
 
 class StderrSink final : public EventSink {
  public:
   explicit StderrSink(std::FILE* out = stderr) : out_(out) {}
-  void Event(std::string_view text) override;
+  void Event(const EventLine& line) override;
 
  private:
   std::mutex mutex_;

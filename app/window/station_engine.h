@@ -6,7 +6,7 @@
 
 #include "app/window/engine_link.h"
 #include "config/settings.h"
-#include "line/event_sink.h"
+#include "config/event_sink.h"
 
 namespace tillgate {
 
