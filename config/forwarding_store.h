@@ -14,9 +14,7 @@ class ForwardingStore : public RegistryStore {
   explicit ForwardingStore(RegistryStore& inner) : inner_(inner) {}
 
   bool KeyExists(const std::string& key) override { return inner_.KeyExists(key); }
-  bool OpenKey(const std::string& key, bool create) override {
-    return inner_.OpenKey(key, create);
-  }
+  bool OpenKey(const std::string& key, bool create) override { return inner_.OpenKey(key, create); }
   void CloseKey() override { inner_.CloseKey(); }
   bool ValueExists(const std::string& name) override { return inner_.ValueExists(name); }
   bool GetValueType(const std::string& name, RegValueType* type) override {

@@ -22,13 +22,13 @@ inline constexpr uint8_t kLineConnected = 1;
 inline constexpr uint8_t kLineRunning = 2;
 
 struct PortConfig {
-  uint8_t connect = 0;  // 0 or 1
-  uint8_t start = 0;    // 0 or 1
-  uint8_t model = 0;    // 1..3, 0 = none
+  uint8_t connect = 0;     // 0 or 1
+  uint8_t start = 0;       // 0 or 1
+  uint8_t model = 0;       // 1..3, 0 = none
   std::string mask;        // weight-barcode mask, e.g. "25CCCCCWWWWW"
   std::string name_lines;  // two letters "N"/"C", e.g. "NC"
   int32_t split_length = 0;
-  std::string device;      // serial device path; empty = /dev/ttyS<index>
+  std::string device;  // serial device path; empty = /dev/ttyS<index>
 };
 
 struct LineRuntime {

@@ -47,6 +47,11 @@ RegKey* FindKey(RegDocument& document, std::string_view full_path) {
   return nullptr;
 }
 
+bool SameData(const RegValue& a, const RegValue& b) {
+  return a.type == b.type && a.text == b.text && a.dword == b.dword && a.bytes == b.bytes &&
+         a.type_code == b.type_code;
+}
+
 RegValue* FindValue(RegKey& key, std::string_view name) {
   for (RegValue& value : key.values) {
     if (SameRegName(value.name, name)) return &value;
@@ -202,6 +207,12 @@ class RegFileStore final : public RegistryStore {
       return Status::Error(FailedToSetMessage(name));
     }
     value.name = name;
+    // Writing what is already there changes nothing, so the file is left as
+    // it is, byte for byte (a save of unchanged settings rewrites nothing).
+    if (RegKey* key = FindKey(document_, current_)) {
+      const RegValue* existing = FindValue(*key, name);
+      if (existing && SameData(*existing, value)) return Status::Ok();
+    }
     RegDocument next = document_;
     if (!FindKey(next, current_)) AddKeyPath(next, current_);
     RegKey& key = *FindKey(next, current_);

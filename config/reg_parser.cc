@@ -4,8 +4,10 @@
 #include <cctype>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
+#include "config/cp1251.h"
 #include "config/reg_document.h"
 #include "config/utf16.h"
 
@@ -42,13 +44,37 @@ int HexDigit(char c) {
   return -1;
 }
 
-// Brings the file to UTF-8 text: strips a UTF-8 byte-order mark, converts
-// UTF-16LE marked by FF FE.
-bool DecodeFileText(std::string_view bytes, std::string* text) {
-  if (StartsWith(bytes, "\xFF\xFE")) return Utf16LeToUtf8(bytes.substr(2), text);
-  if (StartsWith(bytes, "\xEF\xBB\xBF")) bytes.remove_prefix(3);
-  text->assign(bytes);
+// A REGEDIT4 export is written in the code page of the machine that made it.
+bool StartsWithRegedit4(std::string_view bytes) {
+  while (!bytes.empty() && (bytes.front() == '\r' || bytes.front() == '\n' ||
+                            bytes.front() == ' ' || bytes.front() == '\t'))
+    bytes.remove_prefix(1);
+  return StartsWith(bytes, kRegHeader4);
+}
+
+// Brings the file to UTF-8 text and says how it was stored.
+bool DecodeFileText(std::string_view bytes, std::string* text, RegFileEncoding* encoding) {
+  if (StartsWith(bytes, "\xFF\xFE")) {
+    *encoding = RegFileEncoding::kUtf16Le;
+    return Utf16LeToUtf8(bytes.substr(2), text);
+  }
+  bool marked = StartsWith(bytes, "\xEF\xBB\xBF");
+  if (marked) bytes.remove_prefix(3);
+  if ((marked || !StartsWithRegedit4(bytes)) && IsValidUtf8(bytes)) {
+    *encoding = marked ? RegFileEncoding::kUtf8WithBom : RegFileEncoding::kUtf8;
+    text->assign(bytes);
+    return true;
+  }
+  *encoding = RegFileEncoding::kCp1251;
+  *text = Cp1251ToUtf8(bytes);
   return true;
+}
+
+// Registry names compare without regard to ASCII case.
+std::string FoldedName(std::string_view name) {
+  std::string folded(name);
+  for (char& c : folded) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return folded;
 }
 
 std::vector<Line> SplitLines(std::string_view text) {
@@ -128,7 +154,8 @@ class RegParser final {
 
   Status Parse(std::string_view file_bytes) {
     std::string text;
-    if (!DecodeFileText(file_bytes, &text)) return Failure(1, "not valid UTF-16 text");
+    if (!DecodeFileText(file_bytes, &text, &document_->encoding))
+      return Failure(1, "not valid UTF-16 text");
     lines_ = SplitLines(text);
     bool header_seen = false;
     for (next_ = 0; next_ < lines_.size();) {
@@ -169,24 +196,41 @@ class RegParser final {
       RemoveTree(path);
       return Status::Ok();
     }
-    for (size_t i = 0; i < document_->keys.size(); ++i) {
-      if (SameRegName(document_->keys[i].path, path)) {
-        current_ = static_cast<int>(i);
-        return Status::Ok();
-      }
+    auto [found, added] = key_index_.try_emplace(FoldedName(path), document_->keys.size());
+    if (added) {
+      document_->keys.push_back(RegKey{std::string(path), {}});
+      value_index_.emplace_back();
     }
-    document_->keys.push_back(RegKey{std::string(path), {}});
-    current_ = static_cast<int>(document_->keys.size()) - 1;
+    current_ = static_cast<int>(found->second);
     return Status::Ok();
+  }
+
+  // Deletion entries are rare: the indexes are simply built again.
+  void RebuildKeyIndex() {
+    key_index_.clear();
+    for (size_t i = 0; i < document_->keys.size(); ++i)
+      key_index_.emplace(FoldedName(document_->keys[i].path), i);
+  }
+  void RebuildValueIndex(size_t key) {
+    value_index_[key].clear();
+    const std::vector<RegValue>& values = document_->keys[key].values;
+    for (size_t i = 0; i < values.size(); ++i)
+      value_index_[key].emplace(FoldedName(values[i].name), i);
   }
 
   void RemoveTree(std::string_view path) {
     std::string prefix = std::string(path) + "\\";
-    std::erase_if(document_->keys, [&](const RegKey& key) {
+    auto doomed = [&](const RegKey& key) {
       return SameRegName(key.path, path) ||
              (key.path.size() > prefix.size() &&
               SameRegName(std::string_view(key.path).substr(0, prefix.size()), prefix));
-    });
+    };
+    std::vector<std::unordered_map<std::string, size_t>> kept_values;
+    for (size_t i = 0; i < document_->keys.size(); ++i)
+      if (!doomed(document_->keys[i])) kept_values.push_back(std::move(value_index_[i]));
+    std::erase_if(document_->keys, doomed);
+    value_index_ = std::move(kept_values);
+    RebuildKeyIndex();
   }
 
   Status ParseValueLine(int number, std::string_view content) {
@@ -207,19 +251,24 @@ class RegParser final {
       if (!JoinContinuation(content, &joined)) return Failure(number, "unfinished hex data");
       content = joined;
     }
-    RegKey& key = document_->keys[current_];
-    auto existing = std::find_if(key.values.begin(), key.values.end(), [&](const RegValue& v) {
-      return SameRegName(v.name, value.name);
-    });
+    const size_t key_number = static_cast<size_t>(current_);
+    RegKey& key = document_->keys[key_number];
+    auto& index = value_index_[key_number];
+    const std::string folded = FoldedName(value.name);
+    auto existing = index.find(folded);
     if (content == "-") {
-      if (existing != key.values.end()) key.values.erase(existing);
+      if (existing != index.end()) {
+        key.values.erase(key.values.begin() + static_cast<std::ptrdiff_t>(existing->second));
+        RebuildValueIndex(key_number);
+      }
       return Status::Ok();
     }
     Status status = ParseData(number, content, &value);
     if (!status.ok()) return status;
-    if (existing != key.values.end()) {
-      *existing = std::move(value);
+    if (existing != index.end()) {
+      key.values[existing->second] = std::move(value);
     } else {
+      index.emplace(folded, key.values.size());
       key.values.push_back(std::move(value));
     }
     return Status::Ok();
@@ -273,6 +322,9 @@ class RegParser final {
   }
 
   RegDocument* document_;
+  // Folded names to positions, so that each line is found in constant time.
+  std::unordered_map<std::string, size_t> key_index_;
+  std::vector<std::unordered_map<std::string, size_t>> value_index_;  // per key
   std::vector<Line> lines_;
   size_t next_ = 0;
   int current_ = -1;

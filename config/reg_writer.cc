@@ -2,8 +2,11 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
+#include "config/cp1251.h"
 #include "config/reg_document.h"
+#include "config/utf16.h"
 
 namespace tillgate {
 namespace {
@@ -65,14 +68,40 @@ std::string FormatValue(const RegValue& value) {
 
 }  // namespace
 
-std::string FormatRegFile(const RegDocument& document) {
-  std::string out = document.header + kLineEnd + kLineEnd;
-  for (const RegKey& key : document.keys) {
+namespace {
+
+std::string FormatText(const std::string& header, const std::vector<RegKey>& keys) {
+  std::string out = header + kLineEnd + kLineEnd;
+  for (const RegKey& key : keys) {
     out += "[" + key.path + "]" + kLineEnd;
     for (const RegValue& value : key.values) out += FormatValue(value) + kLineEnd;
     out += kLineEnd;
   }
   return out;
+}
+
+}  // namespace
+
+std::string FormatRegFile(const RegDocument& document) {
+  RegFileEncoding encoding = document.encoding;
+  // A REGEDIT4 file is read back as code page 1251 whatever it holds.
+  if (document.header == kRegHeader4 && encoding == RegFileEncoding::kUtf8)
+    encoding = RegFileEncoding::kCp1251;
+  const std::string text = FormatText(document.header, document.keys);
+  std::string bytes;
+  switch (encoding) {
+    case RegFileEncoding::kUtf8:
+      return text;
+    case RegFileEncoding::kUtf8WithBom:
+      return "\xEF\xBB\xBF" + text;
+    case RegFileEncoding::kUtf16Le:
+      if (Utf8ToUtf16Le(text, &bytes)) return "\xFF\xFE" + bytes;
+      break;
+    case RegFileEncoding::kCp1251:
+      if (Utf8ToCp1251(text, &bytes)) return bytes;
+      break;
+  }
+  return FormatText(kRegHeader5, document.keys);
 }
 
 }  // namespace tillgate
