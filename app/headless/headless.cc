@@ -1,26 +1,50 @@
 #include "app/headless/headless.h"
 
 #include <signal.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "app/headless/check.h"
+#include "app/headless/folder_watch.h"
+#include "app/headless/service_notify.h"
 #include "app/headless/stderr_sink.h"
+#include "config/condition_filter.h"
 #include "config/reg_file_store.h"
 #include "config/settings.h"
+#include "config/version.h"
 #include "line/station.h"
 #include "line/store_factory.h"
 
 namespace tillgate {
 namespace {
 
-constexpr char kUsage[] =
-    "usage: tillgate --headless\n"
-    "Runs the server without a window. Settings come from the registry file\n"
-    "($TILLGATE_REGISTRY, else $XDG_CONFIG_HOME/tillgate/HKEY_CURRENT_USER.reg).\n"
-    "SIGINT or SIGTERM stops it after the current tick.\n";
+// How often the folders are looked at again while the server runs.
+constexpr int kFolderCheckSeconds = 2;
+
+void PrintUsage(std::FILE* out, const char* invocation) {
+  std::fprintf(out,
+               "usage: %s [--check | --version | --help]\n"
+               "Runs the cash-register server without a window. Settings come from the\n"
+               "registry file ($TILLGATE_REGISTRY, else\n"
+               "$XDG_CONFIG_HOME/tillgate/HKEY_CURRENT_USER.reg). One line per notable event\n"
+               "goes to standard error, with its level (the journal's priority prefix when\n"
+               "standard error is the journal).\n"
+               "\n"
+               "  --check    print the configuration the server would run with and every\n"
+               "             problem found (folders, goods file, serial devices, Windows\n"
+               "             paths); exit 1 on a problem. Opens no port.\n"
+               "  --version  print the version\n"
+               "  --help     this text\n"
+               "\n"
+               "Signals: SIGHUP runs the Start action again with the stored start\n"
+               "selection; SIGINT or SIGTERM stops the server after the current tick.\n",
+               invocation);
+}
 
 std::string WorkingFolder() {
   char buffer[4096];
@@ -28,76 +52,118 @@ std::string WorkingFolder() {
   return ".";
 }
 
-// Blocks the stop signals in this thread and in every thread started after
-// it, so that only the sigwait below takes them.
-sigset_t BlockStopSignals(sigset_t* previous) {
-  sigset_t stop;
-  sigemptyset(&stop);
-  sigaddset(&stop, SIGINT);
-  sigaddset(&stop, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &stop, previous);
-  return stop;
+// Blocks the signals the server waits for in this thread and in every thread
+// started after it, so that only the wait below takes them.
+sigset_t BlockServerSignals(sigset_t* previous) {
+  sigset_t wanted;
+  sigemptyset(&wanted);
+  sigaddset(&wanted, SIGINT);
+  sigaddset(&wanted, SIGTERM);
+  sigaddset(&wanted, SIGHUP);
+  pthread_sigmask(SIG_BLOCK, &wanted, previous);
+  return wanted;
 }
 
-int WaitForStopSignal(const sigset_t& stop) {
-  int signal_number = 0;
-  while (sigwait(&stop, &signal_number) != 0) {
+// The next signal of `wanted`, or 0 when `seconds` pass without one.
+int WaitForSignal(const sigset_t& wanted, int seconds) {
+  const timespec timeout{seconds, 0};
+  while (true) {
+    const int number = sigtimedwait(&wanted, nullptr, &timeout);
+    if (number > 0) return number;
+    if (errno == EAGAIN) return 0;
   }
-  return signal_number;
+}
+
+std::string ServingText(const Station& station) {
+  std::string ports;
+  for (int i = 0; i < kPortCount; ++i)
+    if (station.HasLine(i))
+      ports += (ports.empty() ? "" : ", ") + std::string("COM") + std::to_string(i + 1);
+  return ports.empty() ? "running, no line" : "running, lines " + ports;
+}
+
+int Serve(const Settings& settings, EventSink* events) {
+  FolderWatch folders(settings, events);
+  folders.Check();
+  sigset_t previous;
+  const sigset_t wanted = BlockServerSignals(&previous);
+  int signal_number = 0;
+  {
+    StationOptions options;
+    options.events = events;
+    options.make_store = ServerStoreFactory();
+    Station station(settings, std::move(options));
+    Engine& engine = station.GetEngine();
+    // The stored selection starts at once, as automatic start would.
+    if (!station.AutoStarted()) engine.Start(station.StoredStartBoxes(), false);
+    engine.Launch();
+    NotifyReady(ServingText(station));
+    while (true) {
+      signal_number = WaitForSignal(wanted, kFolderCheckSeconds);
+      if (signal_number == 0) {
+        folders.Check();
+      } else if (signal_number == SIGHUP) {
+        // As the window's "Запуск" does: the diagnostics rows are cleared.
+        Report(events, Severity::kNotice, "SIGHUP: Start with the stored start selection");
+        engine.PostStart(station.StoredStartBoxes(), true);
+      } else {
+        break;
+      }
+    }
+    NotifyStopping();
+    Report(events, Severity::kNotice,
+           std::string("stopping on ") + (signal_number == SIGINT ? "SIGINT" : "SIGTERM"));
+    engine.Stop();
+  }
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+  Report(events, Severity::kNotice, "stopped");
+  return 0;
 }
 
 }  // namespace
 
-int RunHeadless(int argc, char** argv) {
+int RunHeadless(int argc, char** argv, const char* invocation) {
+  bool check = false;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--headless") == 0) continue;
     if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-      std::fputs(kUsage, stdout);
+      PrintUsage(stdout, invocation);
       return 0;
     }
-    std::fprintf(stderr, "tillgate: unknown argument '%s'\n%s", argv[i], kUsage);
+    if (std::strcmp(argv[i], "--version") == 0) {
+      PrintVersion();
+      return 0;
+    }
+    if (std::strcmp(argv[i], "--check") == 0) {
+      check = true;
+      continue;
+    }
+    std::fprintf(stderr, "%s: unknown argument '%s'\n", invocation, argv[i]);
+    PrintUsage(stderr, invocation);
     return 2;
   }
+  const std::string registry_path = DefaultRegistryPath();
+  if (check) return RunCheck(registry_path, WorkingFolder(), stdout);
 
   // Event lines go to standard error; a reader that goes away must cost the
   // lines, never the registers being served (nor a document half written).
   signal(SIGPIPE, SIG_IGN);
   StderrSink sink;
-  const std::string registry_path = DefaultRegistryPath();
+  ConditionFilter events(&sink);
   Status status;
   auto registry = OpenRegistryFile(registry_path, &status);
   if (!status.ok()) {
-    Report(&sink, Severity::kError, status.message());
+    Report(&events, Severity::kError, status.message());
     return 1;
   }
   LoadResult loaded = LoadSettings(*registry, WorkingFolder());
   if (!loaded.status.ok()) {
-    Report(&sink, Severity::kError, loaded.status.message());
+    Report(&events, Severity::kError, loaded.status.message());
     return 1;
   }
-  Report(&sink, "settings from " + registry_path +
-                    (loaded.settings.installed ? "" : " (not installed: no port is served)"));
-
-  sigset_t previous;
-  const sigset_t stop = BlockStopSignals(&previous);
-  int signal_number = 0;
-  {
-    StationOptions options;
-    options.events = &sink;
-    options.make_store = ServerStoreFactory();
-    Station station(loaded.settings, std::move(options));
-    Engine& engine = station.GetEngine();
-    // The stored selection starts at once, as automatic start would.
-    if (!station.AutoStarted()) engine.Start(station.StoredStartBoxes(), false);
-    engine.Launch();
-    signal_number = WaitForStopSignal(stop);
-    Report(&sink, Severity::kNotice,
-           std::string("stopping on ") + (signal_number == SIGINT ? "SIGINT" : "SIGTERM"));
-    engine.Stop();
-  }
-  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-  Report(&sink, Severity::kNotice, "stopped");
-  return 0;
+  Report(&events, "settings from " + registry_path +
+                      (loaded.settings.installed ? "" : " (not installed: no port is served)"));
+  return Serve(loaded.settings, &events);
 }
 
 }  // namespace tillgate

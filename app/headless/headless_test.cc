@@ -1,133 +1,20 @@
 // The headless program run as a child process against a registry file and a
 // pseudo-terminal with registers on it.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <stdlib.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
-#include <filesystem>
-#include <fstream>
+#include <cstdio>
 #include <string>
 
+#include "app/headless/headless_child.h"
 #include "app/headless/stderr_sink.h"
 #include "line/register_peer.h"
-
-extern char** environ;
 
 namespace tillgate {
 namespace {
 
-class Child {
- public:
-  explicit Child(const std::string& registry) {
-    int pipe_fds[2];
-    if (pipe(pipe_fds) != 0) return;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], 2);
-    posix_spawn_file_actions_addclose(&actions, pipe_fds[0]);
-    std::vector<std::string> env_strings = {"TILLGATE_REGISTRY=" + registry};
-    for (char** e = environ; *e; ++e)
-      if (std::string(*e).rfind("TILLGATE_REGISTRY=", 0) != 0) env_strings.emplace_back(*e);
-    std::vector<char*> env;
-    for (auto& s : env_strings) env.push_back(s.data());
-    env.push_back(nullptr);
-    char arg0[] = "tillgate";
-    char arg1[] = "--headless";
-    char* args[] = {arg0, arg1, nullptr};
-    if (posix_spawn(&pid_, TILLGATE_HEADLESS_BIN, &actions, nullptr, args, env.data()) != 0)
-      pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    close(pipe_fds[1]);
-    err_ = pipe_fds[0];
-  }
-  ~Child() {
-    if (pid_ > 0) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-    if (err_ >= 0) close(err_);
-  }
-  bool ok() const { return pid_ > 0; }
-
-  // Collects standard error until `text` shows up or `seconds` pass.
-  bool WaitFor(const std::string& text, int seconds) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (output_.find(text) == std::string::npos) {
-      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-          deadline - std::chrono::steady_clock::now());
-      if (left.count() <= 0) return false;
-      pollfd pfd{err_, POLLIN, 0};
-      if (poll(&pfd, 1, static_cast<int>(left.count())) <= 0) continue;
-      char buffer[512];
-      ssize_t n = read(err_, buffer, sizeof buffer);
-      if (n <= 0) return output_.find(text) != std::string::npos;
-      output_.append(buffer, static_cast<size_t>(n));
-    }
-    return true;
-  }
-  // Exit status, or -1 when the child does not end within `seconds`.
-  int Wait(int seconds) {
-    for (int i = 0; i < seconds * 100; ++i) {
-      int status = 0;
-      if (waitpid(pid_, &status, WNOHANG) == pid_) {
-        pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-      }
-      usleep(10000);
-    }
-    return -1;
-  }
-  void Signal(int number) { kill(pid_, number); }
-  // Stops reading standard error: the program's next event line meets a
-  // pipe without a reader.
-  void CloseOutput() {
-    close(err_);
-    err_ = -1;
-  }
-  const std::string& Output() const { return output_; }
-
- private:
-  pid_t pid_ = -1;
-  int err_ = -1;
-  std::string output_;
-};
-
-// A scratch folder with the registry file; the store's goods and report
-// folders point into it, so that runs never share report files.
-class Scratch {
- public:
-  explicit Scratch(const std::string& equipment) {
-    char dir[] = "/tmp/tillgate-headless-XXXXXX";
-    if (mkdtemp(dir) == nullptr) return;
-    dir_ = dir;
-    registry_ = dir_ + "/HKEY_CURRENT_USER.reg";
-    std::ofstream out(registry_);
-    out << "Windows Registry Editor Version 5.00\n\n"
-           "[HKEY_CURRENT_USER\\Tillgate]\n\n"
-           "[HKEY_CURRENT_USER\\Tillgate\\DataBase]\n"
-           "\"InPath\"=\""
-        << dir_ << "\"\n\"OutPath\"=\"" << dir_
-        << "\"\n\n"
-           "[HKEY_CURRENT_USER\\Tillgate\\Equipment]\n"
-        << equipment << "\"AvtoStart\"=dword:00000000\n";
-  }
-  ~Scratch() {
-    if (!dir_.empty()) std::filesystem::remove_all(dir_);
-  }
-  const std::string& Registry() const { return registry_; }
-  const std::string& Dir() const { return dir_; }
-
- private:
-  std::string dir_;
-  std::string registry_;
-};
+using Child = HeadlessChild;
+using Scratch = ScratchShop;
 
 TEST(Headless, ServesTheStoredSelectionAndStopsCleanly) {
   RegisterPeer peer;
@@ -173,20 +60,50 @@ TEST(Headless, ASettingsFailureIsShownAndEndsTheProgram) {
   EXPECT_TRUE(child.WaitFor("Invalid data type for 'COM3'", 1)) << child.Output();
 }
 
-TEST(StderrSink, EveryEventIsOneStampedLine) {
+TEST(StderrSink, EveryEventIsOneLineWithItsLevel) {
   std::FILE* out = std::tmpfile();
   ASSERT_NE(out, nullptr);
-  StderrSink sink(out);
+  StderrSink sink(out, EventLineStyle::kStamped);
   Report(&sink, "COM1: register 2 answered\nforged line\r");
+  Report(&sink, Severity::kError, "report append failed");
   std::rewind(out);
   char line[256] = {};
   ASSERT_NE(std::fgets(line, sizeof line, out), nullptr);
   std::string text(line);
-  EXPECT_NE(text.find(" tillgate: COM1: register 2 answered forged line \n"), std::string::npos)
+  EXPECT_NE(text.find(" tillgate: info: COM1: register 2 answered forged line \n"),
+            std::string::npos)
       << text;
   EXPECT_EQ(text[4], '-');  // a date first
+  ASSERT_NE(std::fgets(line, sizeof line, out), nullptr);
+  EXPECT_NE(std::string(line).find(" tillgate: error: report append failed\n"), std::string::npos)
+      << line;
   EXPECT_EQ(std::fgets(line, sizeof line, out), nullptr);
   std::fclose(out);
+}
+
+TEST(StderrSink, TheJournalGetsPriorityPrefixesAndNoTimeStamp) {
+  const timespec now{1'000'000'000, 0};
+  const std::pair<Severity, const char*> cases[] = {{Severity::kError, "<3>"},
+                                                    {Severity::kWarning, "<4>"},
+                                                    {Severity::kNotice, "<5>"},
+                                                    {Severity::kInfo, "<6>"}};
+  for (const auto& [severity, prefix] : cases) {
+    EventLine event{severity, "goods folder\tgone", {}, false};
+    EXPECT_EQ(FormatEventLine(event, EventLineStyle::kJournal, now),
+              std::string(prefix) + "goods folder gone\n");
+  }
+  // JOURNAL_STREAM names the journal's socket by device and inode.
+  std::FILE* file = std::tmpfile();
+  ASSERT_NE(file, nullptr);
+  struct stat info {};
+  ASSERT_EQ(fstat(fileno(file), &info), 0);
+  const std::string id = std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
+  EXPECT_TRUE(StreamIsJournal(fileno(file), id.c_str()));
+  EXPECT_FALSE(StreamIsJournal(fileno(file), (id + "1").c_str()));
+  EXPECT_FALSE(StreamIsJournal(fileno(file), (id + ":").c_str()));
+  EXPECT_FALSE(StreamIsJournal(fileno(file), nullptr));
+  EXPECT_FALSE(StreamIsJournal(fileno(file), "journal"));
+  std::fclose(file);
 }
 
 }  // namespace

@@ -1,22 +1,46 @@
 #pragma once
-// Event lines on standard error, each stamped with the local time and
-// written whole even when several threads report at once.
+// Event lines on standard error, each carrying its level and written whole
+// even when several threads report at once. On a terminal or into a file a
+// line starts with the local time; when standard error is the journal, the
+// journal stamps the time itself and the line starts with its priority
+// prefix ("<3>" for an error ... "<6>" for info) instead.
+
+#include <time.h>
 
 #include <cstdio>
 #include <mutex>
+#include <string>
 
 #include "config/event_sink.h"
 
 namespace tillgate {
 
+enum class EventLineStyle {
+  kStamped,  // "2026-12-07 08:25:06.843 tillgate: error: text"
+  kJournal,  // "<3>text"
+};
+
+// True when `journal_stream` (the value of JOURNAL_STREAM, "device:inode")
+// names the file open on `fd`. False for a null or malformed value.
+bool StreamIsJournal(int fd, const char* journal_stream);
+
+// kJournal when standard error is the journal ($JOURNAL_STREAM), else kStamped.
+EventLineStyle StandardErrorStyle();
+
+// One event as one line, with its line end. Control characters from a wire
+// or a file become spaces, so that they cannot break the one-line format.
+std::string FormatEventLine(const EventLine& event, EventLineStyle style, const timespec& now);
+
 class StderrSink final : public EventSink {
  public:
-  explicit StderrSink(std::FILE* out = stderr) : out_(out) {}
+  StderrSink() : StderrSink(stderr, StandardErrorStyle()) {}
+  StderrSink(std::FILE* out, EventLineStyle style) : out_(out), style_(style) {}
   void Event(const EventLine& line) override;
 
  private:
   std::mutex mutex_;
   std::FILE* out_;
+  EventLineStyle style_;
 };
 
 }  // namespace tillgate

@@ -15,6 +15,7 @@
 #include "app/window/stop_signals.h"
 #include "app/window/tform1.h"
 #include "config/reg_file_store.h"
+#include "config/version.h"
 
 namespace {
 
@@ -57,21 +58,34 @@ class OperatorDialogs final : public tillgate::Dialogs {
 };
 
 constexpr char kUsage[] =
-    "usage: tillgate [--headless]\n"
+    "usage: tillgate [--headless | --check | --version | --help]\n"
     "Opens the cash-register server's window; with --headless runs the same\n"
-    "server without one. Settings come from the registry file\n"
-    "($TILLGATE_REGISTRY, else $XDG_CONFIG_HOME/tillgate/HKEY_CURRENT_USER.reg).\n";
+    "server without one (see tillgate --headless --help). Settings come from the\n"
+    "registry file ($TILLGATE_REGISTRY, else\n"
+    "$XDG_CONFIG_HOME/tillgate/HKEY_CURRENT_USER.reg).\n"
+    "\n"
+    "  --check    print the configuration and every problem found; exit 1 on a\n"
+    "             problem. Opens no port and no window.\n"
+    "  --version  print the version\n";
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Neither needs a display: both are answered before Qt is started.
+  if (HasArgument(argc, argv, "--version")) {
+    tillgate::PrintVersion();
+    return 0;
+  }
+  if (HasArgument(argc, argv, "--check") && !HasArgument(argc, argv, "--headless")) {
+    return tillgate::RunHeadless(argc, argv, "tillgate");
+  }
   if (!HasArgument(argc, argv, "--headless") &&
       (HasArgument(argc, argv, "--help") || HasArgument(argc, argv, "-h"))) {
     std::fputs(kUsage, stdout);
     return 0;
   }
   if (HasArgument(argc, argv, "--headless")) {
-    return tillgate::RunHeadless(argc, argv);
+    return tillgate::RunHeadless(argc, argv, "tillgate --headless");
   }
   if (!DisplayAvailable()) {
     std::fputs(

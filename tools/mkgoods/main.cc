@@ -9,6 +9,7 @@
 #include <sstream>
 #include <string>
 
+#include "config/version.h"
 #include "tools/mkgoods/goods_file.h"
 
 namespace {
@@ -44,6 +45,7 @@ Options:
   --no-sh-code          leave SH_CODE out
   --no-res              leave RES out
   --date YYYY-MM-DD     header date instead of today
+  --version             print the version
   --help                this text
 )";
 
@@ -100,6 +102,9 @@ int main(int argc, char** argv) {
     };
     if (arg == "--help" || arg == "-h") {
       std::cout << kHelp;
+      return 0;
+    } else if (arg == "--version") {
+      tillgate::PrintVersion();
       return 0;
     } else if (arg == "-o" || arg == "--output") {
       if (next == nullptr) return Usage(arg + " needs a path");

@@ -9,6 +9,7 @@
 #include <sstream>
 #include <string>
 
+#include "config/version.h"
 #include "tools/regsim/line_simulator.h"
 #include "tools/regsim/scenario.h"
 #include "tools/regsim/sim_port.h"
@@ -43,6 +44,7 @@ Options:
   --max-time SECONDS  give up (exit 1) when the scenario is not done by then
   --first-document N  first automatic document number (1)
   --verbose           also print polls and "nothing to say" exchanges
+  --version           print the version
   --help              this text
 
 Scenario steps (one per line in a file; '#' starts a comment):
@@ -117,6 +119,9 @@ int main(int argc, char** argv) {
     long long number = 0;
     if (arg == "--help" || arg == "-h") {
       std::cout << kHelp;
+      return 0;
+    } else if (arg == "--version") {
+      tillgate::PrintVersion();
       return 0;
     } else if (arg == "--loop") {
       options.loop = true;

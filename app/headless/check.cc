@@ -1,0 +1,222 @@
+#include "app/headless/check.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "config/folder_check.h"
+#include "config/reg_file_store.h"
+#include "config/registry_names.h"
+#include "config/settings.h"
+#include "store/goods_layout.h"
+
+namespace tillgate {
+namespace {
+
+// The goods file read without a lock and without write access, so that a
+// check beside the running server disturbs nothing.
+class ReadOnlyFile final : public File {
+ public:
+  explicit ReadOnlyFile(int fd) : fd_(fd) {}
+  ~ReadOnlyFile() override { Close(); }
+  FsStatus ReadAt(uint64_t offset, char* buf, size_t n, size_t* got) override {
+    *got = 0;
+    while (*got < n) {
+      const ssize_t r = pread(fd_, buf + *got, n - *got, static_cast<off_t>(offset + *got));
+      if (r < 0 && errno == EINTR) continue;
+      if (r < 0) return StatusFromErrno(errno);
+      if (r == 0) break;
+      *got += static_cast<size_t>(r);
+    }
+    return FsStatus::kOk;
+  }
+  FsStatus WriteAt(uint64_t, const char*, size_t) override { return FsStatus::kDenied; }
+  FsStatus Size(uint64_t* size) override {
+    struct stat info {};
+    if (fstat(fd_, &info) != 0) return StatusFromErrno(errno);
+    *size = static_cast<uint64_t>(info.st_size);
+    return FsStatus::kOk;
+  }
+  FsStatus Close() override {
+    if (fd_ >= 0) close(fd_);
+    fd_ = -1;
+    return FsStatus::kOk;
+  }
+
+ private:
+  int fd_;
+};
+
+const char* ModelName(uint8_t model) {
+  switch (model) {
+    case kModelEkr3102F:
+      return "ЭКР-3102Ф";
+    case kModelElektronika92:
+      return "Электроника-92";
+    case kModelLadogaF:
+      return "Ладога Ф";
+  }
+  return "none";
+}
+
+std::string FieldText(const char* name, const DbfField& field) {
+  if (field.length == 0) return std::string(name) + " missing";
+  std::string text = std::string(name) + " " + field.type + std::to_string(field.length);
+  if (field.decimals > 0) text += "." + std::to_string(field.decimals);
+  return text;
+}
+
+// What makes a goods file's header unusable, in the order the server checks.
+std::string GoodsLayoutReason(TDBFF& dbf, File* file) {
+  DbfHeader header;
+  if (!dbf.ReadHeader(file, &header) || dbf.LoadHeaderBytes(file) < 12)
+    return "shorter than a dBASE header";
+  if (header.header_length < kMinHeaderLength)
+    return "header length " + std::to_string(header.header_length) + " is below 33";
+  if (header.record_length < 1 || header.record_length > kMaxGoodsRecordLength)
+    return "record length " + std::to_string(header.record_length) + " is not 1..299";
+  if (1 + dbf.DeclaredFieldsLength() > header.record_length)
+    return "its fields do not fit its record length " + std::to_string(header.record_length);
+  struct Required {
+    const char* name;
+    int most;
+  };
+  for (const Required& r :
+       {Required{"CODE", kMaxGoodsFieldLength}, Required{"NAME", 1 << 16},
+        Required{"PRICE", kMaxGoodsFieldLength}, Required{"DIVNUM", kMaxGoodsFieldLength}}) {
+    const DbfField field = dbf.FindField(r.name, false);
+    if (field.length == 0) return std::string("field ") + r.name + " is missing";
+    if (field.length > r.most)
+      return std::string("field ") + r.name + " is " + std::to_string(field.length) +
+             " long, at most " + std::to_string(r.most) + " is usable";
+  }
+  return "not a usable goods layout";
+}
+
+class Checker {
+ public:
+  explicit Checker(std::FILE* out) : out_(out) {}
+
+  void Line(const std::string& text) { std::fprintf(out_, "%s\n", text.c_str()); }
+  void Problem(const std::string& text) {
+    Line("problem: " + text);
+    ++problems_;
+  }
+  int problems() const { return problems_; }
+
+  void Folders(const Settings& s) {
+    for (const auto& [role, name, path] :
+         {std::tuple{"goods folder", kInPathValue, s.store_goods_folder},
+          std::tuple{"report folder", kOutPathValue, s.store_report_folder}}) {
+      const std::string problem = FolderProblem(role, name, path);
+      if (!problem.empty()) Problem(problem);
+    }
+  }
+
+  void GoodsFile(const Settings& s) {
+    if (LooksLikeWindowsPath(s.store_goods_folder)) return;  // said already
+    const std::string path = s.store_goods_folder + "/tovars.dbf";
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+      Problem("goods file " + path + ": " + std::strerror(errno) +
+              " (every goods message is refused until it is there)");
+      return;
+    }
+    ReadOnlyFile file(fd);
+    TDBFF dbf;
+    GoodsLayout layout;
+    if (!ReadGoodsLayout(dbf, &file, &layout)) {
+      TDBFF again;
+      Problem("goods file " + path + " is refused: " + GoodsLayoutReason(again, &file));
+      return;
+    }
+    DbfHeader header;
+    dbf.ReadHeader(&file, &header);
+    std::string fields;
+    for (const auto& [name, field] :
+         {std::pair{"CODE", layout.code}, std::pair{"NAME", layout.name},
+          std::pair{"PRICE", layout.price}, std::pair{"DIVNUM", layout.divnum},
+          std::pair{"SH_CODE", layout.sh_code}, std::pair{"RES", layout.res}})
+      fields += (fields.empty() ? "" : ", ") + FieldText(name, field);
+    Line("goods file " + path + ": " + std::to_string(header.record_count) + " records; " + fields);
+    if (s.track_stock && layout.res.length == 0)
+      Problem("goods file " + path + " has no RES field, but stock tracking (Res) is on");
+  }
+
+  void Port(const Settings& s, int index) {
+    const PortConfig& port = s.ports[static_cast<size_t>(index)];
+    const std::string name = "COM" + std::to_string(index + 1);
+    if (port.connect != 1) return;
+    const std::string device = DevicePath(s, index);
+    Line(name + ": connected, " + (s.start_checked[static_cast<size_t>(index)] ? "" : "not ") +
+         "started, model " + std::to_string(port.model) + " " + ModelName(port.model) +
+         ", device " + device + ", mask \"" + port.mask + "\", name lines \"" + port.name_lines +
+         "\", code length " + std::to_string(port.split_length));
+    if (port.model < kModelEkr3102F || port.model > kModelLadogaF) {
+      Problem(name + " is connected but has no register model: it is not served");
+      return;
+    }
+    if (port.mask.size() > static_cast<size_t>(kMaskCapacity))
+      Problem(name + " mask \"" + port.mask + "\" is longer than 17 characters");
+    Device(name, device);
+  }
+
+  void Device(const std::string& name, const std::string& device) {
+    struct stat info {};
+    if (stat(device.c_str(), &info) != 0) {
+      Problem(name + " device " + device + ": " + std::strerror(errno));
+    } else if (!S_ISCHR(info.st_mode)) {
+      Problem(name + " device " + device + " is not a serial device");
+    } else if (access(device.c_str(), R_OK | W_OK) != 0) {
+      Problem(name + " device " + device + ": " + std::strerror(errno) +
+              " (is the server's user in the group dialout?)");
+    }
+  }
+
+ private:
+  std::FILE* out_;
+  int problems_ = 0;
+};
+
+}  // namespace
+
+int RunCheck(const std::string& registry_path, const std::string& working_folder, std::FILE* out) {
+  Checker check(out);
+  check.Line("settings file: " + registry_path);
+  Status status;
+  auto registry = OpenRegistryFile(registry_path, &status);
+  if (status.ok()) {
+    LoadResult loaded = LoadSettings(*registry, working_folder);
+    status = loaded.status;
+    if (status.ok()) {
+      const Settings& s = loaded.settings;
+      if (!s.installed) {
+        check.Problem("the settings file has no key Tillgate (not installed): no port is served");
+      } else {
+        check.Line("goods folder (InPath): " + s.store_goods_folder);
+        check.Line("report folder (OutPath): " + s.store_report_folder);
+        check.Line(std::string("stock tracking (Res): ") + (s.track_stock ? "on" : "off"));
+        check.Line("automatic start (AvtoStart): " + std::to_string(s.auto_start));
+        check.Folders(s);
+        check.GoodsFile(s);
+        int connected = 0;
+        for (int i = 0; i < kPortCount; ++i) {
+          check.Port(s, i);
+          connected += s.ports[static_cast<size_t>(i)].connect == 1;
+        }
+        if (connected == 0) check.Line("no port is connected");
+      }
+    }
+  }
+  if (!status.ok()) check.Problem(status.message());
+  check.Line(check.problems() == 0 ? "no problem found"
+                                   : std::to_string(check.problems()) + " problem(s) found");
+  return check.problems() == 0 ? 0 : 1;
+}
+
+}  // namespace tillgate

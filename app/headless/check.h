@@ -1,0 +1,16 @@
+#pragma once
+// `--check`: loads the settings, prints the configuration the server would
+// run with and every problem that can be seen without serving (folders, the
+// goods file, serial devices, values written for Windows). Opens no port and
+// changes no file.
+
+#include <cstdio>
+#include <string>
+
+namespace tillgate {
+
+// Writes the report to `out`; returns 0 when no problem was found, 1
+// otherwise (the settings file itself unreadable included).
+int RunCheck(const std::string& registry_path, const std::string& working_folder, std::FILE* out);
+
+}  // namespace tillgate

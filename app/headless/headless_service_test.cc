@@ -1,0 +1,241 @@
+// The headless program as a service runs it: the service manager told when
+// it is ready and when it stops, journal priority prefixes, SIGHUP as the
+// Start action, folders reported missing once and again when they return,
+// and --check, --version and --help.
+
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+
+#include <algorithm>
+#include <string>
+
+#include "app/headless/headless_child.h"
+#include "line/register_peer.h"
+#include "store/store_test_util.h"
+
+namespace tillgate {
+namespace {
+
+using testing::DbfImage;
+using testing::GoodsFields;
+using testing::GoodsRow;
+using testing::WriteFile;
+
+int Count(const std::string& text, const std::string& part) {
+  int n = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
+// The service manager's end of NOTIFY_SOCKET.
+class NotifySocket {
+ public:
+  explicit NotifySocket(const std::string& path) : path_(path) {
+    fd_ = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    path.copy(address.sun_path, sizeof address.sun_path - 1);
+    if (bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+      close(fd_);
+      fd_ = -1;
+    }
+  }
+  ~NotifySocket() {
+    if (fd_ >= 0) close(fd_);
+  }
+  bool ok() const { return fd_ >= 0; }
+  // Collects notifications until one contains `text` or `seconds` pass.
+  bool WaitFor(const std::string& text, int seconds) {
+    for (int i = 0; i < seconds * 10 && received_.find(text) == std::string::npos; ++i) {
+      pollfd pfd{fd_, POLLIN, 0};
+      if (poll(&pfd, 1, 100) <= 0) continue;
+      char buffer[1024];
+      const ssize_t n = recv(fd_, buffer, sizeof buffer, 0);
+      if (n > 0) received_.append(buffer, static_cast<size_t>(n)).append("\n");
+    }
+    return received_.find(text) != std::string::npos;
+  }
+  const std::string& Received() const { return received_; }
+
+ private:
+  std::string path_;
+  int fd_ = -1;
+  std::string received_;
+};
+
+std::string Line(const RegisterPeer& peer) {
+  return "\"COM1\"=hex:01,01,01\n\"DEVICE1\"=\"" + peer.DevicePath() + "\"\n";
+}
+
+TEST(HeadlessService, TheServiceManagerHearsReadyOnceTheLinesAreUpAndStopping) {
+  RegisterPeer peer;
+  ASSERT_TRUE(peer.ok());
+  ScratchShop shop(Line(peer));
+  NotifySocket manager(shop.Dir() + "/notify");
+  ASSERT_TRUE(manager.ok());
+  HeadlessChild child(shop.Registry(), {}, {"NOTIFY_SOCKET=" + shop.Dir() + "/notify"});
+  ASSERT_TRUE(child.ok());
+  ASSERT_TRUE(manager.WaitFor("READY=1", 20)) << manager.Received();
+  EXPECT_NE(manager.Received().find("STATUS=running, lines COM1"), std::string::npos);
+  // The port was opened before the manager heard of it.
+  EXPECT_TRUE(child.WaitFor("COM1 (" + peer.DevicePath() + "): port opened", 1)) << child.Output();
+  child.Signal(SIGTERM);
+  EXPECT_TRUE(manager.WaitFor("STOPPING=1", 10)) << manager.Received();
+  EXPECT_EQ(child.Wait(10), 0);
+}
+
+TEST(HeadlessService, IntoTheJournalLinesCarryPrioritiesInsteadOfTimes) {
+  ScratchShop shop("");
+  HeadlessChild child(shop.Registry(), {}, {"JOURNAL_STREAM=@PIPE@"});
+  ASSERT_TRUE(child.ok());
+  ASSERT_TRUE(child.WaitFor("<6>settings from " + shop.Registry() + "\n", 10)) << child.Output();
+  usleep(300 * 1000);  // its signal handling is set up right after that line
+  child.Signal(SIGTERM);
+  EXPECT_EQ(child.Wait(10), 0);
+  EXPECT_TRUE(child.WaitFor("<5>stopping on SIGTERM\n<5>stopped\n", 1)) << child.Output();
+  EXPECT_EQ(child.Output().find(" tillgate: "), std::string::npos) << child.Output();
+}
+
+TEST(HeadlessService, SighupRunsTheStartActionWithTheStoredSelection) {
+  RegisterPeer peer;
+  ASSERT_TRUE(peer.ok());
+  peer.SetAnswering({2});
+  ScratchShop shop(Line(peer));
+  HeadlessChild child(shop.Registry());
+  ASSERT_TRUE(child.ok());
+  ASSERT_TRUE(child.WaitFor("register 2 answered the start command", 20)) << child.Output();
+  peer.ClearServed();
+  child.Signal(SIGHUP);
+  EXPECT_TRUE(child.WaitFor("SIGHUP: Start with the stored start selection", 5)) << child.Output();
+  // Every register of the line gets the start command again.
+  for (int i = 0; i < 100 && Count(child.Output(), "answered the start command") < 2; ++i)
+    child.Drain(100);
+  EXPECT_EQ(Count(child.Output(), "register 2 answered the start command"), 2) << child.Output();
+  EXPECT_EQ(Count(child.Output(), "start: polling COM1"), 2) << child.Output();
+  const auto served = peer.Served();
+  EXPECT_NE(std::find(served.begin(), served.end(), "start 2"), served.end());
+  child.Signal(SIGTERM);
+  EXPECT_EQ(child.Wait(10), 0);
+}
+
+TEST(HeadlessService, AMissingFolderIsReportedOnceAndAgainWhenItIsBack) {
+  char base[] = "/tmp/tillgate-folders-XXXXXX";
+  ASSERT_NE(mkdtemp(base), nullptr);
+  const std::string folder = std::string(base) + "/shop";
+  ScratchShop shop("", folder);
+  HeadlessChild child(shop.Registry());
+  ASSERT_TRUE(child.ok());
+  const std::string missing =
+      "error: goods folder (InPath) " + folder + ": No such file or directory";
+  EXPECT_TRUE(child.WaitFor(missing, 10)) << child.Output();
+  EXPECT_TRUE(child.WaitFor("error: report folder (OutPath) " + folder, 1)) << child.Output();
+  child.Drain(5000);  // two checks at least while it is still missing
+  EXPECT_EQ(Count(child.Output(), missing), 1) << child.Output();
+  ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+  EXPECT_TRUE(child.WaitFor("notice: goods folder (InPath) " + folder + " is usable again", 10))
+      << child.Output();
+  child.Signal(SIGTERM);
+  EXPECT_EQ(child.Wait(10), 0);
+  std::filesystem::remove_all(base);
+}
+
+TEST(HeadlessService, AWindowsFolderIsNamedAsSuch) {
+  ScratchShop shop("", "D:\\\\Shop");
+  HeadlessChild child(shop.Registry());
+  ASSERT_TRUE(child.ok());
+  EXPECT_TRUE(
+      child.WaitFor("goods folder (InPath) \"D:\\Shop\" is a Windows path: set a local "
+                    "folder such as /srv/shop/goods in the settings file",
+                    10))
+      << child.Output();
+  usleep(300 * 1000);
+  child.Signal(SIGTERM);
+  EXPECT_EQ(child.Wait(10), 0);
+}
+
+TEST(HeadlessCheck, AGoodShopPassesAndEachProblemIsNamed) {
+  RegisterPeer peer;
+  ASSERT_TRUE(peer.ok());
+  ScratchShop shop(Line(peer) + "\"COM3\"=hex:01,00,00\n\"COM4\"=hex:01,01,02\n");
+  DbfImage goods{GoodsFields(), {GoodsRow("101", "Bread", "45.90", "1", "", "10")}};
+  WriteFile(shop.Dir() + "/tovars.dbf", goods.Bytes());
+  {
+    HeadlessChild check(shop.Registry(), {"--check"});
+    const std::string& out = check.ReadAll(10);
+    EXPECT_EQ(check.Wait(5), 1) << out;
+    EXPECT_NE(out.find("goods file " + shop.Dir() +
+                       "/tovars.dbf: 1 records; CODE C13, "
+                       "NAME C30, PRICE N10.2, DIVNUM C2, SH_CODE C13, RES N10.3"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("COM1: connected, started, model 1"), std::string::npos) << out;
+    EXPECT_NE(out.find("problem: COM3 is connected but has no register model"), std::string::npos)
+        << out;
+    EXPECT_NE(out.find("problem: COM4 device /dev/ttyS3"), std::string::npos) << out;
+    EXPECT_NE(out.find("2 problem(s) found"), std::string::npos) << out;
+    EXPECT_EQ(out.find("problem: COM1"), std::string::npos) << out;
+  }
+  // Only COM1 left: nothing wrong. The check opened no port: the line saw
+  // no start command.
+  ScratchShop good(Line(peer));
+  WriteFile(good.Dir() + "/tovars.dbf", goods.Bytes());
+  HeadlessChild check(good.Registry(), {"--check"});
+  const std::string& out = check.ReadAll(10);
+  EXPECT_EQ(check.Wait(5), 0) << out;
+  EXPECT_NE(out.find("no problem found"), std::string::npos) << out;
+  EXPECT_TRUE(peer.Served().empty());
+}
+
+TEST(HeadlessCheck, FoldersGoodsFileAndSettingsProblems) {
+  ScratchShop windows("", "C:\\\\Shop");
+  HeadlessChild a(windows.Registry(), {"--check"});
+  EXPECT_NE(a.ReadAll(10).find("problem: goods folder (InPath) \"C:\\Shop\" is a Windows path"),
+            std::string::npos)
+      << a.Output();
+  EXPECT_EQ(a.Wait(5), 1);
+
+  ScratchShop no_goods("");
+  HeadlessChild b(no_goods.Registry(), {"--check"});
+  EXPECT_NE(b.ReadAll(10).find("problem: goods file " + no_goods.Dir() +
+                               "/tovars.dbf: No such file or directory"),
+            std::string::npos)
+      << b.Output();
+  EXPECT_EQ(b.Wait(5), 1);
+
+  ScratchShop damaged("");
+  DbfImage no_divnum{{{"CODE", 'C', 6}, {"NAME", 'C', 20}, {"PRICE", 'N', 8, 2}}, {}};
+  WriteFile(damaged.Dir() + "/tovars.dbf", no_divnum.Bytes());
+  HeadlessChild c(damaged.Registry(), {"--check"});
+  EXPECT_NE(c.ReadAll(10).find("/tovars.dbf is refused: field DIVNUM is missing"),
+            std::string::npos)
+      << c.Output();
+  EXPECT_EQ(c.Wait(5), 1);
+
+  ScratchShop wrong_type("\"COM3\"=\"text\"\n");
+  HeadlessChild d(wrong_type.Registry(), {"--check"});
+  EXPECT_NE(d.ReadAll(10).find("problem: Invalid data type for 'COM3'"), std::string::npos)
+      << d.Output();
+  EXPECT_EQ(d.Wait(5), 1);
+}
+
+TEST(HeadlessCommandLine, VersionHelpAndMistakes) {
+  ScratchShop shop("");
+  HeadlessChild version(shop.Registry(), {"--version"});
+  EXPECT_EQ(version.ReadAll(10), std::string("tillgate ") + TILLGATE_VERSION_TEXT + "\n");
+  EXPECT_EQ(version.Wait(5), 0);
+  // Its usage names the program as it was started.
+  HeadlessChild help(shop.Registry(), {"--help"}, {}, "/usr/bin/tillgate-headless");
+  EXPECT_EQ(help.ReadAll(10).find("usage: tillgate-headless [--check"), 0u) << help.Output();
+  EXPECT_EQ(help.Output().find("tillgate --headless"), std::string::npos) << help.Output();
+  EXPECT_EQ(help.Wait(5), 0);
+  HeadlessChild as_tillgate(shop.Registry(), {"--headless", "--help"}, {}, "tillgate");
+  EXPECT_EQ(as_tillgate.ReadAll(10).find("usage: tillgate --headless [--check"), 0u)
+      << as_tillgate.Output();
+  HeadlessChild wrong(shop.Registry(), {"--bogus"});
+  EXPECT_NE(wrong.ReadAll(10).find("unknown argument '--bogus'"), std::string::npos);
+  EXPECT_EQ(wrong.Wait(5), 2);
+}
+
+}  // namespace
+}  // namespace tillgate
