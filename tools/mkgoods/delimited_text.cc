@@ -2,10 +2,27 @@
 
 namespace tillgate::mkgoods {
 
-bool ParseDelimited(std::string_view text, DelimitedTable* out, std::string* error) {
+char DetectDelimiter(std::string_view text) {
   if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
-  const size_t first_end = text.find('\n');
-  const char sep = text.substr(0, first_end).find('\t') != std::string_view::npos ? '\t' : ',';
+  int tabs = 0, semicolons = 0, commas = 0;
+  bool quoted = false;
+  for (const char c : text) {
+    if (c == '"') quoted = !quoted;
+    if (quoted) continue;
+    if (c == '\n') break;
+    tabs += c == '\t';
+    semicolons += c == ';';
+    commas += c == ',';
+  }
+  if (tabs > 0 && tabs >= semicolons && tabs >= commas) return '\t';
+  if (semicolons > 0 && semicolons >= commas) return ';';
+  return ',';
+}
+
+bool ParseDelimited(std::string_view text, char delimiter, DelimitedTable* out,
+                    std::string* error) {
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+  const char sep = delimiter != 0 ? delimiter : DetectDelimiter(text);
 
   std::vector<std::string> row;
   std::string field;

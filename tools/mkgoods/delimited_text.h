@@ -1,8 +1,8 @@
 #pragma once
 // CSV and TSV as spreadsheets write them: a header row, fields separated by
-// tabs (when the header has one) or commas, optional double quotes with ""
-// for a quote inside. Blank lines are skipped; a UTF-8 byte-order mark is
-// dropped.
+// commas, semicolons (what a spreadsheet set to Russian writes) or tabs,
+// optional double quotes with "" for a quote inside. Blank lines are
+// skipped; a UTF-8 byte-order mark is dropped.
 
 #include <string>
 #include <string_view>
@@ -16,7 +16,15 @@ struct DelimitedTable {
   std::vector<int> lines;  // line number where each row starts
 };
 
-// False with `error` ("line N: ...") on an unterminated quote.
-bool ParseDelimited(std::string_view text, DelimitedTable* out, std::string* error);
+// The separator the header row uses: of tab, ';' and ',' the one it holds
+// most often outside quotes (tab, then ';' on a tie); ',' when it holds none.
+char DetectDelimiter(std::string_view text);
+
+// False with `error` ("line N: ...") on an unterminated quote. `delimiter` 0
+// detects it from the header row.
+bool ParseDelimited(std::string_view text, char delimiter, DelimitedTable* out, std::string* error);
+inline bool ParseDelimited(std::string_view text, DelimitedTable* out, std::string* error) {
+  return ParseDelimited(text, 0, out, error);
+}
 
 }  // namespace tillgate::mkgoods

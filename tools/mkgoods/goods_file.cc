@@ -41,6 +41,14 @@ bool Fail(std::string* error, int line, const std::string& text) {
   return false;
 }
 
+// The option that sets the width of field `name`, for the error that says a
+// value does not fit.
+std::string WidthOption(const std::string& name) {
+  std::string option = "--";
+  for (char c : name) option += c == '_' ? '-' : static_cast<char>(c - 'A' + 'a');
+  return option + "-width";
+}
+
 bool EncodeField(const DbfField& f, const std::string& value, int line, std::string* record,
                  std::string* error) {
   std::optional<std::string> text;
@@ -55,14 +63,16 @@ bool EncodeField(const DbfField& f, const std::string& value, int line, std::str
     if (!text) {
       return Fail(error, line,
                   f.name + " \"" + value + "\" is not a number that fits " +
-                      std::to_string(f.width) + "." + std::to_string(f.decimals));
+                      std::to_string(f.width) + "." + std::to_string(f.decimals) + " (see " +
+                      WidthOption(f.name) + ")");
     }
   } else {
     text = CharacterField(Utf8ToCp866(value), f.width);
   }
   if (!text) {
     return Fail(error, line,
-                f.name + " \"" + value + "\" is longer than " + std::to_string(f.width) + " bytes");
+                f.name + " \"" + value + "\" is longer than " + std::to_string(f.width) +
+                    " bytes (give " + WidthOption(f.name) + " N for a wider field)");
   }
   *record += *text;
   return true;
@@ -118,6 +128,17 @@ bool GoodsFromTable(const DelimitedTable& table, GoodsRows* out, std::string* er
     out->rows.push_back(std::move(row));
   }
   return true;
+}
+
+std::vector<std::string> DivnumWarnings(const GoodsRows& goods) {
+  std::vector<std::string> warnings;
+  for (const GoodsRow& row : goods.rows) {
+    const char department = row.divnum.empty() ? 0 : row.divnum[0];
+    if (department >= '1' && department <= '6') continue;
+    warnings.push_back("line " + std::to_string(row.line) + ": DIVNUM \"" + row.divnum +
+                       "\" does not start with a department 1-6");
+  }
+  return warnings;
 }
 
 GoodsRows SyntheticGoods(int count) {

@@ -42,6 +42,10 @@ struct GoodsRows {
 // unknown column or a row with more fields than the header.
 bool GoodsFromTable(const DelimitedTable& table, GoodsRows* out, std::string* error);
 
+// One warning per row whose DIVNUM does not start with a department 1..6
+// (the registers know six): "line N: DIVNUM "7" does not start with ...".
+std::vector<std::string> DivnumWarnings(const GoodsRows& goods);
+
 // `count` rows with rising codes, EAN-13 barcodes, departments 1..6.
 GoodsRows SyntheticGoods(int count);
 
@@ -52,8 +56,9 @@ std::vector<DbfField> GoodsFields(const GoodsFileOptions& options, bool with_sh_
 // Checks widths and types of the options; false with `error` otherwise.
 bool CheckOptions(const GoodsFileOptions& options, std::string* error);
 
-// The whole file; false with `error` ("line N: ...") when a value does not
-// fit its field. Nothing is ever cut short silently.
+// The whole file; false with `error` ("line N: ...", naming the option that
+// widens the field) when a value does not fit its field. Nothing is ever cut
+// short silently.
 bool MakeGoodsFile(const GoodsRows& goods, const GoodsFileOptions& options, const DbfDate& date,
                    std::string* file, std::string* error);
 

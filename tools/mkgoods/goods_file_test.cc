@@ -135,7 +135,8 @@ TEST_F(GoodsFileTest, FieldTextsFitOrAreRefused) {
   EXPECT_EQ(file.substr(header + 1, 5), "   12");  // numeric codes are right-aligned
 
   EXPECT_EQ(ErrorOf("CODE,NAME,PRICE,DIVNUM\n1,a,1,1\n1234567,b,1,1\n"),
-            "line 3: CODE \"1234567\" is longer than 6 bytes");
+            "line 3: CODE \"1234567\" is longer than 6 bytes (give --code-width N for a wider "
+            "field)");
   EXPECT_EQ(ErrorOf("CODE,NAME,PRICE,DIVNUM\nA1,a,1,1\n", numeric),
             "line 2: CODE \"A1\" is not a number");
   EXPECT_EQ(ErrorOf("CODE,NAME,PRICE,DIVNUM\n1,a,abc,1\n").substr(0, 14), "line 2: PRICE ");

@@ -11,6 +11,7 @@
 
 #include "config/version.h"
 #include "tools/mkgoods/goods_file.h"
+#include "tools/mkgoods/input_text.h"
 
 namespace {
 
@@ -24,16 +25,23 @@ constexpr const char* kHelp = R"(Usage: tillgate-mkgoods [options] GOODS.csv|GOO
 Writes a goods file in dBASE III format (version 0x03, today's date, records
 flagged with a space, no end byte) with the fields
   CODE NAME PRICE DIVNUM [SH_CODE] [RES] [NOTE]
-Names are converted from UTF-8 to code page 866. The input's first row names
-the columns (any case, any order): CODE NAME PRICE DIVNUM are required,
-SH_CODE and RES are written when present, NOTE when --note-width is given.
-Fields are separated by tabs when the header row has one, else by commas;
-double quotes may enclose a field. A value that does not fit its field is an
-error, never cut short.
+The list is read as UTF-8 (with or without a byte-order mark) or, when it is
+not valid UTF-8, as code page 1251; names are written in code page 866, and a
+character that code page lacks is refused with its line and column. The
+input's first row names the columns (any case, any order): CODE NAME PRICE
+DIVNUM are required, SH_CODE and RES are written when present, NOTE when
+--note-width is given. Fields are separated by what the header row uses most:
+tabs, semicolons or commas; double quotes may enclose a field; a comma is a
+decimal point in numbers. A value that does not fit its field is an error,
+never cut short; a DIVNUM that is not a department 1-6 is warned about.
 
 Options:
   -o, --output PATH     file to write (tovars.dbf); written to PATH.tmp first,
                         then renamed, so readers never see half a file
+  --delimiter D         field separator: "," ";" or "tab"      [detected]
+  --encoding E          utf-8 or cp1251                        [detected]
+  --replace             write "?" for characters code page 866 lacks
+                        instead of refusing the list
   --records N           write N synthetic records instead of reading a list
                         (record length 120 unless --note-width is given)
   --code-type C|N       type of CODE (N: digits, right-aligned)      [C]
@@ -80,6 +88,27 @@ bool WriteWhole(const std::string& path, const std::string& bytes) {
   return true;
 }
 
+// Decodes, checks and parses a goods list.
+bool ReadList(const std::string& bytes, char delimiter, tillgate::mkgoods::InputEncoding encoding,
+              bool replace, GoodsRows* goods, std::string* error) {
+  std::string text;
+  tillgate::mkgoods::InputEncoding used;
+  if (!tillgate::mkgoods::DecodeInput(bytes, encoding, &text, &used, error)) return false;
+  int line = 0, column = 0;
+  std::string character;
+  if (!replace && tillgate::mkgoods::FindCharacterOutside866(text, &line, &column, &character)) {
+    *error = "line " + std::to_string(line) + ", column " + std::to_string(column) + ": \"" +
+             character + "\" has no code page 866 form (read as " +
+             tillgate::mkgoods::EncodingName(used) +
+             "); change it, or give --replace to write \"?\" for it";
+    return false;
+  }
+
+  tillgate::mkgoods::DelimitedTable table;
+  return tillgate::mkgoods::ParseDelimited(text, delimiter, &table, error) &&
+         tillgate::mkgoods::GoodsFromTable(table, goods, error);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -88,6 +117,9 @@ int main(int argc, char** argv) {
   std::string input;
   long records = -1;
   bool note_given = false;
+  char delimiter = 0;
+  tillgate::mkgoods::InputEncoding encoding = tillgate::mkgoods::InputEncoding::kDetect;
+  bool replace = false;
   DbfDate date = tillgate::mkgoods::Today();
 
   for (int i = 1; i < argc; ++i) {
@@ -117,6 +149,18 @@ int main(int argc, char** argv) {
       if (next == nullptr || std::strlen(next) != 1) return Usage("--code-type is C or N");
       options.code_type = next[0];
       ++i;
+    } else if (arg == "--delimiter") {
+      const std::string d = next ? next : "";
+      if (d != "," && d != ";" && d != "tab" && d != "\t")
+        return Usage("--delimiter is \",\", \";\" or \"tab\"");
+      delimiter = d == "," ? ',' : d == ";" ? ';' : '\t';
+      ++i;
+    } else if (arg == "--encoding") {
+      if (next == nullptr || !tillgate::mkgoods::ParseEncodingName(next, &encoding))
+        return Usage("--encoding is utf-8 or cp1251");
+      ++i;
+    } else if (arg == "--replace") {
+      replace = true;
     } else if (arg == "--no-sh-code") {
       options.sh_code = false;
     } else if (arg == "--no-res") {
@@ -164,13 +208,12 @@ int main(int argc, char** argv) {
   } else {
     std::ifstream in(input, std::ios::binary);
     if (!in) return Usage("cannot read " + input);
-    std::ostringstream text;
-    text << in.rdbuf();
-    tillgate::mkgoods::DelimitedTable table;
-    if (!tillgate::mkgoods::ParseDelimited(text.str(), &table, &error) ||
-        !tillgate::mkgoods::GoodsFromTable(table, &goods, &error)) {
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    if (!ReadList(bytes.str(), delimiter, encoding, replace, &goods, &error))
       return Usage(input + ": " + error);
-    }
+    for (const std::string& warning : tillgate::mkgoods::DivnumWarnings(goods))
+      std::cerr << "tillgate-mkgoods: warning: " << input << ": " << warning << "\n";
   }
   std::string file;
   if (!tillgate::mkgoods::MakeGoodsFile(goods, options, date, &file, &error)) {
