@@ -255,8 +255,10 @@ std::string DefaultRegistryPath() {
   return base + "/tillgate/HKEY_CURRENT_USER.reg";
 }
 
-std::unique_ptr<RegistryStore> OpenRegistryFileWith(std::shared_ptr<FileLayer> files,
-                                                    const std::string& path, Status* status) {
+namespace {
+
+std::unique_ptr<RegistryStore> OpenStore(std::shared_ptr<FileLayer> files, const std::string& path,
+                                         Status* status, bool writable) {
   std::string contents;
   bool exists = false;
   RegDocument document;
@@ -265,14 +267,25 @@ std::unique_ptr<RegistryStore> OpenRegistryFileWith(std::shared_ptr<FileLayer> f
     Status parsed = ParseRegFile(contents, &document);
     if (!parsed.ok()) *status = Status::Error(path + ": " + parsed.message());
   }
-  if (!status->ok()) {
+  // A file that cannot be read or parsed is never overwritten.
+  if (!status->ok())
     return std::make_unique<RegFileStore>(std::move(files), path, RegDocument(), false);
-  }
-  return std::make_unique<RegFileStore>(std::move(files), path, std::move(document), true);
+  return std::make_unique<RegFileStore>(std::move(files), path, std::move(document), writable);
+}
+
+}  // namespace
+
+std::unique_ptr<RegistryStore> OpenRegistryFileWith(std::shared_ptr<FileLayer> files,
+                                                    const std::string& path, Status* status) {
+  return OpenStore(std::move(files), path, status, true);
 }
 
 std::unique_ptr<RegistryStore> OpenRegistryFile(const std::string& path, Status* status) {
-  return OpenRegistryFileWith(NewPosixFileLayer(), path, status);
+  return OpenStore(NewPosixFileLayer(), path, status, true);
+}
+
+std::unique_ptr<RegistryStore> OpenRegistryFileForReading(const std::string& path, Status* status) {
+  return OpenStore(NewPosixFileLayer(), path, status, false);
 }
 
 }  // namespace tillgate

@@ -21,6 +21,11 @@ std::string DefaultRegistryPath();
 // write, so the file is never overwritten. Never returns null.
 std::unique_ptr<RegistryStore> OpenRegistryFile(const std::string& path, Status* status);
 
+// The same, but the store refuses every write (as it does for a file that
+// cannot be parsed), so the file is never touched: for the headless server
+// and --check, which only read the settings.
+std::unique_ptr<RegistryStore> OpenRegistryFileForReading(const std::string& path, Status* status);
+
 // The same over another file layer (tests).
 std::unique_ptr<RegistryStore> OpenRegistryFileWith(std::shared_ptr<FileLayer> files,
                                                     const std::string& path, Status* status);

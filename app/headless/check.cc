@@ -189,7 +189,7 @@ int RunCheck(const std::string& registry_path, const std::string& working_folder
   Checker check(out);
   check.Line("settings file: " + registry_path);
   Status status;
-  auto registry = OpenRegistryFile(registry_path, &status);
+  auto registry = OpenRegistryFileForReading(registry_path, &status);
   if (status.ok()) {
     LoadResult loaded = LoadSettings(*registry, working_folder);
     status = loaded.status;

@@ -151,7 +151,7 @@ int RunHeadless(int argc, char** argv, const char* invocation) {
   StderrSink sink;
   ConditionFilter events(&sink);
   Status status;
-  auto registry = OpenRegistryFile(registry_path, &status);
+  auto registry = OpenRegistryFileForReading(registry_path, &status);
   if (!status.ok()) {
     Report(&events, Severity::kError, status.message());
     return 1;

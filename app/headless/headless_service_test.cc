@@ -154,6 +154,24 @@ TEST(HeadlessService, AWindowsFolderIsNamedAsSuch) {
   EXPECT_EQ(child.Wait(10), 0);
 }
 
+TEST(HeadlessService, TheSettingsFileIsNeverWritten) {
+  // Installed, but without the keys a load would otherwise create.
+  ScratchShop shop("");
+  const std::string settings = "REGEDIT4\n[HKEY_CURRENT_USER\\Tillgate]\n";
+  WriteFile(shop.Registry(), settings);
+  for (const char* option : {"--headless", "--check"}) {
+    HeadlessChild child(shop.Registry(), {option});
+    ASSERT_TRUE(child.ok());
+    if (std::string(option) == "--headless") {
+      ASSERT_TRUE(child.WaitFor("settings from", 10)) << child.Output();
+      usleep(300 * 1000);
+      child.Signal(SIGTERM);
+    }
+    child.Wait(10);
+    EXPECT_EQ(testing::ReadFile(shop.Registry()), settings) << option;
+  }
+}
+
 TEST(HeadlessCheck, AGoodShopPassesAndEachProblemIsNamed) {
   RegisterPeer peer;
   ASSERT_TRUE(peer.ok());
