@@ -6,15 +6,24 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTimer>
+#include <algorithm>
 #include <exception>
+#include <optional>
+#include <vector>
 
+#include "app/window/event_list_dialog.h"
+#include "app/window/event_log.h"
 #include "app/window/folder_lists.h"
+#include "app/window/foot_line.h"
 #include "app/window/grid_table_model.h"
 #include "app/window/integer_text.h"
 #include "app/window/message_box_dialogs.h"
@@ -36,6 +45,32 @@ int NameLineItem(char letter) {
 
 QString DefaultDevice(int port_index) { return QStringLiteral("/dev/ttyS%1").arg(port_index); }
 
+// The port (0..15) whose lasting condition `condition` is ("COM3 port" is
+// COM3's); -1 for any other condition.
+int PortOfCondition(const std::string& condition) {
+  const std::string prefix = "COM";
+  const std::string suffix = " port";
+  if (condition.size() <= prefix.size() + suffix.size()) return -1;
+  if (condition.compare(0, prefix.size(), prefix) != 0) return -1;
+  if (condition.compare(condition.size() - suffix.size(), suffix.size(), suffix) != 0) return -1;
+  const std::string digits =
+      condition.substr(prefix.size(), condition.size() - prefix.size() - suffix.size());
+  if (digits.empty() || digits.size() > 2 || digits[0] == '0') return -1;
+  int number = 0;
+  for (char c : digits) {
+    if (c < '0' || c > '9') return -1;
+    number = number * 10 + (c - '0');
+  }
+  return number >= 1 && number <= kPortCount ? number - 1 : -1;
+}
+
+// The text cut to `width` pixels of `label`, whole in its tooltip.
+void ShowCut(QLabel* label, const QString& text) {
+  label->setText(label->fontMetrics().elidedText(text, Qt::ElideRight, label->width()));
+  label->setToolTip(text);
+  label->setAccessibleDescription(text);
+}
+
 }  // namespace
 
 TForm1::TForm1(WindowDeps deps, QWidget* parent) : QWidget(parent), deps_(std::move(deps)) {
@@ -48,6 +83,8 @@ TForm1::TForm1(WindowDeps deps, QWidget* parent) : QWidget(parent), deps_(std::m
   diagnostics_model_ = new GridTableModel(views_.diagnostics, this);
   goods_model_ = new GridTableModel(views_.goods, this);
   report_model_ = new GridTableModel(views_.report, this);
+  // The report grid reuses its rows: the newest is marked wherever it is.
+  report_model_->MarkNewestRow(true);
   BuildControls();
   ConnectHandlers();
 }
@@ -57,6 +94,9 @@ TForm1::~TForm1() {
   // go while every member they read still exists (closing a shown window
   // lays out its grids once more and moves the focus).
   if (engine_) engine_->Stop();
+  // Nothing writes the grids any more: the report model lets go of its grid.
+  report_model_->MarkNewestRow(false);
+  if (deps_.events) disconnect(deps_.events, nullptr, this, nullptr);
   disconnect(qApp, nullptr, this, nullptr);
   Timer1->stop();
   delete PageControl1;
@@ -88,6 +128,8 @@ void TForm1::ConnectHandlers() {
     if (group3_entered_ && !InGroupBox3(QApplication::focusWidget())) GroupBox3Exit();
   });
   connect(Timer1, &QTimer::timeout, this, &TForm1::RefreshGrids);
+  connect(EventLine, &QPushButton::clicked, this, &TForm1::OpenEventList);
+  if (deps_.events) connect(deps_.events, &EventLog::Changed, this, &TForm1::ShowEvents);
 }
 
 bool TForm1::StartUp() {
@@ -115,6 +157,8 @@ bool TForm1::StartUp() {
     report_model_->Rebind(shown_views_->report);
   }
   RefreshGrids();
+  // Building the server reported how its ports opened.
+  ShowEvents();
   if (settings_.auto_start == 1) StartLines(/*clear_diagnostics=*/false);
   Timer1->start();
   return true;
@@ -192,7 +236,10 @@ void TForm1::ShowPortSettings(int port_index) {
   Edit4->setPlaceholderText(DefaultDevice(port_index));
   if (port.split_length > 3 && port.split_length < 14)
     MaskEdit1->setText(QString::number(port.split_length));
+  ShowPortProblem();
 }
+
+void TForm1::ShowPortProblem() { ShowCut(PortProblem, port_problems_[selected_port_]); }
 
 void TForm1::ComboBox1Change(int item) {
   if (item < 0) return;
@@ -331,7 +378,51 @@ void TForm1::Button4Click() {
 void TForm1::RefreshGrids() {
   diagnostics_model_->Refresh();
   goods_model_->Refresh();
-  report_model_->Refresh();
+  const int newest = report_model_->NewestRow();
+  if (report_model_->Refresh() && report_model_->NewestRow() != newest &&
+      report_model_->NewestRow() >= 0) {
+    // Into view without moving the columns the operator scrolled to.
+    const int column = std::max(StringGrid3->columnAt(0), 0);
+    StringGrid3->scrollTo(report_model_->index(report_model_->NewestRow(), column));
+  }
+}
+
+void TForm1::ShowEvents() {
+  if (deps_.events == nullptr) return;
+  const std::optional<KeptEvent> problem = deps_.events->Problem();
+  if (problem) {
+    EventLine->ShowProblem(OneLine(problem->text), problem->severity);
+  } else {
+    EventLine->ShowProblem({}, Severity::kInfo);
+  }
+  // Each port's own problem, on its radio button and beside its settings.
+  port_problems_ = {};
+  for (const auto& [condition, event] : deps_.events->ActiveConditions()) {
+    const int port = PortOfCondition(condition);
+    if (port >= 0) port_problems_[port] = OneLine(event.text);
+  }
+  for (int port = 0; port < kPortCount; ++port) {
+    const QString& text = port_problems_[port];
+    QRadioButton* radio = port_radios_[port];
+    radio->setStyleSheet(text.isEmpty() ? QString() : QStringLiteral("color: #b00000;"));
+    radio->setToolTip(text);
+    radio->setAccessibleDescription(text);
+  }
+  ShowPortProblem();
+  if (event_list_ != nullptr && event_list_->isVisible()) {
+    event_list_->Fill(deps_.events->Recent());
+    deps_.events->Acknowledge(event_list_->NewestShown());
+  }
+}
+
+void TForm1::OpenEventList() {
+  if (event_list_ == nullptr) event_list_ = new EventListDialog(this);
+  event_list_->Fill(deps_.events ? deps_.events->Recent() : std::vector<KeptEvent>{});
+  event_list_->show();
+  event_list_->raise();
+  event_list_->activateWindow();
+  // Seen: one-off problems leave the foot line.
+  if (deps_.events) deps_.events->Acknowledge(event_list_->NewestShown());
 }
 
 void TForm1::ShowError(const QString& message) {
