@@ -18,8 +18,11 @@
 #include <algorithm>
 #include <exception>
 #include <optional>
+#include <utility>
 #include <vector>
 
+#include "app/window/choice_signals.h"
+#include "app/window/combo_box_accessible.h"
 #include "app/window/event_list_dialog.h"
 #include "app/window/event_log.h"
 #include "app/window/folder_lists.h"
@@ -74,6 +77,7 @@ void ShowCut(QLabel* label, const QString& text) {
 }  // namespace
 
 TForm1::TForm1(WindowDeps deps, QWidget* parent) : QWidget(parent), deps_(std::move(deps)) {
+  InstallComboBoxAccessibility();
   if (deps_.dialogs) {
     dialogs_ = deps_.dialogs;
   } else {
@@ -111,12 +115,33 @@ void TForm1::ConnectHandlers() {
   connect(DirectoryListBox2, &DirectoryListBox::Failed, this, &TForm1::ShowError);
   connect(DriveComboBox1, &DriveComboBox::Failed, this, &TForm1::ShowError);
   connect(DriveComboBox2, &DriveComboBox::Failed, this, &TForm1::ShowError);
+  // Whatever checks a radio button (mouse, arrow keys, an accessibility
+  // action) selects its port.
   for (int port = 0; port < kPortCount; ++port)
-    connect(port_radios_[port], &QRadioButton::clicked, this,
-            [this, port] { RadioButtonClick(port); });
-  connect(ComboBox1, &QComboBox::activated, this, &TForm1::ComboBox1Change);
-  connect(MaskEdit1, &QLineEdit::textChanged, this, &TForm1::MaskEdit1Change);
-  connect(CheckBox1, &QCheckBox::clicked, this, &TForm1::CheckBox1Click);
+    connect(port_radios_[port], &QRadioButton::toggled, this, [this, port](bool checked) {
+      if (!checked) return;
+      KeepTabStopOnCheckedPort();
+      if (!filling_) RadioButtonClick(port);
+    });
+  KeepTabStopOnCheckedPort();
+  const auto muted = [this] { return filling_; };
+  OnChoice(ComboBox1, muted, [this](int item) { ComboBox1Change(item); });
+  // The group's controls are stored when the operator leaves the group;
+  // a change made without entering it counts as working in it.
+  for (QComboBox* list : {ComboBox2, ComboBox3})
+    OnChoice(list, muted, [this](int) { GroupBox3WorkedOn(); });
+  for (QLineEdit* field : {Edit3, Edit4})
+    connect(field, &QLineEdit::textChanged, this, [this] {
+      if (!filling_) GroupBox3WorkedOn();
+    });
+  connect(MaskEdit1, &QLineEdit::textChanged, this, [this] {
+    if (filling_) return;
+    GroupBox3WorkedOn();
+    MaskEdit1Change();
+  });
+  connect(CheckBox1, &QCheckBox::toggled, this, [this] {
+    if (!filling_) CheckBox1Click();
+  });
   connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
   connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
   connect(Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
@@ -165,6 +190,7 @@ bool TForm1::StartUp() {
 }
 
 void TForm1::ApplySettingsToControls() {
+  const bool was_filling = std::exchange(filling_, true);
   Edit1->setText(QString::fromStdString(settings_.goods_folder));
   Edit2->setText(QString::fromStdString(settings_.report_folder));
   for (int port = 0; port < kPortCount; ++port) {
@@ -186,6 +212,7 @@ void TForm1::ApplySettingsToControls() {
   Button4->setText(settings_.installed ? QStringLiteral("ДЕИНСТАЛЛЯЦИЯ")
                                        : QStringLiteral("ИНСТАЛЛЯЦИЯ"));
   ApplyEnableRules();
+  filling_ = was_filling;
 }
 
 void TForm1::PointFolderList(DirectoryListBox* list, QLineEdit* field) {
@@ -219,10 +246,17 @@ void TForm1::DirectoryListBox2Change() {
   if (!folder_change_muted_) Edit2->setText(DirectoryListBox2->Directory());
 }
 
-void TForm1::RadioButtonClick(int port_index) { ShowPortSettings(port_index); }
+void TForm1::RadioButtonClick(int port_index) {
+  // A click has moved the focus out of the group, and so stored the work
+  // there, before its radio button is checked; other ways of checking it
+  // leave that to be done here, for the port the work was done for.
+  if (port_index != selected_port_) StoreGroupBox3Work();
+  ShowPortSettings(port_index);
+}
 
 void TForm1::ShowPortSettings(int port_index) {
   if (port_index < 0 || port_index >= kPortCount) return;
+  const bool was_filling = std::exchange(filling_, true);
   selected_port_ = port_index;
   const PortConfig& port = settings_.ports[port_index];
   if (port.model >= 1 && port.model <= 3) ComboBox1->setCurrentIndex(port.model - 1);
@@ -237,6 +271,7 @@ void TForm1::ShowPortSettings(int port_index) {
   if (port.split_length > 3 && port.split_length < 14)
     MaskEdit1->setText(QString::number(port.split_length));
   ShowPortProblem();
+  filling_ = was_filling;
 }
 
 void TForm1::ShowPortProblem() { ShowCut(PortProblem, port_problems_[selected_port_]); }
@@ -271,6 +306,23 @@ void TForm1::GroupBox3Exit() {
   const int second = ComboBox3->currentIndex();
   if (first < 0 || second < 0) return;
   port.name_lines = {first == 0 ? 'N' : 'C', second == 0 ? 'N' : 'C'};
+}
+
+void TForm1::KeepTabStopOnCheckedPort() {
+  // The port group is one stop for Tab, at the checked port (the arrow keys
+  // move within it); Qt would leave the stop on the radio button focused
+  // last, which an accessibility action need not have moved.
+  for (QRadioButton* radio : port_radios_)
+    radio->setFocusPolicy(radio->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
+}
+
+void TForm1::GroupBox3WorkedOn() { group3_entered_ = true; }
+
+void TForm1::StoreGroupBox3Work() {
+  if (!group3_entered_) return;
+  GroupBox3Exit();
+  // Still in the group (nothing moved the focus): later work counts too.
+  group3_entered_ = InGroupBox3(QApplication::focusWidget());
 }
 
 bool TForm1::InGroupBox3(const QWidget* widget) const {
@@ -335,6 +387,9 @@ SaveControls TForm1::CurrentSaveControls() const {
 }
 
 void TForm1::Button1Click() {
+  // Pressed without moving the focus (a shortcut, an accessibility action):
+  // the group's work is stored as leaving it would.
+  StoreGroupBox3Work();
   const DialogAnswer answer =
       dialogs_->Show(DialogKind::kConfirmation, QStringLiteral("Сохранить изменения"),
                      kButtonYes | kButtonNo | kButtonCancel);

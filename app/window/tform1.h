@@ -106,6 +106,8 @@ class TForm1 final : public QWidget {
 
  private:
   void BuildControls();
+  void NameControls();
+  void SetTabOrder();
   QWidget* BuildFoldersPage();
   QWidget* BuildEquipmentPage();
   QWidget* BuildStartPage();
@@ -124,6 +126,9 @@ class TForm1 final : public QWidget {
   void MarkNotStarted(int port_index, bool not_started);
   void FocusChanged(QWidget* old_widget, QWidget* now_widget);
   bool InGroupBox3(const QWidget* widget) const;
+  void GroupBox3WorkedOn();
+  void KeepTabStopOnCheckedPort();
+  void StoreGroupBox3Work();
   bool ReadSplitLength(int32_t* value);
   SaveControls CurrentSaveControls() const;
   void ShowError(const QString& message);
@@ -137,7 +142,11 @@ class TForm1 final : public QWidget {
   MonitoringViews* shown_views_ = &views_;
   std::unique_ptr<EngineLink> engine_;
   int selected_port_ = 1;  // the port on display; COM2 when the window opens
+  // The operator has entered GroupBox3, or changed one of its controls by
+  // any means, since its values were last stored.
   bool group3_entered_ = false;
+  // The window itself is filling controls: no change is the operator's.
+  bool filling_ = false;
   bool folder_change_muted_ = false;
   bool ended_ = false;
   LayoutScale scale_;

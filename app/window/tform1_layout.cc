@@ -14,11 +14,14 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QResizeEvent>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <initializer_list>
+#include <utility>
 #include <vector>
 
 #include "app/window/about_picture.h"
@@ -149,10 +152,84 @@ void TForm1::BuildControls() {
   Button1 =
       Place(scale_, new QPushButton(QStringLiteral("Выход"), this), "Button1", 456, 344, 80, 25);
   LayOutWindow();
+  NameControls();
+  SetTabOrder();
 
   Timer1 = new QTimer(this);
   Timer1->setObjectName(QStringLiteral("Timer1"));
   Timer1->setInterval(kGridRefreshMs);
+}
+
+void TForm1::NameControls() {
+  // What each control is, for screen readers and automation; a control
+  // whose caption says it all keeps its caption.
+  const std::pair<QWidget*, const char*> names[] = {
+      {PageControl1, "Страницы окна"},
+      {PageControl1->tabBar(), "Вкладки страниц окна"},
+      {PageControl2, "Страницы мониторинга"},
+      {PageControl2->tabBar(), "Вкладки страниц мониторинга"},
+      {Edit1, "Путь к базе товаров"},
+      {DriveComboBox1, "Диск базы товаров"},
+      {DirectoryListBox1, "Папки базы товаров"},
+      {Edit2, "Путь к базе отчетов"},
+      {DriveComboBox2, "Диск базы отчетов"},
+      {DirectoryListBox2, "Папки базы отчетов"},
+      {GroupBox1, "Остатки товаров"},
+      {GroupBox2, "Порты"},
+      {ComboBox1, "Модель кассы"},
+      {GroupBox3, "Настройки порта"},
+      {Edit3, "Маска штрих-кода"},
+      {ComboBox2, "1-ая строка наименования"},
+      {ComboBox3, "2-ая строка наименования"},
+      {MaskEdit1, "Разделение Код/Ш-код, символов"},
+      {UpDown1, "Стрелки разделения Код/Ш-код"},
+      {Edit4, "Устройство порта"},
+      {PortProblem, "Неполадка порта"},
+      {GroupBox4, "Порты для запуска"},
+      {StringGrid1, "Таблица опознанных касс"},
+      {StringGrid2, "Таблица товаров"},
+      {StringGrid3, "Таблица отчетов"},
+      {findChild<QLabel*>(QStringLiteral("Image1")), "Рисунок кассового аппарата"},
+  };
+  for (const auto& [widget, text] : names) widget->setAccessibleName(QString::fromUtf8(text));
+  for (int port = 0; port < kPortCount; ++port) {
+    const QString com = Numbered("COM", port + 1);
+    port_radios_[port]->setAccessibleName(com);
+    connect_boxes_[port]->setAccessibleName(QStringLiteral("Подключить ") + com);
+    start_boxes_[port]->setAccessibleName(QStringLiteral("Запуск ") + com);
+  }
+  UpDown1->SetArrowNames(QStringLiteral("Увеличить разделение Код/Ш-код"),
+                         QStringLiteral("Уменьшить разделение Код/Ш-код"));
+  // The captions' texts name the labels' fields.
+  const std::pair<const char*, QWidget*> buddies[] = {
+      {"StaticText1", Edit1},     {"StaticText2", Edit2},     {"StaticText5", Edit3},
+      {"StaticText6", ComboBox2}, {"StaticText7", ComboBox3}, {"StaticText8", MaskEdit1},
+      {"StaticText9", Edit4}};
+  for (const auto& [label, field] : buddies)
+    findChild<QLabel*>(QString::fromLatin1(label))->setBuddy(field);
+}
+
+void TForm1::SetTabOrder() {
+  // Down each page as it reads: the folders column by column; the ports row
+  // by row down each column, each with its connect box (the radio buttons
+  // are one stop, at the checked port), then the model and the port's
+  // settings; the start boxes in port order; the grids; then the foot.
+  std::vector<QWidget*> order{PageControl1->tabBar(), Edit1,    DriveComboBox1,
+                              DirectoryListBox1,      Edit2,    DriveComboBox2,
+                              DirectoryListBox2,      CheckBox1};
+  for (int port = 0; port < kPortCount; ++port) {
+    order.push_back(port_radios_[port]);
+    order.push_back(connect_boxes_[port]);
+  }
+  for (QWidget* widget :
+       std::initializer_list<QWidget*>{ComboBox1, Edit3, ComboBox2, ComboBox3, MaskEdit1, Edit4})
+    order.push_back(widget);
+  for (QCheckBox* box : start_boxes_) order.push_back(box);
+  for (QWidget* widget : std::initializer_list<QWidget*>{
+           CheckBox34, Button2, StringGrid1, StringGrid2, Button3, StringGrid3,
+           PageControl2->tabBar(), Button4, EventLine, Button1})
+    order.push_back(widget);
+  for (size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
 void TForm1::LayOutWindow() {
