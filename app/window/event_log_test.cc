@@ -34,7 +34,7 @@ std::string Shown(const ProblemTracker& tracker) {
   return current ? current->text : "";
 }
 
-TEST(ProblemTracker, NewestProblemWinsAndAnOlderConditionComesBack) {
+TEST(ProblemTracker, NewestProblemWinsUntilClearedOrSeen) {
   ProblemTracker tracker;
   tracker.Add(Make(1, Severity::kInfo, "COM1 opened", "COM1 port", true));
   tracker.Add(Make(2, Severity::kNotice, "register identified"));
@@ -45,29 +45,20 @@ TEST(ProblemTracker, NewestProblemWinsAndAnOlderConditionComesBack) {
   // A notice naming a condition without clearing it changes nothing.
   tracker.Add(Make(5, Severity::kNotice, "COM3 still trying", "COM3 port"));
   EXPECT_EQ(tracker.Active().at("COM3 port").text, "COM3 failed");
+  // The newer condition over, the older one shows again.
   tracker.Add(Make(6, Severity::kNotice, "taken in", "goods candidate", true));
   EXPECT_EQ(Shown(tracker), "COM3 failed");
-  // A condition's newer problem replaces its older one.
-  tracker.Add(Make(7, Severity::kWarning, "COM3 busy", "COM3 port"));
-  EXPECT_EQ(Shown(tracker), "COM3 busy");
-  tracker.Add(Make(8, Severity::kInfo, "COM3 opened", "COM3 port", true));
+  // One-offs: shown while newest, gone once seen; seen only up to event 7,
+  // event 8 stays.
+  tracker.Add(Make(7, Severity::kWarning, "no RES field"));
+  tracker.Add(Make(8, Severity::kError, "step failed"));
+  EXPECT_FALSE(tracker.Acknowledge(7));
+  EXPECT_EQ(Shown(tracker), "step failed");
+  EXPECT_TRUE(tracker.Acknowledge(8));
+  EXPECT_EQ(Shown(tracker), "COM3 failed");
+  tracker.Add(Make(9, Severity::kInfo, "COM3 opened", "COM3 port", true));
   EXPECT_EQ(Shown(tracker), "");
   EXPECT_TRUE(tracker.Active().empty());
-}
-
-TEST(ProblemTracker, OneOffStaysUntilSeenOrReplaced) {
-  ProblemTracker tracker;
-  tracker.Add(Make(1, Severity::kError, "append failed", "report append"));
-  tracker.Add(Make(2, Severity::kWarning, "no RES field"));
-  EXPECT_EQ(Shown(tracker), "no RES field");
-  tracker.Add(Make(3, Severity::kError, "step failed"));
-  EXPECT_EQ(Shown(tracker), "step failed");
-  // Seen only up to event 2: the newer one-off stays.
-  EXPECT_FALSE(tracker.Acknowledge(2));
-  EXPECT_EQ(Shown(tracker), "step failed");
-  EXPECT_TRUE(tracker.Acknowledge(3));
-  EXPECT_EQ(Shown(tracker), "append failed");  // still in force
-  EXPECT_FALSE(tracker.Acknowledge(3));
 }
 
 TEST(EventLog, KeepsTheNewestFirstAndPassesEveryEventOn) {

@@ -37,6 +37,7 @@ namespace tillgate {
 namespace {
 
 constexpr int kInstallPage = 6;
+constexpr int kEventListRefreshMs = 250;
 const char kNotStartedProperty[] = "notStarted";
 
 // Item of a name-line list for a letter; -1 for any other letter.
@@ -464,20 +465,33 @@ void TForm1::ShowEvents() {
     radio->setAccessibleDescription(text);
   }
   ShowPortProblem();
-  if (event_list_ != nullptr && event_list_->isVisible()) {
-    event_list_->Fill(deps_.events->Recent());
-    deps_.events->Acknowledge(event_list_->NewestShown());
-  }
+  // An open list follows, a few times a second at most: a busy line
+  // reports many events.
+  if (event_list_ != nullptr && event_list_->isVisible() && !list_refresh_->isActive())
+    list_refresh_->start();
 }
 
 void TForm1::OpenEventList() {
-  if (event_list_ == nullptr) event_list_ = new EventListDialog(this);
-  event_list_->Fill(deps_.events ? deps_.events->Recent() : std::vector<KeptEvent>{});
+  if (event_list_ == nullptr) {
+    event_list_ = new EventListDialog(this);
+    list_refresh_ = new QTimer(event_list_);
+    list_refresh_->setSingleShot(true);
+    list_refresh_->setInterval(kEventListRefreshMs);
+    connect(list_refresh_, &QTimer::timeout, this, [this] {
+      if (event_list_->isVisible()) FillEventList();
+    });
+  }
+  FillEventList();
   event_list_->show();
   event_list_->raise();
   event_list_->activateWindow();
+}
+
+void TForm1::FillEventList() {
+  if (deps_.events == nullptr) return;
+  event_list_->Fill(deps_.events->Recent());
   // Seen: one-off problems leave the foot line.
-  if (deps_.events) deps_.events->Acknowledge(event_list_->NewestShown());
+  deps_.events->Acknowledge(event_list_->NewestShown());
 }
 
 void TForm1::ShowError(const QString& message) {

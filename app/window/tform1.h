@@ -96,6 +96,7 @@ class TForm1 final : public QWidget {
   void ShowEvents();
   // Opens the list of recent events (pressing the foot line does).
   void OpenEventList();
+  void FillEventList();
 
   // How much the window's pixel sizes have grown for the font in use.
   const LayoutScale& scale() const { return scale_; }
@@ -158,6 +159,7 @@ class TForm1 final : public QWidget {
   QPushButton* Button1 = nullptr;
   FootLine* EventLine = nullptr;
   EventListDialog* event_list_ = nullptr;  // made when first opened
+  QTimer* list_refresh_ = nullptr;         // paces an open list's refills
   QLineEdit* Edit1 = nullptr;
   QLineEdit* Edit2 = nullptr;
   DriveComboBox* DriveComboBox1 = nullptr;
