@@ -32,10 +32,17 @@ QString OneLine(const std::string& text) {
 FootLine::FootLine(QWidget* parent) : QPushButton(parent) {
   setFlat(true);
   setAccessibleName(kQuietCaption);
-  ShowProblem({}, Severity::kInfo);
+  Apply({}, Severity::kInfo);
 }
 
 void FootLine::ShowProblem(const QString& text, Severity severity) {
+  const bool showing = !text.isEmpty();
+  // Most events leave the line as it is; restyling it each time would cost.
+  if (showing == showing_ && (!showing || (text == full_text_ && severity == severity_))) return;
+  Apply(text, severity);
+}
+
+void FootLine::Apply(const QString& text, Severity severity) {
   showing_ = !text.isEmpty();
   severity_ = severity;
   full_text_ = showing_ ? text : kQuietCaption;

@@ -27,6 +27,7 @@ class FootLine final : public QPushButton {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
+  void Apply(const QString& text, Severity severity);
   void Fit();
 
   QString full_text_;

@@ -460,6 +460,7 @@ void TForm1::ShowEvents() {
   for (int port = 0; port < kPortCount; ++port) {
     const QString& text = port_problems_[port];
     QRadioButton* radio = port_radios_[port];
+    if (radio->toolTip() == text) continue;  // restyling costs; most events change nothing
     radio->setStyleSheet(text.isEmpty() ? QString() : QStringLiteral("color: #b00000;"));
     radio->setToolTip(text);
     radio->setAccessibleDescription(text);
