@@ -5,6 +5,8 @@
 #include <QStorageInfo>
 #include <algorithm>
 
+#include "app/window/choice_signals.h"
+
 namespace tillgate {
 namespace {
 
@@ -41,6 +43,19 @@ QString FolderProblem(const QString& path) {
 DirectoryListBox::DirectoryListBox(QWidget* parent) : QListWidget(parent) {
   setUniformItemSizes(true);
   connect(this, &QListWidget::itemActivated, this, &DirectoryListBox::EnterItem);
+  connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
+          &DirectoryListBox::SelectionMoved);
+}
+
+void DirectoryListBox::SelectionMoved() {
+  // The mouse and the keyboard move the current row with the selection.
+  if (filling_) return;
+  const QList<QListWidgetItem*> chosen = selectedItems();
+  if (chosen.size() != 1 || chosen.front() == currentItem()) return;
+  // Entered once the selection has settled: entering refills the list.
+  const QString path = chosen.front()->data(kPathRole).toString();
+  QMetaObject::invokeMethod(
+      this, [this, path] { EnterPath(path); }, Qt::QueuedConnection);
 }
 
 bool DirectoryListBox::SetDirectory(const QString& path, QString* error) {
@@ -57,6 +72,7 @@ bool DirectoryListBox::SetDirectory(const QString& path, QString* error) {
 }
 
 void DirectoryListBox::Fill() {
+  filling_ = true;
   clear();
   const QStringList chain = AncestorsOf(directory_);
   int depth = 0;
@@ -76,17 +92,22 @@ void DirectoryListBox::Fill() {
     item->setData(kPathRole, dir.filePath(name));
     addItem(item);
   }
+  filling_ = false;
 }
 
 void DirectoryListBox::EnterItem(QListWidgetItem* item) {
-  if (item == nullptr) return;
+  if (item != nullptr) EnterPath(item->data(kPathRole).toString());
+}
+
+void DirectoryListBox::EnterPath(const QString& path) {
   QString error;
-  if (!SetDirectory(item->data(kPathRole).toString(), &error)) emit Failed(error);
+  if (!SetDirectory(path, &error)) emit Failed(error);
 }
 
 DriveComboBox::DriveComboBox(QWidget* parent) : QComboBox(parent) {
   Reload();
-  connect(this, &QComboBox::activated, this, &DriveComboBox::DriveChosen);
+  OnChoice(
+      this, [this] { return showing_; }, [this](int index) { DriveChosen(index); });
 }
 
 void DriveComboBox::Reload() {
@@ -96,8 +117,10 @@ void DriveComboBox::Reload() {
   }
   roots.removeDuplicates();
   std::sort(roots.begin(), roots.end());
+  showing_ = true;
   clear();
   addItems(roots);
+  showing_ = false;
   if (list_) ShowDriveOf(list_->Directory());
 }
 
@@ -120,7 +143,9 @@ void DriveComboBox::ShowDriveOf(const QString& path) {
       best_length = root.size();
     }
   }
+  showing_ = true;
   if (best >= 0) setCurrentIndex(best);
+  showing_ = false;
 }
 
 void DriveComboBox::DriveChosen(int index) {

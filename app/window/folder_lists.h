@@ -22,6 +22,10 @@ class DirectoryListBox final : public QListWidget {
   // why.
   bool SetDirectory(const QString& path, QString* error);
 
+  // The operator enters a folder by double-clicking it or pressing Enter on
+  // it, or, through an accessibility client, by selecting it (Qt then
+  // leaves the current row where it was).
+
  signals:
   // The current folder changed.
   void Changed();
@@ -31,8 +35,11 @@ class DirectoryListBox final : public QListWidget {
  private:
   void Fill();
   void EnterItem(QListWidgetItem* item);
+  void EnterPath(const QString& path);
+  void SelectionMoved();
 
   QString directory_;
+  bool filling_ = false;
 };
 
 class DriveComboBox final : public QComboBox {
@@ -54,6 +61,7 @@ class DriveComboBox final : public QComboBox {
   void DriveChosen(int index);
 
   DirectoryListBox* list_ = nullptr;
+  bool showing_ = false;  // the list changes its item itself
 };
 
 // The reason `path` cannot be entered as a folder, or empty when it can.

@@ -13,6 +13,7 @@
 #include <QTableView>
 #include <QTest>
 #include <string>
+#include <vector>
 
 #include "app/window/window_test_support.h"
 #include "store/cp866.h"
@@ -76,13 +77,23 @@ TEST_F(WindowGrids, ShapesHeadingsAndTeal) {
   EXPECT_EQ(diagnostics->model()->headerData(3, Qt::Horizontal).toString(), "Сет.Номер");
   EXPECT_EQ(goods->model()->headerData(1, Qt::Horizontal).toString(), " Наименование");
   EXPECT_EQ(report->model()->headerData(1, Qt::Horizontal).toString(), "N чека");
-  const int goods_widths[] = {103, 146, 71, 29, 64, 64};
-  for (int c = 0; c < 6; ++c) EXPECT_EQ(goods->columnWidth(c), goods_widths[c]);
-  const int report_widths[] = {42, 33, 53, 48, 47, 49, 46, 40, 37, 34, 44};
-  for (int c = 0; c < 11; ++c) EXPECT_EQ(report->columnWidth(c), report_widths[c]);
-  for (int c = 0; c < 5; ++c) EXPECT_EQ(diagnostics->columnWidth(c), 57);
-  EXPECT_EQ(diagnostics->verticalHeader()->defaultSectionSize(), 15);
-  EXPECT_EQ(goods->verticalHeader()->defaultSectionSize(), 16);
+  // The columns as drawn, grown by one factor for the font: never narrower,
+  // and in the drawn proportions (to within the rounding up).
+  const auto expect_drawn_ratios = [](QTableView* grid, const std::vector<int>& drawn) {
+    const double factor = double(grid->columnWidth(0)) / drawn[0];
+    EXPECT_GE(factor, 1.0);
+    for (size_t c = 0; c < drawn.size(); ++c) {
+      EXPECT_GE(grid->columnWidth(int(c)), drawn[c]) << c;
+      EXPECT_NEAR(grid->columnWidth(int(c)), drawn[c] * factor, 1.5) << c;
+    }
+  };
+  expect_drawn_ratios(goods, {103, 146, 71, 29, 64, 64});
+  expect_drawn_ratios(report, {42, 33, 53, 48, 47, 49, 46, 40, 37, 34, 44});
+  expect_drawn_ratios(diagnostics, {57, 57, 57, 57, 57});
+  for (QTableView* grid : {goods, report})
+    EXPECT_EQ(grid->horizontalHeader()->sectionResizeMode(0), QHeaderView::Interactive);
+  EXPECT_GE(diagnostics->verticalHeader()->defaultSectionSize(), 15);
+  EXPECT_GE(goods->verticalHeader()->defaultSectionSize(), 16);
   EXPECT_EQ(diagnostics->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
   for (QTableView* grid : {diagnostics, goods, report})
     EXPECT_EQ(grid->palette().color(QPalette::Base), QColor(0, 128, 128));

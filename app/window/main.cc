@@ -10,10 +10,12 @@
 
 #include "app/headless/headless.h"
 #include "app/headless/stderr_sink.h"
+#include "app/window/event_log.h"
 #include "app/window/message_box_dialogs.h"
 #include "app/window/station_engine.h"
 #include "app/window/stop_signals.h"
 #include "app/window/tform1.h"
+#include "config/condition_filter.h"
 #include "config/reg_file_store.h"
 #include "config/version.h"
 
@@ -111,10 +113,15 @@ int main(int argc, char** argv) {
   deps.store = store.get();
   deps.dialogs = &dialogs;
   deps.working_dir = WorkingDirectory();
-  // The window is the operator's view; whoever started the program from a
-  // terminal also sees the server's event lines there.
-  static tillgate::StderrSink events;
-  deps.make_engine = [](const tillgate::Settings& settings) {
+  // The window lists the server's events and shows its problems at its
+  // foot; whoever started the program from a terminal also sees the event
+  // lines there. The list outlives the window and so the engine.
+  static tillgate::StderrSink terminal_lines;
+  // A lasting condition is printed once, as the headless server does.
+  static tillgate::ConditionFilter filtered_lines(&terminal_lines);
+  tillgate::EventLog events(&filtered_lines);
+  deps.events = &events;
+  deps.make_engine = [&events](const tillgate::Settings& settings) {
     return tillgate::MakeStationEngine(settings, &events);
   };
   deps.end_program = [] { QCoreApplication::quit(); };

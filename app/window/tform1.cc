@@ -6,15 +6,27 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTimer>
+#include <algorithm>
 #include <exception>
+#include <optional>
+#include <utility>
+#include <vector>
 
+#include "app/window/choice_signals.h"
+#include "app/window/combo_box_accessible.h"
+#include "app/window/event_list_dialog.h"
+#include "app/window/event_log.h"
 #include "app/window/folder_lists.h"
+#include "app/window/foot_line.h"
 #include "app/window/grid_table_model.h"
 #include "app/window/integer_text.h"
 #include "app/window/message_box_dialogs.h"
@@ -25,6 +37,7 @@ namespace tillgate {
 namespace {
 
 constexpr int kInstallPage = 6;
+constexpr int kEventListRefreshMs = 250;
 const char kNotStartedProperty[] = "notStarted";
 
 // Item of a name-line list for a letter; -1 for any other letter.
@@ -36,9 +49,36 @@ int NameLineItem(char letter) {
 
 QString DefaultDevice(int port_index) { return QStringLiteral("/dev/ttyS%1").arg(port_index); }
 
+// The port (0..15) whose lasting condition `condition` is ("COM3 port" is
+// COM3's); -1 for any other condition.
+int PortOfCondition(const std::string& condition) {
+  const std::string prefix = "COM";
+  const std::string suffix = " port";
+  if (condition.size() <= prefix.size() + suffix.size()) return -1;
+  if (condition.compare(0, prefix.size(), prefix) != 0) return -1;
+  if (condition.compare(condition.size() - suffix.size(), suffix.size(), suffix) != 0) return -1;
+  const std::string digits =
+      condition.substr(prefix.size(), condition.size() - prefix.size() - suffix.size());
+  if (digits.empty() || digits.size() > 2 || digits[0] == '0') return -1;
+  int number = 0;
+  for (char c : digits) {
+    if (c < '0' || c > '9') return -1;
+    number = number * 10 + (c - '0');
+  }
+  return number >= 1 && number <= kPortCount ? number - 1 : -1;
+}
+
+// The text cut to `width` pixels of `label`, whole in its tooltip.
+void ShowCut(QLabel* label, const QString& text) {
+  label->setText(label->fontMetrics().elidedText(text, Qt::ElideRight, label->width()));
+  label->setToolTip(text);
+  label->setAccessibleDescription(text);
+}
+
 }  // namespace
 
 TForm1::TForm1(WindowDeps deps, QWidget* parent) : QWidget(parent), deps_(std::move(deps)) {
+  InstallComboBoxAccessibility();
   if (deps_.dialogs) {
     dialogs_ = deps_.dialogs;
   } else {
@@ -48,6 +88,8 @@ TForm1::TForm1(WindowDeps deps, QWidget* parent) : QWidget(parent), deps_(std::m
   diagnostics_model_ = new GridTableModel(views_.diagnostics, this);
   goods_model_ = new GridTableModel(views_.goods, this);
   report_model_ = new GridTableModel(views_.report, this);
+  // The report grid reuses its rows: the newest is marked wherever it is.
+  report_model_->MarkNewestRow(true);
   BuildControls();
   ConnectHandlers();
 }
@@ -57,6 +99,9 @@ TForm1::~TForm1() {
   // go while every member they read still exists (closing a shown window
   // lays out its grids once more and moves the focus).
   if (engine_) engine_->Stop();
+  // Nothing writes the grids any more: the report model lets go of its grid.
+  report_model_->MarkNewestRow(false);
+  if (deps_.events) disconnect(deps_.events, nullptr, this, nullptr);
   disconnect(qApp, nullptr, this, nullptr);
   Timer1->stop();
   delete PageControl1;
@@ -71,12 +116,33 @@ void TForm1::ConnectHandlers() {
   connect(DirectoryListBox2, &DirectoryListBox::Failed, this, &TForm1::ShowError);
   connect(DriveComboBox1, &DriveComboBox::Failed, this, &TForm1::ShowError);
   connect(DriveComboBox2, &DriveComboBox::Failed, this, &TForm1::ShowError);
+  // Whatever checks a radio button (mouse, arrow keys, an accessibility
+  // action) selects its port.
   for (int port = 0; port < kPortCount; ++port)
-    connect(port_radios_[port], &QRadioButton::clicked, this,
-            [this, port] { RadioButtonClick(port); });
-  connect(ComboBox1, &QComboBox::activated, this, &TForm1::ComboBox1Change);
-  connect(MaskEdit1, &QLineEdit::textChanged, this, &TForm1::MaskEdit1Change);
-  connect(CheckBox1, &QCheckBox::clicked, this, &TForm1::CheckBox1Click);
+    connect(port_radios_[port], &QRadioButton::toggled, this, [this, port](bool checked) {
+      if (!checked) return;
+      KeepTabStopOnCheckedPort();
+      if (!filling_) RadioButtonClick(port);
+    });
+  KeepTabStopOnCheckedPort();
+  const auto muted = [this] { return filling_; };
+  OnChoice(ComboBox1, muted, [this](int item) { ComboBox1Change(item); });
+  // The group's controls are stored when the operator leaves the group;
+  // a change made without entering it counts as working in it.
+  for (QComboBox* list : {ComboBox2, ComboBox3})
+    OnChoice(list, muted, [this](int) { GroupBox3WorkedOn(); });
+  for (QLineEdit* field : {Edit3, Edit4})
+    connect(field, &QLineEdit::textChanged, this, [this] {
+      if (!filling_) GroupBox3WorkedOn();
+    });
+  connect(MaskEdit1, &QLineEdit::textChanged, this, [this] {
+    if (filling_) return;
+    GroupBox3WorkedOn();
+    MaskEdit1Change();
+  });
+  connect(CheckBox1, &QCheckBox::toggled, this, [this] {
+    if (!filling_) CheckBox1Click();
+  });
   connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
   connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
   connect(Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
@@ -88,6 +154,8 @@ void TForm1::ConnectHandlers() {
     if (group3_entered_ && !InGroupBox3(QApplication::focusWidget())) GroupBox3Exit();
   });
   connect(Timer1, &QTimer::timeout, this, &TForm1::RefreshGrids);
+  connect(EventLine, &QPushButton::clicked, this, &TForm1::OpenEventList);
+  if (deps_.events) connect(deps_.events, &EventLog::Changed, this, &TForm1::ShowEvents);
 }
 
 bool TForm1::StartUp() {
@@ -115,12 +183,15 @@ bool TForm1::StartUp() {
     report_model_->Rebind(shown_views_->report);
   }
   RefreshGrids();
+  // Building the server reported how its ports opened.
+  ShowEvents();
   if (settings_.auto_start == 1) StartLines(/*clear_diagnostics=*/false);
   Timer1->start();
   return true;
 }
 
 void TForm1::ApplySettingsToControls() {
+  const bool was_filling = std::exchange(filling_, true);
   Edit1->setText(QString::fromStdString(settings_.goods_folder));
   Edit2->setText(QString::fromStdString(settings_.report_folder));
   for (int port = 0; port < kPortCount; ++port) {
@@ -142,6 +213,7 @@ void TForm1::ApplySettingsToControls() {
   Button4->setText(settings_.installed ? QStringLiteral("ДЕИНСТАЛЛЯЦИЯ")
                                        : QStringLiteral("ИНСТАЛЛЯЦИЯ"));
   ApplyEnableRules();
+  filling_ = was_filling;
 }
 
 void TForm1::PointFolderList(DirectoryListBox* list, QLineEdit* field) {
@@ -175,10 +247,17 @@ void TForm1::DirectoryListBox2Change() {
   if (!folder_change_muted_) Edit2->setText(DirectoryListBox2->Directory());
 }
 
-void TForm1::RadioButtonClick(int port_index) { ShowPortSettings(port_index); }
+void TForm1::RadioButtonClick(int port_index) {
+  // A click has moved the focus out of the group, and so stored the work
+  // there, before its radio button is checked; other ways of checking it
+  // leave that to be done here, for the port the work was done for.
+  if (port_index != selected_port_) StoreGroupBox3Work();
+  ShowPortSettings(port_index);
+}
 
 void TForm1::ShowPortSettings(int port_index) {
   if (port_index < 0 || port_index >= kPortCount) return;
+  const bool was_filling = std::exchange(filling_, true);
   selected_port_ = port_index;
   const PortConfig& port = settings_.ports[port_index];
   if (port.model >= 1 && port.model <= 3) ComboBox1->setCurrentIndex(port.model - 1);
@@ -192,7 +271,11 @@ void TForm1::ShowPortSettings(int port_index) {
   Edit4->setPlaceholderText(DefaultDevice(port_index));
   if (port.split_length > 3 && port.split_length < 14)
     MaskEdit1->setText(QString::number(port.split_length));
+  ShowPortProblem();
+  filling_ = was_filling;
 }
+
+void TForm1::ShowPortProblem() { ShowCut(PortProblem, port_problems_[selected_port_]); }
 
 void TForm1::ComboBox1Change(int item) {
   if (item < 0) return;
@@ -224,6 +307,23 @@ void TForm1::GroupBox3Exit() {
   const int second = ComboBox3->currentIndex();
   if (first < 0 || second < 0) return;
   port.name_lines = {first == 0 ? 'N' : 'C', second == 0 ? 'N' : 'C'};
+}
+
+void TForm1::KeepTabStopOnCheckedPort() {
+  // The port group is one stop for Tab, at the checked port (the arrow keys
+  // move within it); Qt would leave the stop on the radio button focused
+  // last, which an accessibility action need not have moved.
+  for (QRadioButton* radio : port_radios_)
+    radio->setFocusPolicy(radio->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
+}
+
+void TForm1::GroupBox3WorkedOn() { group3_entered_ = true; }
+
+void TForm1::StoreGroupBox3Work() {
+  if (!group3_entered_) return;
+  GroupBox3Exit();
+  // Still in the group (nothing moved the focus): later work counts too.
+  group3_entered_ = InGroupBox3(QApplication::focusWidget());
 }
 
 bool TForm1::InGroupBox3(const QWidget* widget) const {
@@ -288,6 +388,9 @@ SaveControls TForm1::CurrentSaveControls() const {
 }
 
 void TForm1::Button1Click() {
+  // Pressed without moving the focus (a shortcut, an accessibility action):
+  // the group's work is stored as leaving it would.
+  StoreGroupBox3Work();
   const DialogAnswer answer =
       dialogs_->Show(DialogKind::kConfirmation, QStringLiteral("Сохранить изменения"),
                      kButtonYes | kButtonNo | kButtonCancel);
@@ -331,7 +434,65 @@ void TForm1::Button4Click() {
 void TForm1::RefreshGrids() {
   diagnostics_model_->Refresh();
   goods_model_->Refresh();
-  report_model_->Refresh();
+  const int newest = report_model_->NewestRow();
+  if (report_model_->Refresh() && report_model_->NewestRow() != newest &&
+      report_model_->NewestRow() >= 0) {
+    // Into view without moving the columns the operator scrolled to.
+    const int column = std::max(StringGrid3->columnAt(0), 0);
+    StringGrid3->scrollTo(report_model_->index(report_model_->NewestRow(), column));
+  }
+}
+
+void TForm1::ShowEvents() {
+  if (deps_.events == nullptr) return;
+  const std::optional<KeptEvent> problem = deps_.events->Problem();
+  if (problem) {
+    EventLine->ShowProblem(OneLine(problem->text), problem->severity);
+  } else {
+    EventLine->ShowProblem({}, Severity::kInfo);
+  }
+  // Each port's own problem, on its radio button and beside its settings.
+  port_problems_ = {};
+  for (const auto& [condition, event] : deps_.events->ActiveConditions()) {
+    const int port = PortOfCondition(condition);
+    if (port >= 0) port_problems_[port] = OneLine(event.text);
+  }
+  for (int port = 0; port < kPortCount; ++port) {
+    const QString& text = port_problems_[port];
+    QRadioButton* radio = port_radios_[port];
+    if (radio->toolTip() == text) continue;  // restyling costs; most events change nothing
+    radio->setStyleSheet(text.isEmpty() ? QString() : QStringLiteral("color: #b00000;"));
+    radio->setToolTip(text);
+    radio->setAccessibleDescription(text);
+  }
+  ShowPortProblem();
+  // An open list follows, a few times a second at most: a busy line
+  // reports many events.
+  if (event_list_ != nullptr && event_list_->isVisible() && !list_refresh_->isActive())
+    list_refresh_->start();
+}
+
+void TForm1::OpenEventList() {
+  if (event_list_ == nullptr) {
+    event_list_ = new EventListDialog(this);
+    list_refresh_ = new QTimer(event_list_);
+    list_refresh_->setSingleShot(true);
+    list_refresh_->setInterval(kEventListRefreshMs);
+    connect(list_refresh_, &QTimer::timeout, this, [this] {
+      if (event_list_->isVisible()) FillEventList();
+    });
+  }
+  FillEventList();
+  event_list_->show();
+  event_list_->raise();
+  event_list_->activateWindow();
+}
+
+void TForm1::FillEventList() {
+  if (deps_.events == nullptr) return;
+  event_list_->Fill(deps_.events->Recent());
+  // Seen: one-off problems leave the foot line.
+  deps_.events->Acknowledge(event_list_->NewestShown());
 }
 
 void TForm1::ShowError(const QString& message) {

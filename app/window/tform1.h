@@ -12,6 +12,7 @@
 
 #include "app/window/dialogs.h"
 #include "app/window/engine_link.h"
+#include "app/window/font_scale.h"
 #include "config/registry_store.h"
 #include "config/settings.h"
 #include "store/monitoring_views.h"
@@ -31,6 +32,9 @@ namespace tillgate {
 
 class DirectoryListBox;
 class DriveComboBox;
+class EventListDialog;
+class EventLog;
+class FootLine;
 class GridTableModel;
 class UpDown;
 
@@ -44,6 +48,9 @@ struct WindowDeps {
   std::string working_dir;            // the folders when not installed
   EngineFactory make_engine;          // may be empty
   std::function<void()> end_program;  // ends the message loop; may be empty
+  // The server's events, shown at the foot and in the event list; not
+  // owned, outlives the window; may be null (then nothing is shown).
+  EventLog* events = nullptr;
 };
 
 class TForm1 final : public QWidget {
@@ -84,11 +91,24 @@ class TForm1 final : public QWidget {
   // Pulls changed grid cells into the views; Timer1 does this regularly.
   void RefreshGrids();
 
+  // Brings the foot line, the port marks and an open event list up to date
+  // with the event log; runs whenever the log changes.
+  void ShowEvents();
+  // Opens the list of recent events (pressing the foot line does).
+  void OpenEventList();
+  void FillEventList();
+
+  // How much the window's pixel sizes have grown for the font in use.
+  const LayoutScale& scale() const { return scale_; }
+
  protected:
   void closeEvent(class QCloseEvent* event) override;
+  void resizeEvent(class QResizeEvent* event) override;
 
  private:
   void BuildControls();
+  void NameControls();
+  void SetTabOrder();
   QWidget* BuildFoldersPage();
   QWidget* BuildEquipmentPage();
   QWidget* BuildStartPage();
@@ -99,12 +119,17 @@ class TForm1 final : public QWidget {
   QTableView* BuildGrid(const QString& name, GridTableModel* model, QWidget* parent);
   void ConnectHandlers();
 
+  void LayOutWindow();
+  void ShowPortProblem();
   void ApplySettingsToControls();
   void PointFolderList(DirectoryListBox* list, QLineEdit* field);
   void ApplyEnableRules();
   void MarkNotStarted(int port_index, bool not_started);
   void FocusChanged(QWidget* old_widget, QWidget* now_widget);
   bool InGroupBox3(const QWidget* widget) const;
+  void GroupBox3WorkedOn();
+  void KeepTabStopOnCheckedPort();
+  void StoreGroupBox3Work();
   bool ReadSplitLength(int32_t* value);
   SaveControls CurrentSaveControls() const;
   void ShowError(const QString& message);
@@ -118,13 +143,23 @@ class TForm1 final : public QWidget {
   MonitoringViews* shown_views_ = &views_;
   std::unique_ptr<EngineLink> engine_;
   int selected_port_ = 1;  // the port on display; COM2 when the window opens
+  // The operator has entered GroupBox3, or changed one of its controls by
+  // any means, since its values were last stored.
   bool group3_entered_ = false;
+  // The window itself is filling controls: no change is the operator's.
+  bool filling_ = false;
   bool folder_change_muted_ = false;
   bool ended_ = false;
+  LayoutScale scale_;
+  // The problem text of each port whose port condition is in force.
+  std::array<QString, kPortCount> port_problems_{};
 
   // Controls, under their designer names.
   QTabWidget* PageControl1 = nullptr;
   QPushButton* Button1 = nullptr;
+  FootLine* EventLine = nullptr;
+  EventListDialog* event_list_ = nullptr;  // made when first opened
+  QTimer* list_refresh_ = nullptr;         // paces an open list's refills
   QLineEdit* Edit1 = nullptr;
   QLineEdit* Edit2 = nullptr;
   DriveComboBox* DriveComboBox1 = nullptr;
@@ -143,13 +178,17 @@ class TForm1 final : public QWidget {
   QComboBox* ComboBox3 = nullptr;
   QLineEdit* MaskEdit1 = nullptr;
   UpDown* UpDown1 = nullptr;
-  QLineEdit* Edit4 = nullptr;  // device path of the port on display
+  QLineEdit* Edit4 = nullptr;     // device path of the port on display
+  QLabel* PortProblem = nullptr;  // the problem of the port on display
   QGroupBox* GroupBox4 = nullptr;
   std::array<QCheckBox*, kPortCount> start_boxes_{};  // CheckBox18..33
   QCheckBox* CheckBox34 = nullptr;
   QPushButton* Button2 = nullptr;
   QTabWidget* PageControl2 = nullptr;
   QPushButton* Button3 = nullptr;
+  QTableView* StringGrid1 = nullptr;
+  QTableView* StringGrid2 = nullptr;
+  QTableView* StringGrid3 = nullptr;
   QPushButton* Button4 = nullptr;
   QTimer* Timer1 = nullptr;
   GridTableModel* diagnostics_model_ = nullptr;

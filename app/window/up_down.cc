@@ -1,5 +1,6 @@
 #include "app/window/up_down.h"
 
+#include <QKeyEvent>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -12,6 +13,8 @@ UpDown::UpDown(QWidget* parent) : QWidget(parent) {
   layout->setSpacing(0);
   up_ = new QToolButton(this);
   down_ = new QToolButton(this);
+  up_->setObjectName(QStringLiteral("UpArrow"));
+  down_->setObjectName(QStringLiteral("DownArrow"));
   up_->setArrowType(Qt::UpArrow);
   down_->setArrowType(Qt::DownArrow);
   for (QToolButton* button : {up_, down_}) {
@@ -22,6 +25,28 @@ UpDown::UpDown(QWidget* parent) : QWidget(parent) {
   }
   connect(up_, &QToolButton::clicked, this, &UpDown::StepUp);
   connect(down_, &QToolButton::clicked, this, &UpDown::StepDown);
+}
+
+void UpDown::SetBuddy(QLineEdit* edit) {
+  if (buddy_) buddy_->removeEventFilter(this);
+  buddy_ = edit;
+  if (buddy_) buddy_->installEventFilter(this);
+}
+
+void UpDown::SetArrowNames(const QString& up, const QString& down) {
+  up_->setAccessibleName(up);
+  down_->setAccessibleName(down);
+}
+
+bool UpDown::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == buddy_ && event->type() == QEvent::KeyPress && isEnabled()) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Up || key == Qt::Key_Down) {
+      Step(key == Qt::Key_Up ? +1 : -1);
+      return true;
+    }
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 void UpDown::setRange(int minimum, int maximum) {

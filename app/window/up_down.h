@@ -26,13 +26,18 @@ class UpDown final : public QWidget {
   // Clamps to the range; does not touch the edit.
   void setValue(int value);
 
-  // The edit whose text the arrows step.
-  void SetBuddy(QLineEdit* edit) { buddy_ = edit; }
+  // The edit whose text the arrows step; its Up and Down keys step it too.
+  void SetBuddy(QLineEdit* edit);
+  // What the two arrows say they do, for screen readers.
+  void SetArrowNames(const QString& up, const QString& down);
 
   // One step up or down from the edit's number (or the last position when
   // the edit holds no number); writes the result into the edit.
   void StepUp() { Step(+1); }
   void StepDown() { Step(-1); }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void Step(int delta);

@@ -84,7 +84,10 @@ TEST(WindowScreenshots, LiveDemoLineOnEveryPage) {
   };
   replace("\"InPath\"=\"" + data.path() + "\"", "\"InPath\"=\"" + data.path() + "/goods\"");
   replace("\"OutPath\"=\"" + data.path() + "\"", "\"OutPath\"=\"" + data.path() + "/reports\"");
-  Harness h(registry, [](const Settings& s) { return MakeStationEngine(s); });
+  EventLog events;
+  Harness h(
+      registry, [&events](const Settings& s) { return MakeStationEngine(s, &events); }, true,
+      &events);
   ASSERT_TRUE(h.Start());
   h.form->show();
 
@@ -98,6 +101,7 @@ TEST(WindowScreenshots, LiveDemoLineOnEveryPage) {
   ASSERT_TRUE(WaitForCell(goods, 0, 1, 5000));
   EXPECT_EQ(Cell(goods, 0, 1), "Хлеб Бородинский 400 г");
   ASSERT_TRUE(WaitForCell(report, 0, 6, 30000));
+  ASSERT_TRUE(WaitForCell(report, 2, 6, 30000));
 
   // Into docs/screenshots when asked (TILLGATE_UPDATE_SCREENSHOTS=1), so
   // that an ordinary test run leaves the source tree alone.
@@ -108,19 +112,31 @@ TEST(WindowScreenshots, LiveDemoLineOnEveryPage) {
   QDir().mkpath(out);
   auto* pages = h.Find<QTabWidget>("PageControl1");
   auto* inner = h.Find<QTabWidget>("PageControl2");
+  const auto save = [&](QWidget* window, const char* name) {
+    QTest::qWait(100);
+    const QString file = out + "/" + name + ".png";
+    EXPECT_TRUE(window->grab().save(file)) << file.toStdString();
+  };
+  // The pages at the window's first size; the monitoring grids enlarged, on
+  // the whole 1280 x 900 screen.
   const char* names[] = {"1-bazy",         "2-oborudovanie",       "3-zapusk",
                          "4-diagnostika",  "5-monitoring-otchety", "6-svedeniya",
                          "7-installyaciya"};
-  for (int page = 0; page < pages->count(); ++page) {
+  for (int page : {0, 1, 2, 3, 5, 6}) {
     pages->setCurrentIndex(page);
-    QTest::qWait(100);
-    const QString file = out + "/" + names[page] + ".png";
-    EXPECT_TRUE(h.form->grab().save(file)) << file.toStdString();
+    save(h.form.get(), names[page]);
   }
+  h.form->showMaximized();
+  QTRY_VERIFY_WITH_TIMEOUT(h.form->width() > 1000, 2000);
+  EXPECT_EQ(h.form->size(), QSize(1280, 900));
   pages->setCurrentIndex(4);
+  save(h.form.get(), names[4]);
   inner->setCurrentIndex(0);
-  QTest::qWait(100);
-  EXPECT_TRUE(h.form->grab().save(out + "/5-monitoring-tovary.png"));
+  save(h.form.get(), "5-monitoring-tovary");
+  QTest::mouseClick(h.Find<QPushButton>("EventLine"), Qt::LeftButton);
+  auto* list = h.form->findChild<QWidget*>("EventList");
+  ASSERT_NE(list, nullptr);
+  save(list, "8-zhurnal-sobytiy");
   std::printf("[ info ] screenshots in %s\n", out.toStdString().c_str());
 }
 

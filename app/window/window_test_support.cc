@@ -71,7 +71,8 @@ void WriteFile(const std::string& path, const std::string& contents) {
   out << contents;
 }
 
-Harness::Harness(const std::string& registry_text, EngineFactory factory, bool fake_engine) {
+Harness::Harness(const std::string& registry_text, EngineFactory factory, bool fake_engine,
+                 EventLog* events) {
   EnsureApplication();
   registry_path = dir.File("HKEY_CURRENT_USER.reg");
   if (!registry_text.empty()) WriteFile(registry_path, registry_text);
@@ -84,6 +85,7 @@ Harness::Harness(const std::string& registry_text, EngineFactory factory, bool f
   deps.dialogs = &dialogs;
   deps.working_dir = dir.path();
   deps.end_program = [this] { ++end_requests; };
+  deps.events = events;
   if (factory) {
     deps.make_engine = std::move(factory);
   } else if (fake_engine) {

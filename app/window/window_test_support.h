@@ -14,6 +14,7 @@
 
 #include "app/window/dialogs.h"
 #include "app/window/engine_link.h"
+#include "app/window/event_log.h"
 #include "app/window/tform1.h"
 #include "config/forwarding_store.h"
 #include "config/registry_store.h"
@@ -101,11 +102,12 @@ class ScratchDir {
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& contents);
 
-// A window over the registry file `registry_text` (not written when empty).
+// A window over the registry file `registry_text` (not written when empty),
+// showing the events of `events` when given.
 class Harness {
  public:
   explicit Harness(const std::string& registry_text, EngineFactory factory = nullptr,
-                   bool fake_engine = true);
+                   bool fake_engine = true, EventLog* events = nullptr);
   ~Harness();
 
   // Runs StartUp; the result is kept in started.
