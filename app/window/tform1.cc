@@ -31,6 +31,7 @@
 #include "app/window/integer_text.h"
 #include "app/window/message_box_dialogs.h"
 #include "app/window/up_down.h"
+#include "config/folder_check.h"
 #include "config/installation.h"
 
 namespace tillgate {
@@ -206,8 +207,8 @@ void TForm1::ApplySettingsToControls() {
   }
   CheckBox34->setChecked(settings_.auto_start == 1);
   CheckBox1->setChecked(settings_.track_stock);
-  PointFolderList(DirectoryListBox1, Edit1);
-  PointFolderList(DirectoryListBox2, Edit2);
+  PointFolderList(DirectoryListBox1, Edit1, "goods folder", "InPath");
+  PointFolderList(DirectoryListBox2, Edit2, "report folder", "OutPath");
   port_radios_[1]->setChecked(true);
   ShowPortSettings(1);
   Button4->setText(settings_.installed ? QStringLiteral("ДЕИНСТАЛЛЯЦИЯ")
@@ -216,11 +217,18 @@ void TForm1::ApplySettingsToControls() {
   filling_ = was_filling;
 }
 
-void TForm1::PointFolderList(DirectoryListBox* list, QLineEdit* field) {
+void TForm1::PointFolderList(DirectoryListBox* list, QLineEdit* field, const char* role,
+                             const char* value_name) {
   const QString wanted = field->text();
   if (wanted.isEmpty()) return;
   QString error;
-  if (list->SetDirectory(wanted, &error)) return;
+  // A folder brought over from Windows would read as missing under the
+  // working folder; say what it is instead.
+  if (LooksLikeWindowsPath(wanted.toStdString())) {
+    error = QString::fromStdString(FolderProblem(role, value_name, wanted.toStdString()));
+  } else if (list->SetDirectory(wanted, &error)) {
+    return;
+  }
   // The folder may appear later (a share not yet mounted): say so and go
   // on. The field keeps the configured text, so a save keeps it too; the
   // list shows the working folder meanwhile.

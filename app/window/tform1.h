@@ -122,7 +122,11 @@ class TForm1 final : public QWidget {
   void LayOutWindow();
   void ShowPortProblem();
   void ApplySettingsToControls();
-  void PointFolderList(DirectoryListBox* list, QLineEdit* field);
+  // Shows `field`'s folder in `list`; a folder that cannot be shown is
+  // reported (naming the setting `value_name` of the `role` folder) and the
+  // list shows the working folder meanwhile.
+  void PointFolderList(DirectoryListBox* list, QLineEdit* field, const char* role,
+                       const char* value_name);
   void ApplyEnableRules();
   void MarkNotStarted(int port_index, bool not_started);
   void FocusChanged(QWidget* old_widget, QWidget* now_widget);

@@ -549,6 +549,22 @@ TEST(WindowStartUp, MissingFolderIsShownAndTheProgramGoesOn) {
   EXPECT_NE(h.RegistryText().find("\"InPath\"=\"" + missing + "\""), std::string::npos);
 }
 
+TEST(WindowStartUp, AWindowsFolderIsNamedAsSuchAndKept) {
+  // Escaped as a .reg file escapes a backslash.
+  Harness h(InstalledRegistry("D:\\\\Shop\\\\Goods"));
+  ASSERT_TRUE(h.Start());
+  ASSERT_EQ(h.dialogs.shown.size(), 2u);
+  EXPECT_TRUE(h.dialogs.shown[0].text.contains("(InPath) \"D:\\Shop\\Goods\" is a Windows path"))
+      << h.dialogs.shown[0].text.toStdString();
+  EXPECT_TRUE(h.dialogs.shown[1].text.contains("(OutPath)"));
+  EXPECT_FALSE(h.form->ended());
+  // Saving keeps the configured value as it was.
+  h.dialogs.answers = {DialogAnswer::kYes};
+  h.Find<QPushButton>("Button1")->click();
+  EXPECT_NE(h.RegistryText().find("\"InPath\"=\"D:\\\\Shop\\\\Goods\""), std::string::npos)
+      << h.RegistryText();
+}
+
 TEST(WindowStartUp, FolderListsMoveTheFieldsToTheNormalisedFolder) {
   ScratchDir folder;
   std::filesystem::create_directory(folder.path() + "/goods");
