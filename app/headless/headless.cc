@@ -74,12 +74,21 @@ int WaitForSignal(const sigset_t& wanted, int seconds) {
   }
 }
 
+// The status "systemctl status" shows. A line whose port failed to open
+// serves nothing, so it is named apart. Read before the engine runs: only
+// start-up opens the ports.
 std::string ServingText(const Station& station) {
-  std::string ports;
-  for (int i = 0; i < kPortCount; ++i)
-    if (station.HasLine(i))
-      ports += (ports.empty() ? "" : ", ") + std::string("COM") + std::to_string(i + 1);
-  return ports.empty() ? "running, no line" : "running, lines " + ports;
+  std::string open;
+  std::string failed;
+  for (int i = 0; i < kPortCount; ++i) {
+    const TKkmEkr* line = station.Line(i);
+    if (line == nullptr) continue;
+    std::string& list = line->IsOpen() ? open : failed;
+    list += (list.empty() ? "COM" : ", COM") + std::to_string(i + 1);
+  }
+  std::string text = open.empty() ? "running, no line" : "running, lines " + open;
+  if (!failed.empty()) text += "; port failed to open: " + failed;
+  return text;
 }
 
 int Serve(const Settings& settings, EventSink* events) {
@@ -94,10 +103,11 @@ int Serve(const Settings& settings, EventSink* events) {
     options.make_store = ServerStoreFactory();
     Station station(settings, std::move(options));
     Engine& engine = station.GetEngine();
+    const std::string status = ServingText(station);
     // The stored selection starts at once, as automatic start would.
     if (!station.AutoStarted()) engine.Start(station.StoredStartBoxes(), false);
     engine.Launch();
-    NotifyReady(ServingText(station));
+    NotifyReady(status);
     while (true) {
       signal_number = WaitForSignal(wanted, kFolderCheckSeconds);
       if (signal_number == 0) {

@@ -71,13 +71,17 @@ std::string Line(const RegisterPeer& peer) {
 TEST(HeadlessService, TheServiceManagerHearsReadyOnceTheLinesAreUpAndStopping) {
   RegisterPeer peer;
   ASSERT_TRUE(peer.ok());
-  ScratchShop shop(Line(peer));
+  // COM2's device is not there: its line exists, but it serves nothing, and
+  // "systemctl status" must not count it among the lines up.
+  ScratchShop shop(Line(peer) + "\"COM2\"=hex:01,01,01\n\"DEVICE2\"=\"/dev/tillgate-none\"\n");
   NotifySocket manager(shop.Dir() + "/notify");
   ASSERT_TRUE(manager.ok());
   HeadlessChild child(shop.Registry(), {}, {"NOTIFY_SOCKET=" + shop.Dir() + "/notify"});
   ASSERT_TRUE(child.ok());
   ASSERT_TRUE(manager.WaitFor("READY=1", 20)) << manager.Received();
-  EXPECT_NE(manager.Received().find("STATUS=running, lines COM1"), std::string::npos);
+  EXPECT_NE(manager.Received().find("STATUS=running, lines COM1; port failed to open: COM2\n"),
+            std::string::npos)
+      << manager.Received();
   // The port was opened before the manager heard of it.
   EXPECT_TRUE(child.WaitFor("COM1 (" + peer.DevicePath() + "): port opened", 1)) << child.Output();
   child.Signal(SIGTERM);
