@@ -8,6 +8,7 @@
 
 #include "app/headless/headless_child.h"
 #include "app/headless/stderr_sink.h"
+#include "config/utf16.h"
 #include "line/register_peer.h"
 
 namespace tillgate {
@@ -91,6 +92,18 @@ TEST(StderrSink, TheJournalGetsPriorityPrefixesAndNoTimeStamp) {
     EventLine event{severity, "goods folder\tgone", {}, false};
     EXPECT_EQ(FormatEventLine(event, EventLineStyle::kJournal, now),
               std::string(prefix) + "goods folder gone\n");
+  }
+  // Bytes from a wire that are not UTF-8 (a register's serial number) would
+  // make the journal keep the whole line as "blob data" that journalctl does
+  // not show: they are written as \xNN, and the unprintable DEL and C1
+  // controls as spaces. Other text stays as it is.
+  EventLine odd{
+      Severity::kInfo, "COM1: serial number 03\x80\xFF\xD0 \x7F\xC2\x85 Товары", {}, false};
+  for (const EventLineStyle style : {EventLineStyle::kJournal, EventLineStyle::kStamped}) {
+    const std::string line = FormatEventLine(odd, style, now);
+    EXPECT_TRUE(IsValidUtf8(line)) << line;
+    EXPECT_NE(line.find("COM1: serial number 03\\x80\\xFF\\xD0    Товары\n"), std::string::npos)
+        << line;
   }
   // JOURNAL_STREAM names the journal's socket by device and inode.
   std::FILE* file = std::tmpfile();

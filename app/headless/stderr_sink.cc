@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "config/utf16.h"
+
 namespace tillgate {
 
 bool StreamIsJournal(int fd, const char* journal_stream) {
@@ -27,10 +29,36 @@ EventLineStyle StandardErrorStyle() {
                                                                        : EventLineStyle::kStamped;
 }
 
+namespace {
+
+// The event text as one printable UTF-8 line: control characters (C0, DEL,
+// C1) become spaces, and each byte that is not part of a UTF-8 character
+// (a register's bytes, say) is written as \xNN. The journal would keep a
+// line with either as binary data that journalctl does not show.
+std::string PrintableText(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size();) {
+    const size_t at = i;
+    char32_t c = 0;
+    if (!NextUtf8(text, &i, &c)) {
+      char escaped[5];
+      std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned char>(text[at]));
+      out += escaped;
+      i = at + 1;
+    } else if (c < 0x20 || (c >= 0x7F && c < 0xA0)) {
+      out += ' ';
+    } else {
+      out.append(text.substr(at, i - at));
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
 std::string FormatEventLine(const EventLine& event, EventLineStyle style, const timespec& now) {
-  std::string text(event.text);
-  for (char& c : text)
-    if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+  const std::string text = PrintableText(event.text);
   if (style == EventLineStyle::kJournal)
     return "<" + std::to_string(static_cast<int>(event.severity)) + ">" + text + "\n";
   tm local{};

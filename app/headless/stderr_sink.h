@@ -28,7 +28,8 @@ bool StreamIsJournal(int fd, const char* journal_stream);
 EventLineStyle StandardErrorStyle();
 
 // One event as one line, with its line end. Control characters from a wire
-// or a file become spaces, so that they cannot break the one-line format.
+// or a file become spaces, so that they cannot break the one-line format,
+// and bytes that are not UTF-8 become \xNN, so that the line stays text.
 std::string FormatEventLine(const EventLine& event, EventLineStyle style, const timespec& now);
 
 class StderrSink final : public EventSink {
