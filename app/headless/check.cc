@@ -185,6 +185,16 @@ class Checker {
 
 }  // namespace
 
+std::string NotInstalledReason(const std::string& registry_path) {
+  // A missing file reads as an empty one; a mistyped path must not pass
+  // for a file without the key.
+  struct stat info {};
+  if (stat(registry_path.c_str(), &info) != 0)
+    return "settings file " + registry_path + ": " + std::strerror(errno) +
+           " (not installed: no port is served)";
+  return "the settings file has no key Tillgate (not installed): no port is served";
+}
+
 int RunCheck(const std::string& registry_path, const std::string& working_folder, std::FILE* out) {
   Checker check(out);
   check.Line("settings file: " + registry_path);
@@ -196,7 +206,7 @@ int RunCheck(const std::string& registry_path, const std::string& working_folder
     if (status.ok()) {
       const Settings& s = loaded.settings;
       if (!s.installed) {
-        check.Problem("the settings file has no key Tillgate (not installed): no port is served");
+        check.Problem(NotInstalledReason(registry_path));
       } else {
         check.Line("goods folder (InPath): " + s.store_goods_folder);
         check.Line("report folder (OutPath): " + s.store_report_folder);

@@ -13,4 +13,8 @@ namespace tillgate {
 // otherwise (the settings file itself unreadable included).
 int RunCheck(const std::string& registry_path, const std::string& working_folder, std::FILE* out);
 
+// Why settings loaded from `registry_path` are not installed: the file is
+// not there (with the system's reason), or it lacks the key Tillgate.
+std::string NotInstalledReason(const std::string& registry_path);
+
 }  // namespace tillgate

@@ -171,8 +171,9 @@ int RunHeadless(int argc, char** argv, const char* invocation) {
     Report(&events, Severity::kError, loaded.status.message());
     return 1;
   }
-  Report(&events, "settings from " + registry_path +
-                      (loaded.settings.installed ? "" : " (not installed: no port is served)"));
+  Report(&events, "settings from " + registry_path);
+  if (!loaded.settings.installed)
+    Report(&events, Severity::kWarning, NotInstalledReason(registry_path));
   return Serve(loaded.settings, &events);
 }
 

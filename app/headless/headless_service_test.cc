@@ -234,6 +234,23 @@ TEST(HeadlessCheck, FoldersGoodsFileAndSettingsProblems) {
       << c.Output();
   EXPECT_EQ(c.Wait(5), 1);
 
+  // A settings file that is not there (a mistyped TILLGATE_REGISTRY) is
+  // named as missing, not taken for a file without the key Tillgate; the
+  // server itself warns that it serves nothing.
+  const std::string nowhere = no_goods.Dir() + "/no-such.reg";
+  HeadlessChild missing(nowhere, {"--check"});
+  EXPECT_NE(missing.ReadAll(10).find("problem: settings file " + nowhere +
+                                     ": No such file or directory (not installed: no port is "
+                                     "served)"),
+            std::string::npos)
+      << missing.Output();
+  EXPECT_EQ(missing.Wait(5), 1);
+  HeadlessChild server(nowhere);
+  EXPECT_TRUE(server.WaitFor("warning: settings file " + nowhere +
+                                 ": No such file or directory (not installed: no port is served)",
+                             10))
+      << server.Output();
+
   ScratchShop wrong_type("\"COM3\"=\"text\"\n");
   HeadlessChild d(wrong_type.Registry(), {"--check"});
   EXPECT_NE(d.ReadAll(10).find("problem: Invalid data type for 'COM3'"), std::string::npos)
