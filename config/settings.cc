@@ -100,9 +100,11 @@ Status SavePort(RegistryStore& store, int index, PortConfig& port, const SaveCon
     status = store.WriteDword(PortValueName("COD_LENGTH", index),
                               static_cast<uint32_t>(port.split_length));
   }
-  if (status.ok()) {
-    status = store.WriteString(PortValueName("DEVICE", index), DevicePath(settings, index));
-  }
+  // A port on its default device needs no value: a file without one (every
+  // export from Windows) stays as it is rather than gaining sixteen.
+  const std::string device_name = PortValueName("DEVICE", index);
+  if (status.ok() && (!port.device.empty() || store.ValueExists(device_name)))
+    status = store.WriteString(device_name, DevicePath(settings, index));
   return status;
 }
 

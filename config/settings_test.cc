@@ -176,9 +176,11 @@ TEST_F(SettingsTest, SaveWritesEveryValueInOrderFromTheControls) {
   ASSERT_TRUE(SaveSettings(recorder, settings, controls).ok());
   std::vector<std::string> expected = {"InPath", "OutPath", "Res"};
   for (int n = 1; n <= 16; ++n) {
-    for (const char* stem : {"COM", "MASKA", "STROKA", "COD_LENGTH", "DEVICE"}) {
+    for (const char* stem : {"COM", "MASKA", "STROKA", "COD_LENGTH"}) {
       expected.push_back(stem + std::to_string(n));
     }
+    // Only a port with a device of its own needs the value.
+    if (n == 3) expected.push_back("DEVICE3");
   }
   expected.push_back("AvtoStart");
   EXPECT_EQ(recorder.Writes(), expected);
@@ -194,9 +196,14 @@ TEST_F(SettingsTest, SaveWritesEveryValueInOrderFromTheControls) {
   for (const char* line :
        {"\"COM3\"=hex:01,01,03\r\n\"MASKA3\"=\"25CCCCCWWWWW\"\r\n\"STROKA3\"=\"NC\"\r\n",
         "\"COD_LENGTH3\"=dword:00000009\r\n\"DEVICE3\"=\"/dev/ttyUSB1\"\r\n",
-        "\"DEVICE4\"=\"/dev/ttyS3\"\r\n", "\"AvtoStart\"=dword:00000001\r\n"}) {
+        "\"AvtoStart\"=dword:00000001\r\n"}) {
     EXPECT_NE(file.find(line), std::string::npos) << line;
   }
+  EXPECT_EQ(file.find("DEVICE4"), std::string::npos) << file;
+  // A device value once there follows the port, back to the default too.
+  settings.ports[2].device.clear();
+  ASSERT_TRUE(SaveSettings(*store_, settings, controls).ok());
+  EXPECT_NE(files_->files()[kPath].find("\"DEVICE3\"=\"/dev/ttyS2\"\r\n"), std::string::npos);
 }
 
 TEST_F(SettingsTest, RefusedWriteStopsTheSaveKeepingEarlierValues) {
@@ -206,8 +213,8 @@ TEST_F(SettingsTest, RefusedWriteStopsTheSaveKeepingEarlierValues) {
   SaveControls controls = ControlsFor(settings);
   controls.connect_checked[1] = true;
   // Only writes that change a value reach the file: Res, then STROKA1,
-  // COD_LENGTH1, DEVICE1, COM2 (its box changed) and STROKA2, the 6th.
-  files_->FailReplace(6);
+  // COD_LENGTH1, COM2 (its box changed) and STROKA2, the 5th.
+  files_->FailReplace(5);
   EXPECT_EQ(SaveSettings(*store_, settings, controls).message(),
             "Failed to set data for 'STROKA2'");
 

@@ -30,7 +30,7 @@ constexpr char kReports1251[] = "D:\\\\\xCC\xE0\xE3\xE0\xE7\xE8\xED\\\\\xCE\xF2\
 
 // A complete installed tree as an older Windows exports it: REGEDIT4, code
 // page 1251, LF line ends and upper-case hex digits, so that any rewrite
-// would show.
+// would show; like every export from Windows, it names no serial devices.
 std::string Regedit4Export() {
   std::string file =
       "REGEDIT4\n\n[HKEY_CURRENT_USER\\Tillgate]\n\n"
@@ -42,7 +42,7 @@ std::string Regedit4Export() {
     const std::string i = std::to_string(n);
     file += "\"COM" + i + "\"=hex:01,01,0" + (n == 1 ? "3" : "1") + "\n\"MASKA" + i +
             "\"=\"25CCCCCWWWWW\"\n\"STROKA" + i + "\"=\"NC\"\n\"COD_LENGTH" + i +
-            "\"=dword:0000000A\n\"DEVICE" + i + "\"=\"/dev/ttyS" + std::to_string(n - 1) + "\"\n";
+            "\"=dword:0000000A\n";
   }
   return file + "\"AvtoStart\"=dword:00000000\n";
 }
