@@ -454,6 +454,7 @@ class SignalFiles : public ::testing::Test {
   testing::ScratchDir goods_, reports_;
   Events events_;
   LineRuntimes runtime_{};
+  DeafWatch deaf_;  // outlives the engine that may use it
   std::unique_ptr<TDB> store_;
   std::unique_ptr<Engine> engine_;
 };
@@ -469,8 +470,7 @@ TEST_F(SignalFiles, ALocalFolderWakesTheEngineAtOnce) {
 }
 
 TEST_F(SignalFiles, FoldersWithoutNotificationAreCheckedOnTheTimer) {
-  DeafWatch deaf;
-  Engine& engine = Make(&deaf, std::chrono::milliseconds(500));
+  Engine& engine = Make(&deaf_, std::chrono::milliseconds(500));
   ASSERT_TRUE(engine.Launch());
   EXPECT_TRUE(events_.Has("no change notification for " + goods_.path()));
   const auto waited = Noticed(goods_.File("tovars.exp"));
