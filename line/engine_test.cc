@@ -38,8 +38,8 @@ StartBoxes Boxes(std::initializer_list<int> ports) {
 // A register's answer to its start command or poll byte: 'x' is no message
 // the server knows, so decoding answers "u" and the register stays.
 std::vector<uint8_t> Answer(uint8_t network) {
-  std::vector<uint8_t> frame(kCommandFrameSize);
-  BuildCommandFrame(frame.data(), network, 'x');
+  std::vector<uint8_t> frame(kFrameBufferSize);  // the builder writes a zero behind the frame
+  frame.resize(static_cast<size_t>(BuildCommandFrame(frame.data(), network, 'x')));
   return frame;
 }
 
