@@ -1,5 +1,6 @@
-// Decoding of the messages a register sends after a poll, and the goods
-// answer. Every message gets exactly one frame back.
+// Decoding of the messages a register sends after a poll: bytes become a
+// store transaction, its outcome becomes the answer. Every message gets
+// exactly one frame back, sent after the transaction has returned.
 
 #include <cstdio>
 #include <cstring>
@@ -9,8 +10,7 @@
 #include "line/event.h"
 #include "line/goods_answer.h"
 #include "line/kkm_ekr.h"
-#include "store/grid_model.h"
-#include "store/pricedb.h"
+#include "store/store.h"
 
 namespace tillgate {
 namespace {
@@ -24,11 +24,6 @@ constexpr int kIdentificationSize = 16;
 constexpr int kLookUpWaits = 5;         // after a look-up by goods code ...
 constexpr uint32_t kLookUpWaitMs = 10;  // ... five waits of 10 ms
 constexpr uint32_t kIdentificationWaitMs = 100;
-
-constexpr int kFirstDiagnosticsRow = 1;
-constexpr int kLastFreeDiagnosticsRow = 14;
-constexpr int kOverflowDiagnosticsRow = 15;
-constexpr int kSerialNumberLength = 7;
 
 uint32_t Le32(const uint8_t* p) {
   return p[0] | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
@@ -70,8 +65,8 @@ const char* OperationName(char code) {
   }
 }
 
-std::string CodeText(const OperationRecord& r) {
-  return std::string(r.goods_code, strnlen(r.goods_code, kGoodsCodeSize));
+std::string CodeText(const char (&code)[kGoodsCodeSize]) {
+  return std::string(code, strnlen(code, kGoodsCodeSize));
 }
 
 std::string Number(double value) {
@@ -83,15 +78,14 @@ std::string Number(double value) {
 // Everything one message needs from its line, gathered once.
 class Decoding final {
  public:
-  Decoding(TKkmEkr& line, uint8_t network_number, OperationRecord& record)
+  Decoding(TKkmEkr& line, uint8_t network_number)
       : line_(line),
         network_(network_number),
-        record_(&record),
         frame_(line.ReceiveBuffer()),
         length_(line.ReceiveCount()),
         type_(frame_[4]),
         slot_(line.SlotByNetworkNumber(network_number)),
-        store_(line.Store()) {}
+        store_(line.GetStore()) {}
 
   void Run() {
     if (slot_ == nullptr) {
@@ -131,26 +125,6 @@ class Decoding final {
     if (TEvent* delay = line_.DelayEvent()) delay->WaitFor(ms);
   }
 
-  // A repeated sequence byte means the register did not get the answer to
-  // its previous goods message and sends it again: that operation is taken
-  // back before the message is handled anew. Only an operation that is still
-  // pending and is this register's own is taken back.
-  void WithdrawLastOperation() {
-    const int index = slot_->last_operation;
-    slot_->last_operation = -1;
-    if (!store_->IsPending(index)) return;
-    const OperationRecord& last = store_->Record(index);
-    if (last.line_index != static_cast<uint32_t>(line_.PortIndex()) ||
-        last.network_number != network_) {
-      return;
-    }
-    if (store_->TrackStock()) store_->ReverseStock(index);
-    store_->Release(index);
-    Report(line_.Events(), Severity::kNotice,
-           Who() + ": repeated message, operation " + std::string(1, last.operation_code) + " of " +
-               CodeText(last) + " withdrawn");
-  }
-
   void Goods() {
     const bool by_code = IsGoodsByCode(type_);
     if (length_ < (by_code ? kGoodsByCodeSize : kGoodsByBarcodeSize)) {
@@ -161,85 +135,78 @@ class Decoding final {
       Refuse("no store");
       return;
     }
-    const uint8_t sequence = frame_[3];
-    if (sequence == slot_->last_sequence) {
-      // Withdrawing may free a record of a full pool: the repetition takes
-      // the record that has become current, not the spare handed in.
-      const bool was_full = store_->Full();
-      WithdrawLastOperation();
-      if (was_full && !store_->Full()) record_ = &store_->Current();
-    } else {
-      slot_->last_sequence = sequence;
-      // A new message: until it is committed, a repetition of it has
-      // nothing to take back.
-      slot_->last_operation = -1;
-    }
-    // With every record pending, the record handed in is a spare one and no
-    // operation can be kept: refuse before the look-up moves anything.
-    if (store_->Full()) {
-      Refuse("all operation records pending");
-      return;
-    }
-
-    std::memset(record_->goods_code, ' ', kGoodsCodeSize - 1);
-    record_->network_number = network_;
-    record_->operation_code = OperationCode(type_);
+    GoodsRequest request;
+    request.line_index = static_cast<uint32_t>(line_.PortIndex());
+    request.network_number = network_;
+    request.sequence = frame_[3];
+    std::memset(request.goods_code, ' ', kGoodsCodeSize - 1);
+    request.operation_code = OperationCode(type_);
     if (by_code) {
-      FillByCode();
+      FillByCode(request);
     } else {
-      FillByBarcode();
+      FillByBarcode(request);
     }
-    store_->LookUp(*record_);
-    if (by_code) {
+    const GoodsOutcome outcome = store_->ServeGoods(request);
+    if (outcome.withdrawn) {
+      Report(line_.Events(), Severity::kNotice,
+             Who() + ": repeated message, operation " +
+                 std::string(1, outcome.withdrawn_operation) + " of " +
+                 CodeText(outcome.withdrawn_code) + " withdrawn");
+    }
+    // The store's lock is not held across these waits.
+    if (by_code && outcome.looked_up) {
       for (int i = 0; i < kLookUpWaits; ++i) Wait(kLookUpWaitMs);
     }
-    if (record_->name[0] == 0) {
-      Refuse("goods " + CodeText(*record_) + " not found or refused");
-      return;
+    switch (outcome.refusal) {
+      case GoodsRefusal::kNone:
+        line_.SendGoodsAnswer(network_, outcome);
+        ReportGoods(outcome.record);
+        return;
+      case GoodsRefusal::kNoRegister:
+        Refuse("no register with that network number");
+        return;
+      case GoodsRefusal::kPoolFull:
+        Refuse("all operation records pending");
+        return;
+      case GoodsRefusal::kNotFound:
+        Refuse("goods " + CodeText(request.goods_code) + " not found or refused");
+        return;
+      case GoodsRefusal::kVoidNotCovered:
+        Refuse("void of " + CodeText(request.goods_code) + " not covered by the document");
+        return;
     }
-    record_->line_index = static_cast<uint32_t>(line_.PortIndex());
-    if (record_->operation_code == kOpVoid && !store_->CheckVoid(*record_)) {
-      // The look-up has already moved the stock; put it back.
-      if (store_->TrackStock()) store_->ReverseStock(record_->pool_index);
-      Refuse("void of " + CodeText(*record_) + " not covered by the document");
-      return;
-    }
-    line_.SendGoodsAnswer(network_, *record_);
-    slot_->last_operation = record_->pool_index;
-    ReportGoods();
-    store_->Commit();
   }
 
-  void FillByCode() {
-    record_->lookup_kind = kLookupByCode;
+  void FillByCode(GoodsRequest& request) {
+    request.lookup_kind = kLookupByCode;
     const uint16_t number = static_cast<uint16_t>(frame_[5] | frame_[6] << 8);
-    GoodsCodeFromNumber(number, record_->goods_code);
-    record_->quantity = QuantityFromThousandths(Le32(frame_ + 11));
+    GoodsCodeFromNumber(number, request.goods_code);
+    request.quantity = QuantityFromThousandths(Le32(frame_ + 11));
   }
 
-  void FillByBarcode() {
-    record_->lookup_kind = kLookupByBarcode;
-    line_.DecodeBarcode(*record_);
+  void FillByBarcode(GoodsRequest& request) {
+    request.lookup_kind = kLookupByBarcode;
+    line_.DecodeBarcode(request);
     const BarcodeSetup* setup = line_.Barcode();
     const int split_length = setup ? setup->split_length : 0;
-    if (CodeLength(record_->goods_code) <= split_length) {
-      record_->lookup_kind = kLookupByCode;
-      if (type_ == 's') record_->operation_code = kOpSaleByCode;
+    if (CodeLength(request.goods_code) <= split_length) {
+      request.lookup_kind = kLookupByCode;
+      if (type_ == 's') request.operation_code = kOpSaleByCode;
     }
     bool weighed = false;
     const char* mask = setup ? setup->mask : "";
-    if (record_->operation_code != kOpSaleByCode && IsWeightBarcode(record_->goods_code, mask)) {
-      WeightSplit split = SplitWeightBarcode(record_->goods_code, mask);
+    if (request.operation_code != kOpSaleByCode && IsWeightBarcode(request.goods_code, mask)) {
+      WeightSplit split = SplitWeightBarcode(request.goods_code, mask);
       weighed = split.has_weight;
-      if (weighed) record_->quantity = split.quantity;
+      if (weighed) request.quantity = split.quantity;
     }
-    if (!weighed) record_->quantity = QuantityFromThousandths(Le32(frame_ + 13));
+    if (!weighed) request.quantity = QuantityFromThousandths(Le32(frame_ + 13));
   }
 
-  void ReportGoods() {
-    Report(line_.Events(), Who() + ": " + OperationName(record_->operation_code) + " " +
-                               CodeText(*record_) + " quantity " + Number(record_->quantity) +
-                               " amount " + Number(record_->amount));
+  void ReportGoods(const OperationRecord& served) {
+    Report(line_.Events(), Who() + ": " + OperationName(served.operation_code) + " " +
+                               CodeText(served.goods_code) + " quantity " +
+                               Number(served.quantity) + " amount " + Number(served.amount));
   }
 
   void Document() {
@@ -247,20 +214,18 @@ class Decoding final {
       Refuse("message too short");
       return;
     }
-    slot_->document_number = Be32(frame_ + 5);
-    slot_->day = frame_[9];
-    slot_->month = frame_[10];
-    slot_->hour = frame_[11];
-    slot_->minute = frame_[12];
-    slot_->last_sequence = 0xFF;
+    DocumentStamp& stamp = slot_->stamp;
+    stamp.document_number = Be32(frame_ + 5);
+    stamp.day = frame_[9];
+    stamp.month = frame_[10];
+    stamp.hour = frame_[11];
+    stamp.minute = frame_[12];
     int rows = 0;
     if (store_ != nullptr) {
-      const int before = store_->PendingCount();
-      store_->CloseDocument(static_cast<uint32_t>(line_.PortIndex()), network_, *slot_);
-      rows = before - store_->PendingCount();
+      rows = store_->CloseDocument(static_cast<uint32_t>(line_.PortIndex()), network_, stamp);
     }
     line_.SendCommand(network_, kCommandClosed);
-    Report(line_.Events(), Who() + ": document " + std::to_string(slot_->document_number) +
+    Report(line_.Events(), Who() + ": document " + std::to_string(stamp.document_number) +
                                " closed, " + std::to_string(rows) + " rows written");
   }
 
@@ -269,64 +234,48 @@ class Decoding final {
       Refuse("message too short");
       return;
     }
-    slot_->year = frame_[8];
-    std::memset(slot_->serial_number, 0, sizeof slot_->serial_number);
-    std::memcpy(slot_->serial_number, frame_ + 9, kSerialNumberLength);
+    DocumentStamp& stamp = slot_->stamp;
+    stamp.year = frame_[8];
+    std::memset(stamp.serial_number, 0, sizeof stamp.serial_number);
+    std::memcpy(stamp.serial_number, frame_ + 9, kSerialNumberLength);
     line_.SendCommand(network_, kCommandIdentified);
-    const std::string serial(slot_->serial_number,
-                             strnlen(slot_->serial_number, kSerialNumberLength));
-    FillDiagnosticsRow(serial);
+    const std::string serial(stamp.serial_number,
+                             strnlen(stamp.serial_number, kSerialNumberLength));
+    if (store_ != nullptr) {
+      const LineRuntime* runtime = line_.Runtime();
+      store_->ShowIdentification({runtime ? runtime->port_name : line_.PortName(),
+                                  runtime ? runtime->model_name : "", serial, network_});
+    }
     Report(line_.Events(), Who() + ": identified, serial number " + serial);
     Wait(kIdentificationWaitMs);
   }
 
-  void FillDiagnosticsRow(const std::string& serial) {
-    GridModel* grid = line_.Diagnostics();
-    if (grid == nullptr) return;
-    int row = kOverflowDiagnosticsRow;
-    for (int r = kFirstDiagnosticsRow; r <= kLastFreeDiagnosticsRow; ++r) {
-      if (grid->Cell(0, r).empty()) {
-        row = r;
-        break;
-      }
-    }
-    const LineRuntime* runtime = line_.Runtime();
-    grid->SetCell(0, row, runtime ? runtime->port_name : line_.PortName().c_str());
-    grid->SetCell(1, row, runtime ? runtime->model_name : "");
-    grid->SetCell(2, row, serial);
-    grid->SetCell(3, row, std::to_string(network_));
-  }
-
   TKkmEkr& line_;
   const uint8_t network_;
-  OperationRecord* record_;  // the store's current record; may change on withdrawal
   const uint8_t* frame_;
   const int length_;
   const uint8_t type_;
   RegisterSlot* slot_;
-  TDB* store_;
+  Store* store_;
 };
 
 }  // namespace
 
-void TKkmEkr::DecodeMessage(uint8_t network_number, OperationRecord& record) {
-  Decoding(*this, network_number, record).Run();
-}
+void TKkmEkr::DecodeMessage(uint8_t network_number) { Decoding(*this, network_number).Run(); }
 
-void TKkmEkr::DecodeBarcode(OperationRecord& record) {
+void TKkmEkr::DecodeBarcode(GoodsRequest& request) {
   uint8_t packed[kBarcodeBytes];
   std::memcpy(packed, receive_.data() + 5, kBarcodeBytes);
-  tillgate::DecodeBarcode(packed, record.goods_code);
+  tillgate::DecodeBarcode(packed, request.goods_code);
 }
 
-bool TKkmEkr::SendGoodsAnswer(uint8_t network_number, OperationRecord& record) {
+bool TKkmEkr::SendGoodsAnswer(uint8_t network_number, const GoodsOutcome& outcome) {
   const BarcodeSetup* setup = Barcode();
   char text[kTextBufferSize];
-  const int length =
-      ComposeText(record, setup ? setup->first_line : 0, setup ? setup->second_line : 0, text);
-  const uint32_t kopecks = RoundKopecks(record.amount);
-  record.amount = kopecks * 0.01;
-  return SendGoodsFrame(network_number, text, length, kopecks, SectionCharacter(record.section));
+  const int length = ComposeText(outcome.record, setup ? setup->first_line : 0,
+                                 setup ? setup->second_line : 0, text);
+  return SendGoodsFrame(network_number, text, length, outcome.kopecks,
+                        SectionCharacter(outcome.record.section));
 }
 
 }  // namespace tillgate

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -49,31 +50,54 @@ void CheckWritten(const std::vector<uint8_t>& written, size_t from) {
   }
 }
 
+// The rig is built once per process (building the store and its views is
+// what cost most); each input then starts from the same goods file, no
+// pending operation and fresh registers.
+struct Rig {
+  Rig() {
+    fs.Put("g/tovars.dbf", GoodsBytes());
+    // No report folder: report records are still built, but kept nowhere,
+    // so that memory does not grow from input to input.
+    rig.Build("g", "", &fs, nullptr, 0, RigLineSettings{});
+  }
+  void Reset(uint8_t options, uint8_t split) {
+    static const char* kMasks[] = {"25CCCCCWWWWW", "", "2", "2CWWWWWWWWWWWCCCC", "25CCCCC"};
+    static const char kLetters[] = {'N', 'C', 0, 'X'};
+    fs.Overwrite("g/tovars.dbf", GoodsBytes());
+    rig.store->SetTrackStock(options & 1);
+    BarcodeSetup& setup = rig.barcodes[0];
+    std::snprintf(setup.mask, sizeof setup.mask, "%s", kMasks[(options >> 1) % 5]);
+    setup.first_line = kLetters[(options >> 4) & 3];
+    setup.second_line = kLetters[(options >> 6) & 3];
+    setup.split_length = split;
+    for (int i = 0; i < kSlotCount; ++i) rig.line->Slot(i).stamp = DocumentStamp{};
+  }
+  // Hands every pending operation over, which also forgets the registers'
+  // sequence bytes.
+  void Settle() {
+    for (int nn = 1; nn <= kSlotCount; ++nn)
+      rig.store->CloseDocument(0, static_cast<uint8_t>(nn), DocumentStamp{});
+    if (rig.store->PendingCount() != 0) std::abort();
+  }
+
+  MemoryFileSystem fs;
+  DecodingRig rig;
+};
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 2) return 0;
+  static Rig* shared = new Rig;
   // Two bytes of settings, then frames: one byte of network number and
   // length, then that many bytes.
-  const uint8_t options = data[0];
-  const uint8_t split = data[1] % 14;
+  shared->Reset(data[0], data[1] % 14);
   data += 2;
   size -= 2;
-
-  MemoryFileSystem fs;
-  fs.Put("g/tovars.dbf", GoodsBytes());
-  static const char* kMasks[] = {"25CCCCCWWWWW", "", "2", "2CWWWWWWWWWWWCCCC", "25CCCCC"};
-  static const char kLetters[] = {'N', 'C', 0, 'X'};
-  RigLineSettings settings;
-  settings.track_stock = options & 1;
-  settings.mask = kMasks[(options >> 1) % 5];
-  settings.first_line = kLetters[(options >> 4) & 3];
-  settings.second_line = kLetters[(options >> 6) & 3];
-  settings.split_length = split;
-  DecodingRig rig;
-  rig.Build("g", "r", &fs, nullptr, 0, settings);
-  FakeSerialDevice* fake = rig.fake;
-  TKkmEkr& line = *rig.line;
+  FakeSerialDevice* fake = shared->rig.fake;
+  fake->ClearCalls();
+  fake->ClearWritten();
+  TKkmEkr& line = *shared->rig.line;
 
   while (size > 0) {
     const uint8_t head = data[0];
@@ -95,5 +119,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckWritten(fake->Written(), before);
     if (accepted && fake->Written().size() == before) std::abort();  // always one answer
   }
+  shared->Settle();
   return 0;
 }

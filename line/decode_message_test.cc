@@ -10,11 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "config/event_collector.h"
 #include "line/decoding_rig.h"
 #include "line/event.h"
-#include "config/event_collector.h"
 #include "line/kkm_ekr.h"
-#include "line/store_decoder.h"
 #include "serial/fake_serial_device.h"
 #include "store/monitoring_views.h"
 #include "store/pricedb.h"
@@ -271,8 +270,8 @@ TEST_F(Decode, RepeatedSequenceByteKeepsOnlyTheSecondOperation) {
 TEST_F(Decode, WithdrawalTakesOnlyThisRegistersPendingOperation) {
   // Register 2's sale is pending; register 1's slot points at it.
   EXPECT_TRUE(Send(ByCode('p', 1, 100, 0), 2).IsGoods());
-  rig_.line->SlotByNetworkNumber(1)->last_operation = rig_.store->Head();
-  rig_.line->SlotByNetworkNumber(1)->last_sequence = 9;
+  rig_.store->Register(2, 1)->last_operation = rig_.store->Head();
+  rig_.store->Register(2, 1)->last_sequence = 9;
   EXPECT_TRUE(Send(ByCode('p', 9, 0x3039, 0), 1).IsGoods());
   EXPECT_EQ(Pending().size(), 2u);
 
@@ -335,7 +334,7 @@ TEST_F(Decode, FullPoolRefusesBeforeAnyLookUp) {
   EXPECT_TRUE(Send(ByCode('p', 91, 888, 2), 2).IsGoods());
   EXPECT_EQ(rig_.store->PendingCount(), TPEREBOR::kCapacity);
   EXPECT_EQ(Stock(7), "99.499");  // 500 sales of 0.001, one replaced by 0.002
-  const OperationRecord& newest = rig_.store->Record(rig_.line->SlotByNetworkNumber(2)->last_operation);
+  const OperationRecord& newest = rig_.store->Record(rig_.store->Register(2, 2)->last_operation);
   EXPECT_TRUE(rig_.store->IsPending(newest.pool_index));
   EXPECT_DOUBLE_EQ(newest.quantity, 0.002);
   EXPECT_EQ(newest.network_number, 2);
@@ -354,8 +353,8 @@ TEST_F(Decode, DocumentClosesOnlyThisRegistersOperations) {
   Send(ByCode('p', 1, 0x3039, 1500), 1);
   Send(ByCode('p', 1, 100, 0), 2);
   EXPECT_TRUE(Send(Document({0, 0, 1, 2}, 0x15, 0x03, 0x09, 0x41), 1).IsCommand('o'));
-  EXPECT_EQ(rig_.line->SlotByNetworkNumber(1)->document_number, 258u);
-  EXPECT_EQ(rig_.line->SlotByNetworkNumber(1)->last_sequence, 0xFF);
+  EXPECT_EQ(rig_.line->SlotByNetworkNumber(1)->stamp.document_number, 258u);
+  EXPECT_EQ(rig_.store->Register(2, 1)->last_sequence, 0xFF);
   EXPECT_EQ(Pending(), (std::vector<std::string>{"100 1 1"}));
   EXPECT_EQ(ReportRows(), (std::vector<std::string>{
                               "0012345|258|2024-03-15|09:41:00|1|12345|MOLOKO 3.2% 1L|12.5|1.5|"
@@ -396,14 +395,14 @@ TEST_F(Decode, IdentificationFillsTheDiagnosticsRows) {
   }
   EXPECT_EQ(rig_.views.diagnostics.Cell(2, 15), "0000016");
   EXPECT_EQ(rig_.views.diagnostics.Cell(3, 15), "7");
-  EXPECT_EQ(std::string(rig_.line->SlotByNetworkNumber(7)->serial_number), "0000016");
-  EXPECT_EQ(rig_.line->SlotByNetworkNumber(7)->year, 0x24);
+  EXPECT_EQ(std::string(rig_.line->SlotByNetworkNumber(7)->stamp.serial_number), "0000016");
+  EXPECT_EQ(rig_.line->SlotByNetworkNumber(7)->stamp.year, 0x24);
 }
 
 TEST_F(Decode, OtherTypesAndShortFramesChangeNothing) {
   EXPECT_TRUE(Send(Frame({1, 0x30, 0, 0, 'f'})).IsCommand('+'));
   EXPECT_TRUE(Send(Frame({1, 0x30, 0, 5, 'x', 1, 2, 3})).IsCommand('u'));
-  EXPECT_EQ(rig_.line->SlotByNetworkNumber(1)->last_sequence, 0xFF);
+  EXPECT_EQ(rig_.store->Register(2, 1)->last_sequence, 0xFF);
 
   Bytes code = ByCode('p', 1, 0x3039, 0);
   code.resize(14);
@@ -417,9 +416,9 @@ TEST_F(Decode, OtherTypesAndShortFramesChangeNothing) {
     EXPECT_TRUE(Send(Frame(f)).IsCommand('u'));
   }
   const RegisterSlot& slot = *rig_.line->SlotByNetworkNumber(1);
-  EXPECT_EQ(slot.last_sequence, 0xFF);
-  EXPECT_EQ(slot.document_number, 0u);
-  EXPECT_EQ(slot.serial_number[0], 0);
+  EXPECT_EQ(rig_.store->Register(2, 1)->last_sequence, 0xFF);
+  EXPECT_EQ(slot.stamp.document_number, 0u);
+  EXPECT_EQ(slot.stamp.serial_number[0], 0);
   EXPECT_EQ(rig_.store->PendingCount(), 0);
   EXPECT_EQ(rig_.views.diagnostics.Cell(0, 1), "");
   EXPECT_TRUE(events_.Has("message too short"));

@@ -10,11 +10,9 @@ void DecodingRig::Build(const std::string& goods_folder, const std::string& repo
                         const RigLineSettings& settings) {
   line.reset();
   fake = nullptr;
-  decoder.reset();
   store = std::make_unique<TDB>(goods_folder, report_folder, fs, events);
-  store->SetViews(&views.goods, &views.report);
+  store->SetViews(&views.goods, &views.report, &views.diagnostics);
   store->SetTrackStock(settings.track_stock);
-  decoder = std::make_unique<StoreDecoder>(*store);
 
   const auto port = static_cast<size_t>(port_index);
   runtime = {};
@@ -32,9 +30,7 @@ void DecodingRig::Build(const std::string& goods_folder, const std::string& repo
   line = std::make_unique<TKkmEkr>(port_index, runtime[port].port_name, "/dev/fake",
                                    std::move(device), events);
   line->SetTables(&runtime, &barcodes);
-  line->SetDiagnostics(&views.diagnostics);
   line->SetStore(store.get());
-  line->SetDecoder(decoder.get());
 }
 
 }  // namespace tillgate

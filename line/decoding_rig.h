@@ -7,7 +7,6 @@
 
 #include "config/port_config.h"
 #include "line/kkm_ekr.h"
-#include "line/store_decoder.h"
 #include "serial/fake_serial_device.h"
 #include "store/file_system.h"
 #include "store/monitoring_views.h"
@@ -35,7 +34,6 @@ class DecodingRig {
   LineRuntimes runtime{};
   BarcodeSetups barcodes{};
   std::unique_ptr<TDB> store;
-  std::unique_ptr<StoreDecoder> decoder;
   FakeSerialDevice* fake = nullptr;  // owned by `line`
   std::unique_ptr<TKkmEkr> line;
 };

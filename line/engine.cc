@@ -1,16 +1,23 @@
 #include "line/engine.h"
 
-#include <chrono>
-#include <exception>
+#include <system_error>
 
 #include "line/event.h"
 #include "line/kkm_ekr.h"
-#include "line/store_steps.h"
+#include "line/line_worker.h"
+#include "store/folder_watch.h"
 #include "store/grid_model.h"
 #include "store/monitoring_views.h"
+#include "store/store.h"
 
 namespace tillgate {
 namespace {
+
+// The timed check while a line polls: about as often as a line's step, so
+// that a step of the store that needs retrying (a goods file that could not
+// be opened, report records waiting for their file) is retried as soon as
+// it used to be.
+constexpr auto kPollingCheck = std::chrono::milliseconds(100);
 
 // Puts TimerIdle back however the tick ends.
 class IdleGuard final {
@@ -44,52 +51,36 @@ Engine::Engine(const EngineParts& parts)
       store_(parts.store),
       delay_(parts.delay),
       diagnostics_(parts.diagnostics),
-      events_(parts.events) {}
+      events_(parts.events),
+      watched_folders_(parts.watched_folders),
+      own_watch_(parts.watch ? nullptr : MakePosixFolderWatch()),
+      watch_(parts.watch ? parts.watch : own_watch_.get()),
+      idle_check_(parts.idle_check),
+      failures_(parts.events) {}
 
 Engine::~Engine() { Stop(); }
-
-void Engine::ReportFailure(const std::string& text) {
-  // A step failing at every tick would otherwise flood the event lines.
-  if (text == last_failure_) return;
-  last_failure_ = text;
-  Report(events_, Severity::kError, text);
-}
-
-void Engine::Guarded(const char* step, const std::function<void()>& body) {
-  try {
-    body();
-  } catch (const std::exception& e) {
-    tick_failed_ = true;
-    ReportFailure(std::string(step) + " failed: " + e.what());
-  } catch (...) {
-    tick_failed_ = true;
-    ReportFailure(std::string(step) + " failed: unknown error");
-  }
-}
 
 void Engine::Timer1Timer() {
   if (!timer_idle_) return;
   IdleGuard guard(timer_idle_);
-  tick_failed_ = false;
   if (goods_refresh_requested_ && store_)
-    Guarded("goods view refresh", [&] { store_->FillGoodsView(); });
+    failures_.Run("goods view refresh", [&] { store_->FillGoodsView(); });
   goods_refresh_requested_ = false;
+  if (store_) {
+    failures_.Run("report exchange", [&] { store_->ExchangeReport(); });
+    failures_.Run("goods exchange", [&] { store_->ExchangeGoods(); });
+  }
   PollLines();
-  // After a clean tick the same failure coming back is news again.
-  if (!tick_failed_) last_failure_.clear();
   ticks_.fetch_add(1);
 }
 
 void Engine::PollLines() {
-  if (store_) {
-    Guarded("report exchange", [&] { store_->ExchangeReport(); });
-    Guarded("goods exchange", [&] { store_->ExchangeGoods(); });
-  }
   if (!runtime_) return;
   for (int i = 0; i < kPortCount; ++i) {
-    TKkmEkr* line = lines_[static_cast<size_t>(i)];
-    if ((*runtime_)[static_cast<size_t>(i)].state != kLineRunning || !line) continue;
-    Guarded(line->PortName().c_str(), [&] { line->PollStep(); });
+    const size_t p = static_cast<size_t>(i);
+    TKkmEkr* line = lines_[p];
+    if ((*runtime_)[p].state != kLineRunning || !line || workers_[p]) continue;
+    failures_.Run(line->PortName(), [&] { line->PollStep(); });
   }
 }
 
@@ -115,9 +106,19 @@ StartResult Engine::StartLines(const StartBoxes& boxes) {
 }
 
 StartResult Engine::Start(const StartBoxes& boxes, bool clear_diagnostics) {
+  // Every line between two steps: no register identified before this Start
+  // can appear in the cleared rows, and no slot changes under a step.
+  for (auto& worker : workers_)
+    if (worker) worker->RequestHold();
+  for (auto& worker : workers_)
+    if (worker) worker->Hold();
   if (clear_diagnostics && diagnostics_)
     diagnostics_->ClearCells(0, kDiagnosticsColumns - 1, 1, kDiagnosticsLastRow);
   StartResult result = StartLines(boxes);
+  for (int i = 0; i < kPortCount; ++i) {
+    const size_t p = static_cast<size_t>(i);
+    if (workers_[p]) workers_[p]->Resume(runtime_ && (*runtime_)[p].state == kLineRunning);
+  }
   if (runtime_) ReportStart(result);
   return result;
 }
@@ -131,21 +132,19 @@ void Engine::ReportStart(const StartResult& result) {
   Report(events_, text);
 }
 
-void Engine::PostStart(const StartBoxes& boxes, bool clear_diagnostics, StartDone done) {
+void Engine::Post(Command command) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    commands_.push_back({Command::Kind::kStart, boxes, clear_diagnostics, std::move(done)});
+    commands_.push_back(std::move(command));
   }
-  wake_.notify_all();
+  watch_->Wake();
 }
 
-void Engine::PostGoodsRefresh() {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    commands_.push_back({Command::Kind::kGoodsRefresh, {}, false, {}});
-  }
-  wake_.notify_all();
+void Engine::PostStart(const StartBoxes& boxes, bool clear_diagnostics, StartDone done) {
+  Post({Command::Kind::kStart, boxes, clear_diagnostics, std::move(done)});
 }
+
+void Engine::PostGoodsRefresh() { Post({Command::Kind::kGoodsRefresh, {}, false, {}}); }
 
 void Engine::RunCommands() {
   std::deque<Command> taken;
@@ -159,8 +158,20 @@ void Engine::RunCommands() {
       continue;
     }
     StartResult result = Start(command.boxes, command.clear_diagnostics);
-    if (command.done) Guarded("start notification", [&] { command.done(result); });
+    if (command.done) failures_.Run("start notification", [&] { command.done(result); });
   }
+}
+
+bool Engine::AnyLinePolling() const {
+  for (const auto& worker : workers_)
+    if (worker && worker->Polling()) return true;
+  return false;
+}
+
+uint64_t Engine::LineSteps(int port_index) const {
+  if (port_index < 0 || port_index >= kPortCount) return 0;
+  const auto& worker = workers_[static_cast<size_t>(port_index)];
+  return worker ? worker->Steps() : 0;
 }
 
 bool Engine::Launch() {
@@ -170,6 +181,19 @@ bool Engine::Launch() {
     stop_ = false;
   }
   if (delay_) delay_->ResetEvent();
+  for (const std::string& folder : watched_folders_) {
+    int error = 0;
+    if (!folder.empty() && !watch_->Add(folder, &error))
+      Report(events_, Severity::kInfo,
+             "no change notification for " + folder + " (" + std::system_category().message(error) +
+                 "): checked every " + std::to_string(idle_check_.count()) + " ms");
+  }
+  for (int i = 0; i < kPortCount; ++i) {
+    const size_t p = static_cast<size_t>(i);
+    if (!lines_[p]) continue;
+    workers_[p] = std::make_unique<LineWorker>(*lines_[p], events_);
+    workers_[p]->Launch(runtime_ && (*runtime_)[p].state == kLineRunning);
+  }
   thread_ = std::thread([this] { ThreadMain(); });
   return true;
 }
@@ -179,21 +203,28 @@ void Engine::Stop() {
     std::lock_guard<std::mutex> lock(mutex_);
     stop_ = true;
   }
-  wake_.notify_all();
+  watch_->Wake();
   if (delay_) delay_->SetEvent();
+  for (auto& worker : workers_)
+    if (worker) worker->RequestStop();
   if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
+  for (auto& worker : workers_)
+    if (worker) worker->Join();
+  if (!thread_.joinable())
+    for (auto& worker : workers_) worker.reset();
 }
 
+// The supervisor: commands, then the store's part, then sleep until a
+// command, a file placed in a watched folder or the timed check.
 void Engine::ThreadMain() {
-  std::unique_lock<std::mutex> lock(mutex_);
-  while (!stop_) {
-    lock.unlock();
+  for (;;) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (stop_) break;
+    }
     RunCommands();
     Timer1Timer();
-    lock.lock();
-    // 1 ms between ticks; a command or a stop cuts the pause short.
-    wake_.wait_for(lock, std::chrono::milliseconds(1),
-                   [this] { return stop_ || !commands_.empty(); });
+    watch_->Wait(AnyLinePolling() ? kPollingCheck : idle_check_);
   }
 }
 

@@ -1,30 +1,40 @@
 #pragma once
-// The polling engine: the tick (Timer1Timer) that runs the store steps and
-// one PollStep of every running line, the Start action, and the one engine
-// thread that runs ticks 1 ms apart and takes commands between them.
+// The polling engine. With its threads launched, every line with a line
+// object has a worker of its own (LineWorker) that steps it over the
+// blocking port code, so one line's reads and waits never delay another; the
+// engine thread supervises: it takes commands (Start, goods refresh), runs
+// the store's exchange steps and the goods view refresh, and sleeps in
+// between until a command, a change in the shop's folders or its timed check
+// (100 ms while a line polls, 500 ms otherwise) wakes it. The store
+// serializes its own transactions.
 //
-// Everything the tick touches (lines, store, runtime table, grids) belongs to
-// the engine thread while it runs. Other threads only post commands. Without
-// the thread, a test drives Timer1Timer, StartLines and RunCommands itself.
+// Without the threads, a test or tool drives the same parts on its own
+// thread: Timer1Timer (the store's part, then one PollStep of every running
+// line), StartLines and RunCommands.
 
 #include <array>
 #include <atomic>
 #include <bitset>
-#include <condition_variable>
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
-#include "config/port_config.h"
 #include "config/event_sink.h"
+#include "config/port_config.h"
+#include "line/step_failures.h"
 
 namespace tillgate {
 
+class FolderWatch;
 class GridModel;
-class StoreSteps;
+class LineWorker;
+class Store;
 class TEvent;
 class TKkmEkr;
 
@@ -41,57 +51,71 @@ struct EngineParts {
   LineArray lines{};
   LineRuntimes* runtime = nullptr;            // required
   std::array<uint8_t, kPortCount> connect{};  // connect setting of each port
-  StoreSteps* store = nullptr;                // null: no store steps
+  Store* store = nullptr;                     // null: no store steps
   TEvent* delay = nullptr;                    // signalled by Stop
   GridModel* diagnostics = nullptr;           // cleared by Start when asked
   EventSink* events = nullptr;
+  // The goods and report folders: a file placed there wakes the engine at
+  // once. Folders without change notification are checked on the timer.
+  std::vector<std::string> watched_folders;
+  // Null: inotify. Not owned.
+  FolderWatch* watch = nullptr;
+  // The timed check while no line polls.
+  std::chrono::milliseconds idle_check{500};
 };
 
 class Engine {
  public:
   explicit Engine(const EngineParts& parts);
-  ~Engine();  // stops the thread when it runs
+  ~Engine();  // stops the threads when they run
   Engine(const Engine&) = delete;
   Engine& operator=(const Engine&) = delete;
 
-  // ---- on the engine thread (or the test's, when no thread runs)
+  // ---- on the engine thread, or the caller's when the threads do not run
   // The tick: does nothing while another tick is in progress; otherwise the
-  // goods view refresh when requested, then PollLines. An exception from a
-  // step is reported and the tick goes on; TimerIdle is true afterwards
-  // however the tick ended.
+  // store's part (the goods view refresh when requested, the report
+  // exchange step, the goods exchange step), then PollLines. A failing step
+  // is reported once (see StepFailures) and the tick goes on; TimerIdle is
+  // true afterwards however the tick ended.
   void Timer1Timer();
-  // Store report step, store goods step, then one PollStep of each port in
-  // run state 2 that has a line object, ports 0..15 in order.
+  // One PollStep of each port in run state 2 that has a line object and no
+  // worker of its own, ports 0..15 in order. With the threads launched
+  // every line has its worker, so this does nothing.
   void PollLines();
   // For each port: box checked and connected with a line object -> run state
   // 2 and its slots reset; otherwise run state 1 when connected, else 0.
   StartResult StartLines(const StartBoxes& boxes);
   // The Start action as the window runs it: when `clear_diagnostics`, first
-  // empties rows 1..14, columns 0..4 of the diagnostics grid; then
-  // StartLines, reported as one event line.
+  // empties rows 1..15, columns 0..4 of the diagnostics grid; then
+  // StartLines, reported as one event line. With the threads running (it is
+  // then called on the engine thread), every line is held between steps
+  // while this happens.
   StartResult Start(const StartBoxes& boxes, bool clear_diagnostics);
   // Takes every queued command now.
   void RunCommands();
 
   bool TimerIdle() const { return timer_idle_; }
   bool GoodsRefreshRequested() const { return goods_refresh_requested_; }
-  void SetStoreSteps(StoreSteps* store) { store_ = store; }
 
   // ---- from any thread
   using StartDone = std::function<void(const StartResult&)>;
-  // Queues a Start; `clear_diagnostics` first empties rows 1..14, columns
-  // 0..4 of the diagnostics grid. `done` runs on the engine thread.
+  // Queues a Start; `clear_diagnostics` first empties the diagnostics rows.
+  // `done` runs on the engine thread.
   void PostStart(const StartBoxes& boxes, bool clear_diagnostics, StartDone done = {});
-  // Queues a goods view refresh for the next tick.
+  // Queues a goods view refresh.
   void PostGoodsRefresh();
-  // Starts the engine thread (ticks 1 ms apart). False when already running.
+  // Starts the engine thread and one worker per line object. False when
+  // already running.
   bool Launch();
-  // Ends every delay wait at once, lets the current tick finish and joins
-  // the thread. Safe to call twice or without a thread.
+  // Ends every delay wait at once, lets each thread finish what it is doing
+  // (a step, a store transaction) and joins them all. Safe to call twice or
+  // without threads.
   void Stop();
   bool Running() const { return thread_.joinable(); }
-  // Ticks completed since construction.
+  // Passes of the store's part completed since construction.
   uint64_t TickCount() const { return ticks_.load(); }
+  // Steps the worker of port `port_index` has taken; 0 without a worker.
+  uint64_t LineSteps(int port_index) const;
 
  private:
   struct Command {
@@ -102,27 +126,31 @@ class Engine {
   };
 
   void ThreadMain();
-  // Runs one step; an exception is reported, not passed on.
-  void Guarded(const char* step, const std::function<void()>& body);
-  void ReportFailure(const std::string& text);
+  bool AnyLinePolling() const;
+  void Post(Command command);
   void ReportStart(const StartResult& result);
 
   LineArray lines_;
   LineRuntimes* runtime_;
   std::array<uint8_t, kPortCount> connect_;
-  StoreSteps* store_;
+  Store* store_;
   TEvent* delay_;
   GridModel* diagnostics_;
   EventSink* events_;
+  std::vector<std::string> watched_folders_;
+  std::unique_ptr<FolderWatch> own_watch_;
+  FolderWatch* watch_;
+  std::chrono::milliseconds idle_check_;
 
+  // Used by the tick's thread only.
   bool timer_idle_ = true;
   bool goods_refresh_requested_ = true;  // the first tick fills the goods view
-  std::string last_failure_;             // the same failure is reported once in a row
-  bool tick_failed_ = false;             // a step of the current tick threw
+  StepFailures failures_;
   std::atomic<uint64_t> ticks_{0};
 
+  std::array<std::unique_ptr<LineWorker>, kPortCount> workers_;
+
   std::mutex mutex_;
-  std::condition_variable wake_;
   std::deque<Command> commands_;
   bool stop_ = false;
   std::thread thread_;

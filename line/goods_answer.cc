@@ -1,9 +1,7 @@
 #include "line/goods_answer.h"
 
-#include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <limits>
 
 namespace tillgate {
 namespace {
@@ -150,17 +148,6 @@ int ComposeText(const OperationRecord& record, char first_letter, char second_le
   text[kDisplayLineLength] = 0x0D;
   text[kDisplayLineLength + 1] = 0x0A;
   return kTwoLineText;
-}
-
-uint32_t RoundKopecks(double amount_kopecks) {
-  if (!std::isfinite(amount_kopecks) || amount_kopecks <= 0) return 0;
-  constexpr double kMax = std::numeric_limits<uint32_t>::max();
-  if (amount_kopecks >= kMax) return std::numeric_limits<uint32_t>::max();
-  double whole = std::trunc(amount_kopecks);
-  double tenths = std::trunc(amount_kopecks * 10.0) - 10.0 * whole;
-  if (tenths > 5) whole += 1;
-  if (whole >= kMax) return std::numeric_limits<uint32_t>::max();
-  return static_cast<uint32_t>(whole);
 }
 
 char SectionCharacter(char section) { return (section >= '1' && section <= '6') ? section : '1'; }

@@ -1,7 +1,7 @@
 #pragma once
-// What a register shows and charges for one looked-up goods operation: the
-// display text (one or two 15-character lines), the amount in whole kopecks
-// and the section character. Pure functions; the line object sends the result.
+// What a register shows for one served goods operation: the display text
+// (one or two 15-character lines) and the section character. Pure functions;
+// the amount in kopecks comes from the store, the line object sends the frame.
 
 #include <cstdint>
 
@@ -30,12 +30,6 @@ void NameLine(const OperationRecord& record, int display_line, char (&text)[kTex
 // 1 or 2 of `text`, e.g. "12.50      *1.5".
 void PriceQuantityLine(const OperationRecord& record, int display_line,
                        char (&text)[kTextBufferSize]);
-
-// Rounds an amount in kopecks to whole kopecks; a tenths digit above 5
-// rounds up, anything else (5 included) rounds down. The wire field is
-// unsigned 32-bit: negative or non-finite amounts give 0 and larger ones the
-// field's maximum, rather than a wrapped-around charge.
-uint32_t RoundKopecks(double amount_kopecks);
 
 // The section character sent to the register: "1".."6" as they are, any
 // other value as "1".

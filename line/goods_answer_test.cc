@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstring>
 #include <string>
 
@@ -92,20 +91,6 @@ TEST(PriceQuantityLine, SecondLineNeverTouchesTheFirst) {
   PriceQuantityLine(Goods("X", 3, 2), 2, text);
   EXPECT_EQ(std::string(text, 17), std::string(17, 'x'));
   EXPECT_EQ(std::string(text + 17, 15), "3.00       *2.0");
-}
-
-TEST(RoundKopecks, TenthsAboveFiveRoundUp) {
-  EXPECT_EQ(RoundKopecks(7 * 0.5 * 100), 350u);
-  EXPECT_EQ(RoundKopecks(0.99 * 1.005 * 100), 99u);
-  EXPECT_EQ(RoundKopecks(1852.5), 1852u);
-  EXPECT_EQ(RoundKopecks(1852.6), 1853u);
-  EXPECT_EQ(RoundKopecks(0), 0u);
-}
-
-TEST(RoundKopecks, OutOfRangeAmountsDoNotWrap) {
-  EXPECT_EQ(RoundKopecks(-500), 0u);
-  EXPECT_EQ(RoundKopecks(1e30), 4294967295u);
-  EXPECT_EQ(RoundKopecks(std::nan("")), 0u);
 }
 
 TEST(SectionCharacter, OnlyOneToSixPass) {

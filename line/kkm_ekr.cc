@@ -3,7 +3,6 @@
 #include <utility>
 
 #include "line/event.h"
-#include "line/message_decoder.h"
 
 namespace tillgate {
 
@@ -19,8 +18,6 @@ TKkmEkr::TKkmEkr(int port_index, std::string port_name, std::string device_path,
     slot.network_number = static_cast<uint8_t>(i + 1);
     slot.poll_state = kStartPending;
     slot.present = true;
-    slot.last_sequence = 0xFF;
-    slot.last_operation = 0;
   }
   std::string where = port_name_ + " (" + device_path_ + ")";
   if (OpenAndConfigure(device_path_)) {
@@ -57,6 +54,12 @@ void TKkmEkr::Restart() {
     slot.present = true;
   }
   current_slot_ = 0;
+}
+
+bool TKkmEkr::HasPresentSlot() const {
+  for (const RegisterSlot& slot : slots_)
+    if (slot.present) return true;
+  return false;
 }
 
 bool TKkmEkr::AdvanceToPresentSlot() {
@@ -118,7 +121,7 @@ bool TKkmEkr::ReadAnswer(uint8_t network_number) {
   receive_count_ = static_cast<int>(first + second);
   const bool acceptable = first >= kMinAnswerSize && receive_[2] <= first;
   if (!acceptable) return false;
-  if (decoder_) decoder_->DecodeMessage(*this, network_number);
+  DecodeMessage(network_number);
   return true;
 }
 

@@ -1,26 +1,27 @@
 #pragma once
 // TKkmEkr: the line object of one serial port. It is its own serial port
 // (TCommPort), keeps the ten register slots of the line, runs one polling
-// step per tick and sends the frames registers understand.
+// step at a time, turns the messages registers send into store transactions
+// and their outcomes into the frames registers understand.
+//
+// One thread at a time uses a line object (its worker, or the test's).
 
 #include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
 
-#include "config/port_config.h"
 #include "config/event_sink.h"
+#include "config/port_config.h"
 #include "line/frames.h"
 #include "line/register_slot.h"
 #include "serial/comm_port.h"
+#include "store/goods_request.h"
 
 namespace tillgate {
 
-class GridModel;
-class MessageDecoder;
-class TDB;
+class Store;
 class TEvent;
-struct OperationRecord;
 
 inline constexpr int kFirstReadSize = 20;
 inline constexpr int kSecondReadSize = 40;
@@ -38,13 +39,12 @@ class TKkmEkr : public TCommPort {
 
   // --- wiring at start-up (none is owned; each may stay null)
   void SetTables(LineRuntimes* runtime, BarcodeSetups* barcodes);
-  void SetDiagnostics(GridModel* grid) { diagnostics_ = grid; }
   // The 1 ms wait inside the poll sequence is taken on it; without one the
   // poll byte follows DTR at once.
   void SetDelayEvent(TEvent* delay) { delay_ = delay; }
-  void SetDecoder(MessageDecoder* decoder) { decoder_ = decoder; }
-  // The store goods messages are looked up in and documents are closed in.
-  void SetStore(TDB* store) { store_ = store; }
+  // The store that serves goods messages, closes documents and lists
+  // identified registers. Without one, goods messages are refused.
+  void SetStore(Store* store) { store_ = store; }
 
   // --- polling
   // START for this line: every slot present with poll state 1, current slot
@@ -53,10 +53,12 @@ class TKkmEkr : public TCommPort {
   // Serves the next present register: start command on its first visit, poll
   // byte afterwards, then reads its answer. Always returns 1.
   int PollStep();
+  // False once every register has been dropped: a step then does no I/O.
+  bool HasPresentSlot() const;
   // Reads up to 20 bytes, then (when more than one came) up to 40 more behind
   // them; accepts the answer when the first read brought at least 5 bytes and
-  // the length byte (byte 2) is not above that count, and then hands it to the
-  // decoder. True when accepted.
+  // the length byte (byte 2) is not above that count, and then decodes it.
+  // True when accepted.
   bool ReadAnswer(uint8_t network_number);
 
   // --- frames
@@ -74,20 +76,18 @@ class TKkmEkr : public TCommPort {
 
   // --- decoding (line/decode_message.cc)
   // Decodes the frame in the receive buffer as coming from the register with
-  // `network_number` and answers it with exactly one frame. `record` is the
-  // store's current free record; it is committed only when a goods message
-  // is answered with the goods answer. A frame too short for its type, an
-  // unknown type, goods not found or refused, an uncovered void and a full
-  // pool are answered "u"; a repetition whose withdrawal frees a record of a
-  // full pool is served with that record instead.
-  void DecodeMessage(uint8_t network_number, OperationRecord& record);
-  // Unpacks the barcode of the received barcode message into the record's
+  // `network_number`, runs the store transaction it asks for and answers it
+  // with exactly one frame, after the transaction has returned. A frame too
+  // short for its type, an unknown type and every goods refusal of the store
+  // are answered "u".
+  void DecodeMessage(uint8_t network_number);
+  // Unpacks the barcode of the received barcode message into the request's
   // goods code.
-  void DecodeBarcode(OperationRecord& record);
-  // Composes the display text by the line's two name-line letters, rounds
-  // the record's amount to kopecks (stored back in roubles) and sends the
-  // goods answer frame. True when the frame went out.
-  bool SendGoodsAnswer(uint8_t network_number, OperationRecord& record);
+  void DecodeBarcode(GoodsRequest& request);
+  // Composes the display text of the served operation by the line's two
+  // name-line letters and sends the goods answer frame with the outcome's
+  // kopecks. True when the frame went out.
+  bool SendGoodsAnswer(uint8_t network_number, const GoodsOutcome& outcome);
 
   // --- what decoding and the tests read
   int PortIndex() const { return port_index_; }
@@ -105,14 +105,13 @@ class TKkmEkr : public TCommPort {
   // The slot of network number 1..10; null for any other number.
   RegisterSlot* SlotByNetworkNumber(uint8_t network_number);
   TEvent* DelayEvent() const { return delay_; }
-  GridModel* Diagnostics() const { return diagnostics_; }
   LineRuntimes* Runtimes() const { return runtime_; }
   BarcodeSetups* Barcodes() const { return barcodes_; }
   // This port's entries; null when the tables are not set.
   LineRuntime* Runtime() const;
   BarcodeSetup* Barcode() const;
   EventSink* Events() const { return events_; }
-  TDB* Store() const { return store_; }
+  Store* GetStore() const { return store_; }
 
  private:
   // Picks the next present slot after the current one; false when none is
@@ -131,10 +130,8 @@ class TKkmEkr : public TCommPort {
   int first_read_count_ = 0;
   LineRuntimes* runtime_ = nullptr;
   BarcodeSetups* barcodes_ = nullptr;
-  GridModel* diagnostics_ = nullptr;
   TEvent* delay_ = nullptr;
-  MessageDecoder* decoder_ = nullptr;
-  TDB* store_ = nullptr;
+  Store* store_ = nullptr;
   EventSink* events_ = nullptr;
 };
 

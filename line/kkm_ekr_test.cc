@@ -8,7 +8,6 @@
 
 #include "config/event_collector.h"
 #include "line/event.h"
-#include "line/message_decoder.h"
 #include "serial/fake_serial_device.h"
 
 namespace tillgate {
@@ -19,15 +18,6 @@ using Calls = std::vector<std::string>;
 
 using Events = EventCollector;
 
-struct Decoded final : MessageDecoder {
-  std::vector<std::pair<uint8_t, std::vector<uint8_t>>> frames;
-  void DecodeMessage(TKkmEkr& line, uint8_t network_number) override {
-    frames.emplace_back(
-        network_number,
-        std::vector<uint8_t>(line.ReceiveBuffer(), line.ReceiveBuffer() + line.ReceiveCount()));
-  }
-};
-
 struct FakeLine {
   explicit FakeLine(bool open_fails = false) {
     auto owned = std::make_unique<FakeSerialDevice>();
@@ -36,11 +26,15 @@ struct FakeLine {
       fake->Fail(Op::kOpen, SerialResult::Make(SerialCode::kBusy, "held by another program"));
     line = std::make_unique<TKkmEkr>(2, "COM3", "/dev/ttyUSB7", std::move(owned), &events);
     line->SetDelayEvent(&delay);
-    line->SetDecoder(&decoded);
     fake->ClearCalls();
   }
+  // The frame the line last wrote, as "<network> <type letter>".
+  std::string LastAnswer() const {
+    const std::vector<uint8_t>& w = fake->Written();
+    if (w.size() < 6) return "";
+    return std::to_string(w[w.size() - 6]) + " " + static_cast<char>(w[w.size() - 2]);
+  }
   Events events;
-  Decoded decoded;
   TEvent delay{kDelayEventName, true};
   FakeSerialDevice* fake;
   std::unique_ptr<TKkmEkr> line;
@@ -56,8 +50,6 @@ TEST(TKkmEkr, ConstructionOpensThePortAndSetsUpTheSlots) {
     EXPECT_EQ(slot.network_number, i + 1);
     EXPECT_EQ(slot.poll_state, kStartPending);
     EXPECT_TRUE(slot.present);
-    EXPECT_EQ(slot.last_sequence, 0xFF);
-    EXPECT_EQ(slot.last_operation, 0);
   }
   EXPECT_EQ(ok.line->SlotByNetworkNumber(10), &ok.line->Slot(9));
   EXPECT_EQ(ok.line->SlotByNetworkNumber(0), nullptr);
@@ -110,29 +102,39 @@ TEST(TKkmEkr, FramesGoOutInOneWrite) {
 
 TEST(TKkmEkr, ReadAnswerAcceptsByTheFirstReadOnly) {
   FakeLine f;
+  // Every accepted frame is decoded and answered: 'x' is no message type,
+  // so the answer is "u".
   // 4 bytes: too short.
   f.fake->QueueRead({1, 0x30, 2, 0});
   EXPECT_FALSE(f.line->ReadAnswer(1));
+  EXPECT_TRUE(f.fake->Written().empty());
   // 5 bytes, length byte 5: accepted.
   f.fake->QueueRead({1, 0x30, 5, 0, 'x'});
   EXPECT_TRUE(f.line->ReadAnswer(1));
+  EXPECT_EQ(f.LastAnswer(), "1 u");
+  EXPECT_EQ(std::vector<uint8_t>(f.line->ReceiveBuffer(), f.line->ReceiveBuffer() + 5),
+            (std::vector<uint8_t>{1, 0x30, 5, 0, 'x'}));
   // 5 bytes, length byte 6: more than the first read brought.
   f.fake->QueueRead({1, 0x30, 6, 0, 'x'});
+  const size_t written = f.fake->Written().size();
   EXPECT_FALSE(f.line->ReadAnswer(1));
-  ASSERT_EQ(f.decoded.frames.size(), 1u);
-  EXPECT_EQ(f.decoded.frames[0].second, (std::vector<uint8_t>{1, 0x30, 5, 0, 'x'}));
+  EXPECT_EQ(f.fake->Written().size(), written);
 
-  // 20 bytes with length byte 20, the rest in the second read behind them.
+  // 20 bytes with length byte 20, the rest in the second read behind them;
+  // the answer goes to the network number polled, not the frame's.
   std::vector<uint8_t> long_answer(33);
   for (size_t i = 0; i < long_answer.size(); ++i) long_answer[i] = static_cast<uint8_t>(100 + i);
   long_answer[2] = 20;
   f.fake->QueueRead(long_answer);
   f.fake->ClearCalls();
   EXPECT_TRUE(f.line->ReadAnswer(7));
-  EXPECT_EQ(f.fake->Calls(), (Calls{"read 20", "read 40"}));
+  EXPECT_EQ(f.fake->Calls()[0], "read 20");
+  EXPECT_EQ(f.fake->Calls()[1], "read 40");
   EXPECT_EQ(f.line->FirstReadCount(), 20);
-  EXPECT_EQ(f.decoded.frames.back().first, 7);
-  EXPECT_EQ(f.decoded.frames.back().second, long_answer);
+  EXPECT_EQ(f.line->ReceiveCount(), 33);
+  EXPECT_EQ(std::vector<uint8_t>(f.line->ReceiveBuffer(), f.line->ReceiveBuffer() + 33),
+            long_answer);
+  EXPECT_EQ(f.LastAnswer(), "7 u");
 
   // One byte: no second read; the buffer holds nothing of the last answer.
   f.fake->QueueRead({0x42});
@@ -149,8 +151,8 @@ TEST(TKkmEkr, FirstExchangeDecidesWhetherARegisterStays) {
   // Network 2 is served first and answers its start command.
   f.fake->QueueRead({2, 0x30, 5, 0, 'x'});
   f.line->PollStep();
-  EXPECT_EQ(f.fake->Calls(),
-            (Calls{"get", "set", "clear", "write 02 30 03 00 61 9F", "read 20", "read 40"}));
+  EXPECT_EQ(f.fake->Calls(), (Calls{"get", "set", "clear", "write 02 30 03 00 61 9F", "read 20",
+                                    "read 40", "clear", "write 02 30 03 00 75 8B"}));
   EXPECT_EQ(f.line->CurrentSlot(), 1);
   EXPECT_EQ(f.line->Slot(1).poll_state, kPollDue);
   EXPECT_TRUE(f.line->Slot(1).first_exchange);
@@ -164,8 +166,8 @@ TEST(TKkmEkr, FirstExchangeDecidesWhetherARegisterStays) {
   EXPECT_EQ(f.fake->Calls(), (Calls{"dtr 1", "clear", "write 12", "dtr 0", "read 20"}));
   EXPECT_FALSE(f.line->Slot(1).first_exchange);
   EXPECT_TRUE(f.line->Slot(1).present);
-  EXPECT_EQ(f.events.Lines()[1], "COM3: register 2 answered the start command");
-  EXPECT_EQ(f.events.Lines()[2],
+  EXPECT_EQ(f.events.Lines()[2], "COM3: register 2 answered the start command");
+  EXPECT_EQ(f.events.Lines()[3],
             "COM3: register 3 did not answer the start command; dropped until the next start");
 
   // With every register dropped a step does no I/O.

@@ -21,6 +21,16 @@ void RegisterPeer::SetAnswering(std::set<int> network_numbers) {
   answering_ = std::move(network_numbers);
 }
 
+void RegisterPeer::SetReply(char type) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  reply_ = type;
+}
+
+std::vector<std::chrono::steady_clock::time_point> RegisterPeer::PollTimes(int network_number) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return polled_at_[network_number];
+}
+
 std::vector<std::string> RegisterPeer::Served() {
   std::lock_guard<std::mutex> lock(mutex_);
   return served_;
@@ -54,6 +64,7 @@ void RegisterPeer::Handle(std::vector<uint8_t>& pending) {
       {
         std::lock_guard<std::mutex> lock(mutex_);
         served_.push_back("poll " + std::to_string(nn));
+        polled_at_[nn].push_back(std::chrono::steady_clock::now());
       }
       pending.erase(pending.begin());
       Answer(nn);
@@ -75,13 +86,15 @@ void RegisterPeer::Handle(std::vector<uint8_t>& pending) {
 }
 
 void RegisterPeer::Answer(uint8_t network_number) {
+  char type;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!answering_.count(network_number)) return;
+    type = reply_;
   }
   uint8_t frame[kFrameBufferSize];
-  // A message frame of 6 bytes: 'x' is no message the server knows.
-  BuildCommandFrame(frame, network_number, 'x');
+  // A message frame of 6 bytes, laid out like a command frame.
+  BuildCommandFrame(frame, network_number, static_cast<uint8_t>(type));
   pty_.Send(std::vector<uint8_t>(frame, frame + kCommandFrameSize));
 }
 

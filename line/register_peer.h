@@ -1,9 +1,12 @@
 #pragma once
-// Registers on the far side of a pseudo-terminal, for tests: a thread reads
-// what the server sends, logs every start command and poll byte, and lets the
-// registers chosen as answering reply with a short message frame.
+// Registers on the far side of a pseudo-terminal, for tests and benchmarks: a
+// thread reads what the server sends, logs every start command and poll byte
+// with the time it came, and lets the registers chosen as answering reply
+// with a short message frame.
 
 #include <atomic>
+#include <chrono>
+#include <map>
 #include <mutex>
 #include <set>
 #include <string>
@@ -26,6 +29,11 @@ class RegisterPeer {
 
   // Network numbers that answer from now on.
   void SetAnswering(std::set<int> network_numbers);
+  // The type letter of the frame they answer with: 'x' (no message the
+  // server knows, so it answers "u") until set, 'f' for "nothing to say".
+  void SetReply(char type);
+  // When each poll byte to `network_number` arrived, in order.
+  std::vector<std::chrono::steady_clock::time_point> PollTimes(int network_number);
   // "start 2", "poll 5", "frame 3 <code>" for other frames, in arrival order.
   std::vector<std::string> Served();
   void ClearServed();
@@ -38,7 +46,9 @@ class RegisterPeer {
   PtyPair pty_;
   std::mutex mutex_;
   std::set<int> answering_;
+  char reply_ = 'x';
   std::vector<std::string> served_;
+  std::map<int, std::vector<std::chrono::steady_clock::time_point>> polled_at_;
   std::atomic<bool> stop_{false};
   std::thread thread_;
 };

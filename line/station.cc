@@ -13,31 +13,23 @@ Station::Station(const Settings& settings, StationOptions options)
     lines_[static_cast<size_t>(port)] = std::make_unique<TKkmEkr>(
         port, runtime.port_name, DevicePath(settings_, port), std::move(device), events_);
   });
-  for (auto& line : lines_) {
-    if (!line) continue;
-    line->SetTables(&tables_.runtime, &tables_.barcodes);
-    line->SetDiagnostics(&views_.diagnostics);
-    line->SetDelayEvent(&delay_);
-  }
-  if (options.make_store) {
-    store_ = options.make_store(
-        StoreContext{settings_, views_, tables_.runtime, tables_.barcodes, delay_, events_});
-  }
+  if (options.make_store) store_ = options.make_store(StoreContext{settings_, views_, events_});
   EngineParts parts;
   for (int i = 0; i < kPortCount; ++i) {
     const size_t p = static_cast<size_t>(i);
     parts.lines[p] = lines_[p].get();
     parts.connect[p] = settings_.ports[p].connect;
-    if (lines_[p]) {
-      lines_[p]->SetDecoder(store_.decoder.get());
-      lines_[p]->SetStore(store_.store);
-    }
+    if (!lines_[p]) continue;
+    lines_[p]->SetTables(&tables_.runtime, &tables_.barcodes);
+    lines_[p]->SetDelayEvent(&delay_);
+    lines_[p]->SetStore(store_.get());
   }
   parts.runtime = &tables_.runtime;
-  parts.store = store_.steps.get();
+  parts.store = store_.get();
   parts.delay = &delay_;
   parts.diagnostics = &views_.diagnostics;
   parts.events = events_;
+  if (store_) parts.watched_folders = {settings_.store_goods_folder, settings_.store_report_folder};
   engine_ = std::make_unique<Engine>(parts);
   if (settings_.auto_start == 1) {
     engine_->Start(StoredStartBoxes(), false);

@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <mutex>
+#include <thread>
 
 #include "config/event_collector.h"
 #include "line/register_peer.h"
 #include "serial/fake_serial_device.h"
+#include "store/recording_store.h"
 
 namespace tillgate {
 namespace {
@@ -15,23 +18,6 @@ namespace {
 using Strings = std::vector<std::string>;
 
 using Events = EventCollector;
-
-struct Steps final : StoreSteps {
-  Strings* calls;
-  explicit Steps(Strings* c) : calls(c) {}
-  void FillGoodsView() override { calls->push_back("fill"); }
-  void ExchangeReport() override { calls->push_back("report"); }
-  void ExchangeGoods() override { calls->push_back("goods"); }
-};
-
-struct Decoder final : MessageDecoder {
-  Strings* calls;
-  explicit Decoder(Strings* c) : calls(c) {}
-  void DecodeMessage(TKkmEkr& line, uint8_t network_number) override {
-    calls->push_back(line.PortName() + " " + std::to_string(network_number) + " " +
-                     std::to_string(line.ReceiveCount()));
-  }
-};
 
 void SetPort(Settings& s, int index, uint8_t connect, uint8_t start, uint8_t model,
              const std::string& device = "") {
@@ -56,7 +42,7 @@ TEST(Station, BuildsLinesForConnectedPortsWithAModelAndAutoStarts) {
   SetPort(settings, 2, 0, 1, kModelLadogaF);  // not connected
   SetPort(settings, 3, 1, 0, kModelElektronika92, "/dev/fake3");
   Events events;
-  Strings store_calls, decoded;
+  RecordingStore* store = nullptr;
   const StoreContext* seen_context = nullptr;
   StationOptions options;
   options.events = &events;
@@ -64,10 +50,12 @@ TEST(Station, BuildsLinesForConnectedPortsWithAModelAndAutoStarts) {
     if (port == 3) return std::make_unique<FakeSerialDevice>();
     return nullptr;
   };
-  options.make_store = [&](const StoreContext& context) {
+  options.make_store = [&](const StoreContext& context) -> std::unique_ptr<Store> {
     seen_context = &context;
     EXPECT_EQ(context.settings.auto_start, 1);
-    return StoreBundle{std::make_unique<Steps>(&store_calls), std::make_unique<Decoder>(&decoded)};
+    auto made = std::make_unique<RecordingStore>();
+    store = made.get();
+    return made;
   };
   Station station(settings, std::move(options));
 
@@ -91,14 +79,19 @@ TEST(Station, BuildsLinesForConnectedPortsWithAModelAndAutoStarts) {
   EXPECT_EQ(line->Runtime(), &station.Runtime()[0]);
   EXPECT_STREQ(line->Barcode()->mask, "25CCCCCWWWWW");
   EXPECT_EQ(line->Barcode()->first_line, 'N');
-  EXPECT_EQ(line->Diagnostics(), &station.Views().diagnostics);
+  EXPECT_EQ(line->GetStore(), station.GetStore());
   EXPECT_EQ(line->DelayEvent(), &station.Delay());
   EXPECT_FALSE(station.Views().diagnostics.Cell(1, 0).empty());  // headings written
 
-  // One tick: the store steps, then register 2 answers and is decoded.
+  // One tick: the store steps, then register 2 answers and is decoded (its
+  // message is none the server knows: "u").
+  peer.ClearServed();
   station.GetEngine().Timer1Timer();
-  EXPECT_EQ(store_calls, (Strings{"fill", "report", "goods"}));
-  EXPECT_EQ(decoded, (Strings{"COM1 2 6"}));
+  ASSERT_NE(store, nullptr);
+  EXPECT_EQ(store->Calls(), (Strings{"fill", "report", "goods"}));
+  for (int i = 0; i < 1000 && peer.Served().size() < 2; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  EXPECT_EQ(peer.Served(), (Strings{"start 2", "frame 2 117"}));
 }
 
 TEST(Station, WithoutAutoStartNothingRuns) {

@@ -61,7 +61,7 @@ TEST(ServerStoreFactory, StoreFromTheSettingsServesTicksAndDecoding) {
   };
   Station station(settings, std::move(options));
   ASSERT_NE(fake, nullptr);
-  ASSERT_NE(station.Store(), nullptr);
+  ASSERT_NE(station.GetStore(), nullptr);
   // The store's creation took in the goods file and created the report.
   EXPECT_TRUE(testing::FileExists(reports.File("otchet.dbf")));
 

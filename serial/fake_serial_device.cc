@@ -54,6 +54,7 @@ SerialResult FakeSerialDevice::SetLineSettings(const LineSettings& settings) {
 SerialResult FakeSerialDevice::Read(uint8_t* buffer, size_t count, const ReadTimeouts&,
                                     size_t* got) {
   calls_.push_back("read " + std::to_string(count));
+  if (read_hook_) read_hook_(count);
   *got = 0;
   SerialResult result;
   if (Failing(Op::kRead, &result)) return result;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -32,12 +33,18 @@ class FakeSerialDevice final : public SerialDevice {
   // Each Read takes up to its count from the front chunk; what is left of the
   // chunk answers the next Read. No chunk: the read times out with 0.
   void QueueRead(std::vector<uint8_t> chunk) { reads_.push_back(std::move(chunk)); }
+  // Runs at the start of every Read with its count, on the reading thread,
+  // before the queue is looked at: it may block, or queue what the read is
+  // to get. The device is not thread-safe; a test that reads from another
+  // thread uses this instead of QueueRead.
+  void SetReadHook(std::function<void(size_t count)> hook) { read_hook_ = std::move(hook); }
 
   // "open <path>", "close", "get", "set", "read <n>", "write <hex bytes>",
   // "dtr 1" / "dtr 0", "clear".
   const std::vector<std::string>& Calls() const { return calls_; }
   void ClearCalls() { calls_.clear(); }
   const std::vector<uint8_t>& Written() const { return written_; }
+  void ClearWritten() { written_.clear(); }
   const LineSettings& Line() const { return line_; }
   // Settings the device reports before anyone sets them.
   void SetReportedLine(const LineSettings& line) { line_ = line; }
@@ -62,6 +69,7 @@ class FakeSerialDevice final : public SerialDevice {
   LineSettings line_{0, 7, Parity::kEven, 2, true, true, false, false};
   std::map<Op, SerialResult> failures_;
   std::deque<std::vector<uint8_t>> reads_;
+  std::function<void(size_t)> read_hook_;
   std::vector<std::string> calls_;
   std::vector<uint8_t> written_;
 };

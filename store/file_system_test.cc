@@ -106,6 +106,49 @@ TEST(PosixFiles, SharingIntentHoldsAgainstOtherPrograms) {
   });
 }
 
+// Whether another process could take a lock of `type` on `path` now.
+bool OthersCanLock(const std::string& path, short type) {
+  const pid_t child = fork();
+  if (child == 0) {
+    const int fd = open(path.c_str(), O_RDWR);
+    struct flock lock = {};
+    lock.l_type = type;
+    _exit(fd >= 0 && fcntl(fd, F_SETLK, &lock) == 0 ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+TEST(PosixFiles, ALockOutlivesOtherDescriptorsOfTheFileClosing) {
+  ScratchDir dir;
+  FileSystem* fs = PosixFileSystem();
+  const std::string report = dir.File("otchet.dbf");
+  const std::string goods = dir.File("tovars.dbf");
+  testing::WriteFile(report, "report");
+  testing::WriteFile(goods, "goods");
+  std::unique_ptr<File> held_report, held_goods;
+  ASSERT_EQ(fs->Open(report, OpenMode::kReadWriteExclusiveSync, &held_report), FsStatus::kOk);
+  ASSERT_EQ(fs->Open(goods, OpenMode::kReadWriteOthersRead, &held_goods), FsStatus::kOk);
+  // Anything else in the process opening and closing the same files (a
+  // check, a test reading them back) must not release the locks.
+  for (const std::string& path : {report, goods}) {
+    const int fd = open(path.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    close(fd);
+  }
+  EXPECT_EQ(testing::ReadFile(report), "report");
+  EXPECT_FALSE(OthersCanLock(report, F_RDLCK));
+  EXPECT_FALSE(OthersCanLock(goods, F_WRLCK));
+  EXPECT_TRUE(OthersCanLock(goods, F_RDLCK));  // others may still read the goods
+  // The locks belong to the open file: a second open of the report in this
+  // process is refused like any other.
+  std::unique_ptr<File> second;
+  EXPECT_EQ(fs->Open(report, OpenMode::kReadWriteExclusiveSync, &second), FsStatus::kLocked);
+  held_report.reset();
+  EXPECT_TRUE(OthersCanLock(report, F_WRLCK));
+}
+
 TEST(PosixFiles, ErrnoResults) {
   EXPECT_EQ(StatusFromErrno(0), FsStatus::kOk);
   EXPECT_EQ(StatusFromErrno(ENOENT), FsStatus::kNotFound);

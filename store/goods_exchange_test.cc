@@ -197,7 +197,7 @@ TEST_F(GoodsExchange, EmptyFoldersTouchNoFile) {
   OperationRecord& r = store.Current();
   std::strcpy(r.goods_code, "1");
   store.LookUp(r);
-  RegisterSlot slot;
+  DocumentStamp slot;
   r.operation_code = kOpSaleByCode;
   store.Commit();
   store.CloseDocument(0, 0, slot);

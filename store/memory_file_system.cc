@@ -48,6 +48,15 @@ void MemoryFileSystem::Put(const std::string& path, std::string bytes) {
   files_[path] = std::make_shared<std::string>(std::move(bytes));
 }
 
+void MemoryFileSystem::Overwrite(const std::string& path, const std::string& bytes) {
+  const auto it = files_.find(path);
+  if (it == files_.end()) {
+    Put(path, bytes);
+    return;
+  }
+  *it->second = bytes;
+}
+
 std::string MemoryFileSystem::Get(const std::string& path) const {
   const auto it = files_.find(path);
   return it == files_.end() ? std::string() : *it->second;

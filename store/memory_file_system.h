@@ -14,6 +14,9 @@ class MemoryFileSystem final : public FileSystem {
  public:
   // Puts (or replaces) a file's contents.
   void Put(const std::string& path, std::string bytes);
+  // Writes new contents into a file in place, as another program writing it
+  // would: a file already open sees them. Puts a missing file.
+  void Overwrite(const std::string& path, const std::string& bytes);
   // The contents, or empty when there is no such file.
   std::string Get(const std::string& path) const;
 

@@ -1,5 +1,5 @@
-// POSIX files: pread/pwrite on descriptors, advisory fcntl locks for the
-// sharing intent, O_DSYNC for the report file.
+// POSIX files: pread/pwrite on descriptors, advisory open-file-description
+// locks for the sharing intent, O_DSYNC for the report file.
 
 #include <fcntl.h>
 #include <stdio.h>
@@ -90,11 +90,15 @@ short LockType(OpenMode mode) {
   return mode == OpenMode::kReadWriteExclusiveSync ? F_WRLCK : F_RDLCK;
 }
 
+// Open-file-description locks belong to the descriptor that took them: a
+// process lock would be dropped as soon as any other descriptor of the same
+// file closed, anywhere in the process.
 FsStatus Lock(int fd, OpenMode mode) {
   struct flock lock = {};
   lock.l_type = LockType(mode);
   lock.l_whence = SEEK_SET;
-  if (fcntl(fd, F_SETLK, &lock) == 0) return FsStatus::kOk;
+  lock.l_pid = 0;  // required for open-file-description locks
+  if (fcntl(fd, F_OFD_SETLK, &lock) == 0) return FsStatus::kOk;
   const int err = errno;
   return (err == EACCES || err == EAGAIN) ? FsStatus::kLocked : StatusFromErrno(err);
 }

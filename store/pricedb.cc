@@ -32,15 +32,16 @@ TDB::TDB(const std::string& goods_folder, const std::string& report_folder, File
   report_path_ = report_folder + "/otchet.dbf";
   report_handover_path_ = report_folder + "/otchet2.dbf";
   report_signal_path_ = report_folder + "/otchet.exp";
-  ExchangeGoods();
-  ExchangeReport();
+  ExchangeGoodsStep();
+  ExchangeReportStep();
 }
 
 TDB::~TDB() = default;
 
-void TDB::SetViews(GridModel* goods, GridModel* report) {
+void TDB::SetViews(GridModel* goods, GridModel* report, GridModel* diagnostics) {
   goods_view_ = goods;
   report_view_ = report;
+  diagnostics_view_ = diagnostics;
 }
 
 void TDB::SetTrackStock(bool on) { track_stock_ = on; }
@@ -48,6 +49,7 @@ void TDB::SetTrackStock(bool on) { track_stock_ = on; }
 bool TDB::TrackStock() const { return track_stock_ && !stock_disabled_; }
 
 void TDB::FillGoodsView() {
+  std::lock_guard<std::mutex> lock(mutex_);
   if (!goods_ || !goods_view_) return;
   DbfHeader header;
   uint64_t size = 0;
@@ -72,17 +74,17 @@ void TDB::FillGoodsView() {
   });
 }
 
-void TDB::ShowReportRow(const OperationRecord& r, const RegisterSlot& slot) {
+void TDB::ShowReportRow(const OperationRecord& r, const DocumentStamp& stamp) {
   if (report_row_ > 99) report_row_ = 1;
   if (report_view_) {
     const int row = report_row_;
     GridModel& v = *report_view_;
     v.SetCell(0, row,
-              std::string_view(slot.serial_number,
-                               strnlen(slot.serial_number, sizeof slot.serial_number)));
-    v.SetCell(1, row, DocumentNumberText(slot));
-    v.SetCell(2, row, ReportDate(slot));
-    v.SetCell(3, row, ReportTime(slot));
+              std::string_view(stamp.serial_number,
+                               strnlen(stamp.serial_number, sizeof stamp.serial_number)));
+    v.SetCell(1, row, DocumentNumberText(stamp));
+    v.SetCell(2, row, ReportDate(stamp));
+    v.SetCell(3, row, ReportTime(stamp));
     v.SetCell(4, row, std::string_view(&r.operation_code, r.operation_code ? 1 : 0));
     v.SetCell(5, row, std::string_view(r.goods_code, strnlen(r.goods_code, sizeof r.goods_code)));
     v.SetCell(6, row, std::string_view(r.name, strnlen(r.name, sizeof r.name)));

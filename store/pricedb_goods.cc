@@ -94,6 +94,11 @@ bool TDB::TakeInCandidate() {
 }
 
 bool TDB::ExchangeGoods() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return ExchangeGoodsStep();
+}
+
+bool TDB::ExchangeGoodsStep() {
   if (!goods_enabled_) return false;
   if (!fs_->Exists(goods_signal_path_)) {
     candidate_rejection_reported_ = false;

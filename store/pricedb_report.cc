@@ -118,6 +118,11 @@ bool TDB::HandOverReport() {
 }
 
 bool TDB::ExchangeReport() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return ExchangeReportStep();
+}
+
+bool TDB::ExchangeReportStep() {
   if (!report_enabled_) return false;
   if (fs_->Exists(report_signal_path_))
     HandOverReport();
@@ -145,8 +150,8 @@ void TDB::FlushReportQueue() {
   }
 }
 
-bool TDB::WriteReportRecord(int pool_index, const RegisterSlot& slot) {
-  const ReportRecordBytes record = BuildReportRecord(Record(pool_index), slot);
+bool TDB::WriteReportRecord(int pool_index, const DocumentStamp& stamp) {
+  const ReportRecordBytes record = BuildReportRecord(Record(pool_index), stamp);
   if (!report_enabled_) return false;  // no report folder: nowhere to keep it
   // Older waiting records go first so that the report keeps its order.
   if (report_) FlushReportQueue();
@@ -184,19 +189,21 @@ bool TDB::CheckVoid(const OperationRecord& r) {
   return covered >= -kQuantityTolerance;
 }
 
-bool TDB::CloseDocument(uint32_t line_index, uint8_t network_number, const RegisterSlot& slot) {
+int TDB::ReportPending(uint32_t line_index, uint8_t network_number, const DocumentStamp& stamp) {
+  int handed_over = 0;
   int index = Head();
   for (int n = PendingCount(); n > 0; --n) {
     const OperationRecord& r = Record(index);
     const int next = r.next;
     if (r.network_number == network_number && r.line_index == line_index) {
-      WriteReportRecord(index, slot);
-      ShowReportRow(r, slot);
+      WriteReportRecord(index, stamp);
+      ShowReportRow(r, stamp);
       Release(index);
+      ++handed_over;
     }
     index = next;
   }
-  return true;
+  return handed_over;
 }
 
 }  // namespace tillgate

@@ -79,40 +79,40 @@ const char* CenturyFor(uint8_t bcd_year) {
   return year < 80 ? "20" : "19";
 }
 
-std::string DocumentNumberText(const RegisterSlot& slot) {
-  std::string text = std::to_string(static_cast<int32_t>(slot.document_number));
-  if (text.size() > 10) text = std::to_string(slot.document_number);
+std::string DocumentNumberText(const DocumentStamp& stamp) {
+  std::string text = std::to_string(static_cast<int32_t>(stamp.document_number));
+  if (text.size() > 10) text = std::to_string(stamp.document_number);
   return text;
 }
 
-std::string ReportDate(const RegisterSlot& slot) {
-  std::string date = CenturyFor(slot.year);
-  AppendBcd(date, slot.year);
-  AppendBcd(date, slot.month);
-  AppendBcd(date, slot.day);
+std::string ReportDate(const DocumentStamp& stamp) {
+  std::string date = CenturyFor(stamp.year);
+  AppendBcd(date, stamp.year);
+  AppendBcd(date, stamp.month);
+  AppendBcd(date, stamp.day);
   return date;
 }
 
-std::string ReportTime(const RegisterSlot& slot) {
+std::string ReportTime(const DocumentStamp& stamp) {
   std::string time;
-  AppendBcd(time, slot.hour);
+  AppendBcd(time, stamp.hour);
   time += ':';
-  AppendBcd(time, slot.minute);
+  AppendBcd(time, stamp.minute);
   time += ":00";
   return time;
 }
 
-ReportRecordBytes BuildReportRecord(const OperationRecord& r, const RegisterSlot& slot) {
+ReportRecordBytes BuildReportRecord(const OperationRecord& r, const DocumentStamp& stamp) {
   ReportRecordBytes rec;
   rec.fill(' ');
   char* p = rec.data();
   // BANK: the seven serial number bytes as received, then five spaces.
-  std::memcpy(p + 1, slot.serial_number, 7);
-  const std::string number = DocumentNumberText(slot);
+  std::memcpy(p + 1, stamp.serial_number, 7);
+  const std::string number = DocumentNumberText(stamp);
   PutText(p + 13, 10, number.data(), number.size());
-  const std::string date = ReportDate(slot);
+  const std::string date = ReportDate(stamp);
   std::memcpy(p + 23, date.data(), 8);
-  const std::string time = ReportTime(slot);
+  const std::string time = ReportTime(stamp);
   std::memcpy(p + 31, time.data(), 8);
   p[39] = r.operation_code;
   PutText(p + 40, 13, r.goods_code, strnlen(r.goods_code, sizeof r.goods_code));

@@ -5,8 +5,8 @@
 #include <array>
 #include <string>
 
-#include "line/register_slot.h"
 #include "store/dbff.h"
+#include "store/document_stamp.h"
 #include "store/operation_record.h"
 
 namespace tillgate {
@@ -21,16 +21,16 @@ const char* CenturyFor(uint8_t bcd_year);
 // CHECK: the document number in decimal as a signed 32-bit number; one
 // that would need 11 characters is written unsigned, as the register sent
 // it, rather than cut to another number.
-std::string DocumentNumberText(const RegisterSlot& slot);
+std::string DocumentNumberText(const DocumentStamp& stamp);
 // DATA: century, year, month, day as eight characters (BCD nibbles + '0').
-std::string ReportDate(const RegisterSlot& slot);
+std::string ReportDate(const DocumentStamp& stamp);
 // TIME: "HH:MM:00".
-std::string ReportTime(const RegisterSlot& slot);
+std::string ReportTime(const DocumentStamp& stamp);
 
-// The record for operation `r` of the document in `slot`: BANK, CHECK, DATA,
+// The record for operation `r` of the document stamped `stamp`: BANK, CHECK, DATA,
 // TIME, OPERATE, CODE, NAME, PRICE, QUANTY, SUM, DIVNUM. Texts are cut or
 // padded to their fields; every zero byte becomes 'J'. A number too wide
 // for its field is written as spaces rather than cut.
-ReportRecordBytes BuildReportRecord(const OperationRecord& r, const RegisterSlot& slot);
+ReportRecordBytes BuildReportRecord(const OperationRecord& r, const DocumentStamp& stamp);
 
 }  // namespace tillgate

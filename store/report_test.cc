@@ -54,16 +54,16 @@ std::string FromHex(const char* hex) {
   return out;
 }
 
-RegisterSlot Slot(const char* serial, uint32_t document, uint8_t year) {
-  RegisterSlot slot;
-  std::strncpy(slot.serial_number, serial, sizeof slot.serial_number - 1);
-  slot.document_number = document;
-  slot.year = year;
-  slot.month = 0x03;
-  slot.day = 0x15;
-  slot.hour = 0x09;
-  slot.minute = 0x41;
-  return slot;
+DocumentStamp Stamp(const char* serial, uint32_t document, uint8_t year) {
+  DocumentStamp stamp;
+  std::strncpy(stamp.serial_number, serial, sizeof stamp.serial_number - 1);
+  stamp.document_number = document;
+  stamp.year = year;
+  stamp.month = 0x03;
+  stamp.day = 0x15;
+  stamp.hour = 0x09;
+  stamp.minute = 0x41;
+  return stamp;
 }
 
 OperationRecord Operation(const char* code, const char* name, double price, double quantity,
@@ -91,15 +91,15 @@ TEST(ReportRecord, CenturyFromTheRegisterYear) {
   EXPECT_STREQ(CenturyFor(0x79), "20");
   EXPECT_STREQ(CenturyFor(0x80), "19");
   EXPECT_STREQ(CenturyFor(0x99), "19");
-  EXPECT_EQ(ReportDate(Slot("1", 1, 0x98)), "19980315");
-  EXPECT_EQ(ReportDate(Slot("1", 1, 0x24)), "20240315");
-  EXPECT_EQ(ReportTime(Slot("1", 1, 0x24)), "09:41:00");
+  EXPECT_EQ(ReportDate(Stamp("1", 1, 0x98)), "19980315");
+  EXPECT_EQ(ReportDate(Stamp("1", 1, 0x24)), "20240315");
+  EXPECT_EQ(ReportTime(Stamp("1", 1, 0x24)), "09:41:00");
 }
 
 TEST(ReportRecord, FieldsCutPaddedAndZeroBytesReplaced) {
   const OperationRecord r =
       Operation("1234567890123", "Twenty chars name 20", 12.34, 1.5, kOpSaleByCode, '3');
-  const ReportRecordBytes rec = BuildReportRecord(r, Slot("7654321", 4711, 0x24));
+  const ReportRecordBytes rec = BuildReportRecord(r, Stamp("7654321", 4711, 0x24));
   const std::string s(rec.data(), rec.size());
   EXPECT_EQ(s.substr(0, 1), " ");
   EXPECT_EQ(s.substr(1, 12), "7654321     ");
@@ -117,22 +117,22 @@ TEST(ReportRecord, FieldsCutPaddedAndZeroBytesReplaced) {
   // No serial number yet and a zero section: zero bytes become 'J'.
   OperationRecord zero = r;
   zero.section = 0;
-  const ReportRecordBytes bare = BuildReportRecord(zero, RegisterSlot{});
+  const ReportRecordBytes bare = BuildReportRecord(zero, DocumentStamp{});
   const std::string b(bare.data(), bare.size());
   EXPECT_EQ(b.substr(1, 12), "JJJJJJJ     ");
   EXPECT_EQ(b.substr(133, 1), "J");
   EXPECT_EQ(b.substr(23, 8), "20000000");
   // A document number beyond 31 bits is shown as the signed number it is.
-  const ReportRecordBytes high = BuildReportRecord(r, Slot("1", 0xFFFFFFFF, 0x24));
+  const ReportRecordBytes high = BuildReportRecord(r, Stamp("1", 0xFFFFFFFF, 0x24));
   EXPECT_EQ(std::string(high.data() + 13, 10), "-1        ");
   // Eleven characters as a signed number would be cut to another number;
   // such a number is written as the register sent it, which always fits.
   for (const uint32_t sent : {0x80000000u, 0xC4653600u}) {
-    const ReportRecordBytes cut = BuildReportRecord(r, Slot("1", sent, 0x24));
+    const ReportRecordBytes cut = BuildReportRecord(r, Stamp("1", sent, 0x24));
     EXPECT_EQ(std::string(cut.data() + 13, 10), std::to_string(sent));
-    EXPECT_EQ(DocumentNumberText(Slot("1", sent, 0x24)), std::to_string(sent));
+    EXPECT_EQ(DocumentNumberText(Stamp("1", sent, 0x24)), std::to_string(sent));
   }
-  EXPECT_EQ(DocumentNumberText(Slot("1", 0xC4653601u, 0x24)), "-999999999");
+  EXPECT_EQ(DocumentNumberText(Stamp("1", 0xC4653601u, 0x24)), "-999999999");
 }
 
 class Report : public StoreTest {
@@ -173,7 +173,7 @@ TEST_F(Report, CloseDocumentReportsOnlyThatRegister) {
   const int a2 =
       Pend(2, 1, Operation("2000", Utf8ToCp866("Сыр").c_str(), 300, 0.25, kOpSaleByBarcode, '3'));
   const int other_line = Pend(5, 1, Operation("77", "Salt", 9.7, 1, kOpSaleByCode, '1'));
-  EXPECT_TRUE(store_->CloseDocument(2, 1, Slot("0001234", 56, 0x24)));
+  EXPECT_EQ(store_->CloseDocument(2, 1, Stamp("0001234", 56, 0x24)), 2);
   EXPECT_EQ(store_->PendingCount(), 2);
   EXPECT_FALSE(store_->IsPending(a1));
   EXPECT_FALSE(store_->IsPending(a2));
@@ -204,10 +204,10 @@ TEST_F(Report, CloseDocumentReportsOnlyThatRegister) {
 
 TEST_F(Report, ReportRowsWrapAfterRow99) {
   MakeStore();
-  const RegisterSlot slot = Slot("1", 1, 0x24);
+  const DocumentStamp stamp = Stamp("1", 1, 0x24);
   for (int i = 1; i <= 100; ++i) {
     OperationRecord r = Operation(std::to_string(i).c_str(), "x", 1, 1, kOpSaleByCode, '1');
-    store_->ShowReportRow(r, slot);
+    store_->ShowReportRow(r, stamp);
   }
   EXPECT_EQ(views_.report.Cell(5, 1), "100");
   EXPECT_EQ(views_.report.Cell(5, 99), "99");
@@ -241,7 +241,7 @@ TEST_F(Report, VoidCoveredByTheRegistersOwnSales) {
 TEST_F(Report, HandOverRenamesAndStartsANewFile) {
   MakeStore();
   Pend(0, 1, Operation("100", "Bread", 12.5, 1, kOpSaleByCode, '1'));
-  store_->CloseDocument(0, 1, Slot("1111111", 1, 0x24));
+  store_->CloseDocument(0, 1, Stamp("1111111", 1, 0x24));
   Signal(Reports("otchet.exp"));
   EXPECT_TRUE(store_->ExchangeReport());
   EXPECT_FALSE(FileExists(Reports("otchet.exp")));
@@ -252,14 +252,14 @@ TEST_F(Report, HandOverRenamesAndStartsANewFile) {
   EXPECT_EQ(ReportBytes(), FromHex(kHeaderHex));
   // The new file takes the next records.
   Pend(0, 1, Operation("12", "Milk", 45.9, 1, kOpSaleByCode, '2'));
-  store_->CloseDocument(0, 1, Slot("1111111", 2, 0x24));
+  store_->CloseDocument(0, 1, Stamp("1111111", 2, 0x24));
   EXPECT_EQ(ReportBytes().size(), static_cast<size_t>(kReportHeaderLength + kReportRecordLength));
 }
 
 TEST_F(Report, HandOverRefusedWhileOtchet2Waits) {
   MakeStore();
   Pend(0, 1, Operation("100", "Bread", 12.5, 1, kOpSaleByCode, '1'));
-  store_->CloseDocument(0, 1, Slot("1111111", 1, 0x24));
+  store_->CloseDocument(0, 1, Stamp("1111111", 1, 0x24));
   testing::WriteFile(Reports("otchet2.dbf"), "previous");
   Signal(Reports("otchet.exp"));
   EXPECT_TRUE(store_->ExchangeReport());
@@ -272,11 +272,11 @@ TEST_F(Report, HandOverRefusedWhileOtchet2Waits) {
 TEST_F(Report, ExistingReportIsContinuedAfterARestart) {
   MakeStore();
   Pend(0, 1, Operation("100", "Bread", 12.5, 1, kOpSaleByCode, '1'));
-  store_->CloseDocument(0, 1, Slot("1111111", 1, 0x24));
+  store_->CloseDocument(0, 1, Stamp("1111111", 1, 0x24));
   store_.reset();
   MakeStore();
   Pend(0, 1, Operation("12", "Milk", 45.9, 1, kOpSaleByCode, '2'));
-  store_->CloseDocument(0, 1, Slot("1111111", 2, 0x24));
+  store_->CloseDocument(0, 1, Stamp("1111111", 2, 0x24));
   const auto read = testing::ReadWithDbfread(Reports("otchet.dbf"));
   ASSERT_TRUE(read.ok) << read.error;
   ASSERT_EQ(read.rows.size(), 2u);
@@ -288,7 +288,7 @@ TEST_F(Report, FailedAppendIsQueuedAndWrittenFirstInOrder) {
   fs_.FailNth(FsOp::kWrite, 1, "otchet.dbf", 2, FsStatus::kNoSpace);
   Pend(0, 1, Operation("1", "First", 1, 1, kOpSaleByCode, '1'));
   Pend(0, 1, Operation("2", "Second", 1, 1, kOpSaleByCode, '1'));
-  store_->CloseDocument(0, 1, Slot("1111111", 1, 0x24));
+  store_->CloseDocument(0, 1, Stamp("1111111", 1, 0x24));
   EXPECT_EQ(store_->QueuedReportRecords(), 2);
   EXPECT_EQ(store_->PendingCount(), 0);
   EXPECT_EQ(views_.report.Cell(6, 1), "First");  // still shown
@@ -296,7 +296,7 @@ TEST_F(Report, FailedAppendIsQueuedAndWrittenFirstInOrder) {
   EXPECT_EQ(events_.Count("queued"), 2);
   // A newer record waits behind them; the next step that can write takes all.
   Pend(0, 1, Operation("3", "Third", 1, 1, kOpSaleByCode, '1'));
-  store_->CloseDocument(0, 1, Slot("1111111", 2, 0x24));
+  store_->CloseDocument(0, 1, Stamp("1111111", 2, 0x24));
   EXPECT_EQ(store_->QueuedReportRecords(), 0);
   EXPECT_EQ(events_.Count("recovered"), 1);
   const auto read = testing::ReadWithDbfread(Reports("otchet.dbf"));
@@ -310,10 +310,10 @@ TEST_F(Report, FailedAppendIsQueuedAndWrittenFirstInOrder) {
 TEST_F(Report, QueuedRecordsGoIntoTheNewFileAtAHandOver) {
   MakeStore();
   Pend(0, 1, Operation("1", "Old", 1, 1, kOpSaleByCode, '1'));
-  store_->CloseDocument(0, 1, Slot("1111111", 1, 0x24));
+  store_->CloseDocument(0, 1, Stamp("1111111", 1, 0x24));
   fs_.FailAlways(FsOp::kWrite, "otchet.dbf", FsStatus::kNoSpace);
   Pend(0, 1, Operation("2", "Waiting", 1, 1, kOpSaleByCode, '1'));
-  store_->CloseDocument(0, 1, Slot("1111111", 2, 0x24));
+  store_->CloseDocument(0, 1, Stamp("1111111", 2, 0x24));
   EXPECT_FALSE(store_->ExchangeReport() && store_->QueuedReportRecords() == 0);
   EXPECT_EQ(store_->QueuedReportRecords(), 1);
   fs_.Clear();
@@ -337,7 +337,7 @@ TEST_F(Report, ReportFileThatCannotBeCreatedIsRetried) {
   EXPECT_FALSE(store_->ReportOpen());
   EXPECT_FALSE(FileExists(Reports("otchet.dbf")));
   Pend(0, 1, Operation("1", "Kept", 1, 1, kOpSaleByCode, '1'));
-  store_->CloseDocument(0, 1, Slot("1111111", 1, 0x24));
+  store_->CloseDocument(0, 1, Stamp("1111111", 1, 0x24));
   EXPECT_EQ(store_->QueuedReportRecords(), 1);
   EXPECT_TRUE(store_->ExchangeReport());
   EXPECT_EQ(store_->QueuedReportRecords(), 0);
@@ -362,12 +362,12 @@ TEST_F(Report, ReportFileCutShortInItsCreationIsCompleted) {
     MakeStore();
     ASSERT_TRUE(store_->ReportOpen());
     Pend(0, 1, Operation("1", "Kept", 1, 1, kOpSaleByCode, '1'));
-    store_->CloseDocument(0, 1, Slot("1111111", 1, 0x24));
+    store_->CloseDocument(0, 1, Stamp("1111111", 1, 0x24));
     EXPECT_EQ(store_->QueuedReportRecords(), 0);
     const std::string bytes = ReportBytes();
     ASSERT_EQ(bytes.size(), static_cast<size_t>(kReportHeaderLength + kReportRecordLength));
     EXPECT_EQ(bytes.substr(kReportHeaderLength),
-              std::string(BuildReportRecord(store_->Record(0), Slot("1111111", 1, 0x24)).data(),
+              std::string(BuildReportRecord(store_->Record(0), Stamp("1111111", 1, 0x24)).data(),
                           kReportRecordLength));
     store_.reset();
   }
@@ -376,7 +376,7 @@ TEST_F(Report, ReportFileCutShortInItsCreationIsCompleted) {
   testing::WriteFile(Reports("otchet.dbf"), "not a report");
   MakeStore();
   Pend(0, 1, Operation("1", "Kept", 1, 1, kOpSaleByCode, '1'));
-  store_->CloseDocument(0, 1, Slot("1111111", 1, 0x24));
+  store_->CloseDocument(0, 1, Stamp("1111111", 1, 0x24));
   EXPECT_EQ(ReportBytes(), "not a report");
   EXPECT_EQ(store_->QueuedReportRecords(), 1);
   EXPECT_EQ(events_.Count("not a report file"), 1);

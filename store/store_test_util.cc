@@ -87,6 +87,43 @@ std::vector<std::string> GoodsRow(const std::string& code, const std::string& na
   return {code, name, price, divnum, barcode, res};
 }
 
+std::vector<DbfRecord> ReadDbfRecords(const std::string& path) {
+  const std::string bytes = ReadFile(path);
+  std::vector<DbfRecord> records;
+  if (bytes.size() < 32) return records;
+  auto u16 = [&](size_t at) {
+    return static_cast<size_t>(static_cast<uint8_t>(bytes[at]) | static_cast<uint8_t>(bytes[at + 1])
+                                                                     << 8);
+  };
+  const size_t header_length = u16(8);
+  const size_t record_length = u16(10);
+  if (record_length == 0 || bytes.size() < header_length) return records;
+  struct Field {
+    std::string name;
+    size_t position, length;
+  };
+  std::vector<Field> fields;
+  size_t position = 1;
+  for (size_t at = 32; at + 32 <= header_length && bytes[at] != 0x0D; at += 32) {
+    const size_t length = static_cast<uint8_t>(bytes[at + 16]);
+    fields.push_back(
+        {std::string(bytes.c_str() + at, strnlen(bytes.c_str() + at, 11)), position, length});
+    position += length;
+  }
+  for (size_t at = header_length; at + record_length <= bytes.size(); at += record_length) {
+    DbfRecord record;
+    for (const Field& f : fields) {
+      if (f.position + f.length > record_length) break;
+      std::string text = bytes.substr(at + f.position, f.length);
+      text.erase(text.find_last_not_of(' ') + 1);
+      text.erase(0, text.find_first_not_of(' '));
+      record[f.name] = text;
+    }
+    records.push_back(std::move(record));
+  }
+  return records;
+}
+
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream s;

@@ -4,6 +4,7 @@
 // dbfread.
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,12 @@ std::vector<FieldDef> GoodsFields();
 std::vector<std::string> GoodsRow(const std::string& code, const std::string& name,
                                   const std::string& price, const std::string& divnum,
                                   const std::string& barcode, const std::string& res);
+
+// The records of a DBF file read straight from its bytes, in file order:
+// field name -> text without leading and trailing spaces. Empty when the
+// file is not a DBF file.
+using DbfRecord = std::map<std::string, std::string>;
+std::vector<DbfRecord> ReadDbfRecords(const std::string& path);
 
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);

@@ -1,6 +1,7 @@
 // The engine against the register simulator on a pseudo-terminal: a register
-// identifies itself, sells by code and closes its document, answered by a
-// minimal decoder. The simulator checks every frame the server sends.
+// identifies itself, sells by code and closes its document, served by a
+// store that records what it was asked. The simulator checks every frame the
+// server sends.
 
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -15,39 +16,12 @@
 #include "line/engine.h"
 #include "line/event.h"
 #include "line/kkm_ekr.h"
-#include "line/message_decoder.h"
+#include "store/recording_store.h"
 
 extern char** environ;
 
 namespace tillgate {
 namespace {
-
-// Answers each message with what the protocol asks for, nothing more.
-class StubDecoder final : public MessageDecoder {
- public:
-  void DecodeMessage(TKkmEkr& line, uint8_t network_number) override {
-    const char type = static_cast<char>(line.ReceiveBuffer()[4]);
-    types += type;
-    switch (type) {
-      case 'd':
-        line.SendCommand(network_number, kCommandIdentified);
-        break;
-      case 'f':
-        line.SendCommand(network_number, kCommandAccepted);
-        break;
-      case 'i':
-        line.SendCommand(network_number, kCommandClosed);
-        break;
-      case 'p':
-      case 's':
-        line.SendGoodsFrame(network_number, "TEST GOODS     ", kOneLineTextLength, 12345, '1');
-        break;
-      default:
-        line.SendCommand(network_number, kCommandRefused);
-    }
-  }
-  std::string types;
-};
 
 class Simulator {
  public:
@@ -120,11 +94,11 @@ TEST(EngineWithSimulator, IdentifySellAndCloseADocument) {
   ASSERT_FALSE(path.empty()) << sim.Output();
 
   TEvent delay(kDelayEventName, true);
-  StubDecoder decoder;
+  RecordingStore store;
   TKkmEkr line(0, "COM1", path);
   ASSERT_TRUE(line.IsOpen()) << line.LastResult().message;
   line.SetDelayEvent(&delay);
-  line.SetDecoder(&decoder);
+  line.SetStore(&store);
   LineRuntimes runtime{};
   EngineParts parts;
   parts.lines[0] = &line;
@@ -146,7 +120,11 @@ TEST(EngineWithSimulator, IdentifySellAndCloseADocument) {
   EXPECT_NE(sim.Output().find("net=2 got goods"), std::string::npos);
   EXPECT_NE(sim.Output().find("net=2 got command o"), std::string::npos);
   EXPECT_NE(sim.Output().find("malformed=0 unanswered=0 mismatched=0"), std::string::npos);
-  EXPECT_EQ(decoder.types.substr(0, 3), "dpi") << decoder.types;
+  std::vector<std::string> transactions;
+  for (const std::string& call : store.Calls())
+    if (call != "fill" && call != "report" && call != "goods") transactions.push_back(call);
+  EXPECT_EQ(transactions, (std::vector<std::string>{"identify 1234567", "serve 12345", "close 2"}));
+  EXPECT_NE(sim.Output().find("amount=12345"), std::string::npos) << sim.Output();
   EXPECT_TRUE(line.Slot(1).present);
   EXPECT_FALSE(line.Slot(0).present);  // register 1 is not simulated
 }

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "app/headless/check.h"
-#include "app/headless/folder_watch.h"
+#include "app/headless/folder_reporter.h"
 #include "app/headless/service_notify.h"
 #include "app/headless/stderr_sink.h"
 #include "config/condition_filter.h"
@@ -92,7 +92,7 @@ std::string ServingText(const Station& station) {
 }
 
 int Serve(const Settings& settings, EventSink* events) {
-  FolderWatch folders(settings, events);
+  FolderReporter folders(settings, events);
   folders.Check();
   sigset_t previous;
   const sigset_t wanted = BlockServerSignals(&previous);

@@ -13,11 +13,11 @@
 
 namespace tillgate {
 
-class FolderWatch {
+class FolderReporter {
  public:
   // Nothing is watched when the settings are not installed (the store then
   // touches no file).
-  FolderWatch(const Settings& settings, EventSink* events);
+  FolderReporter(const Settings& settings, EventSink* events);
   // Looks at every watched folder now.
   void Check();
 

@@ -1,17 +1,17 @@
-#include "app/headless/folder_watch.h"
+#include "app/headless/folder_reporter.h"
 
 #include "config/folder_check.h"
 #include "config/registry_names.h"
 
 namespace tillgate {
 
-FolderWatch::FolderWatch(const Settings& settings, EventSink* events) : events_(events) {
+FolderReporter::FolderReporter(const Settings& settings, EventSink* events) : events_(events) {
   if (!settings.installed) return;
   folders_.push_back({"goods folder", kInPathValue, settings.store_goods_folder});
   folders_.push_back({"report folder", kOutPathValue, settings.store_report_folder});
 }
 
-void FolderWatch::Check() {
+void FolderReporter::Check() {
   for (Watched& folder : folders_) {
     const std::string problem = FolderProblem(folder.role, folder.value_name, folder.path);
     if (!problem.empty()) {

@@ -1,0 +1,47 @@
+#pragma once
+// One goods message of a register as the store serves it: the request that
+// decoding makes of the message's bytes, and the outcome that becomes the
+// answer's bytes.
+
+#include <cstdint>
+
+#include "store/operation_record.h"
+
+namespace tillgate {
+
+struct GoodsRequest {
+  uint32_t line_index = 0;     // 0..15
+  uint8_t network_number = 0;  // 1..10
+  uint8_t sequence = 0;        // the message's sequence byte
+  char operation_code = kOpSaleByCode;
+  uint8_t lookup_kind = kLookupByCode;
+  char goods_code[kGoodsCodeSize] = {};  // zero-terminated
+  double quantity = 0;
+};
+
+enum class GoodsRefusal : uint8_t {
+  kNone,
+  kNoRegister,      // line index or network number outside the table
+  kPoolFull,        // every operation record pending
+  kNotFound,        // not in the goods file, or refused by the stock
+  kVoidNotCovered,  // a void the register's pending operations do not cover
+};
+
+struct GoodsOutcome {
+  GoodsRefusal refusal = GoodsRefusal::kNone;
+  // The goods file was searched (the waits after a look-up by goods code
+  // follow it whatever it found).
+  bool looked_up = false;
+  // Served: the committed operation (name, price, quantity, section; amount
+  // in roubles, rounded). Refused after the look-up: what it found.
+  OperationRecord record;
+  uint32_t kopecks = 0;  // the amount charged, when served
+  // A repeated message took back the register's previous operation.
+  bool withdrawn = false;
+  char withdrawn_operation = 0;
+  char withdrawn_code[kGoodsCodeSize] = {};
+
+  bool Served() const { return refusal == GoodsRefusal::kNone; }
+};
+
+}  // namespace tillgate

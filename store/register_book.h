@@ -1,0 +1,39 @@
+#pragma once
+// What the store keeps of every register it serves, by line and network
+// number: the sequence byte of its last goods message and the operation a
+// repetition of that message takes back.
+
+#include <array>
+#include <cstdint>
+
+#include "config/port_config.h"
+
+namespace tillgate {
+
+inline constexpr int kRegistersPerLine = 10;  // network numbers 1..10
+
+struct RegisterState {
+  uint8_t last_sequence = 0xFF;
+  // Pool index of the operation a repeated sequence byte withdraws: the
+  // register's last committed one, or -1 when there is nothing to withdraw
+  // (a new message not committed yet, a repetition already withdrawn, a
+  // closed document). Withdrawal also checks that the record is still
+  // pending and this register's own.
+  int32_t last_operation = 0;
+};
+
+class RegisterBook {
+ public:
+  // Null for a line index outside 0..15 or a network number outside 1..10.
+  RegisterState* Find(uint32_t line_index, uint8_t network_number) {
+    if (line_index >= static_cast<uint32_t>(kPortCount) || network_number < 1 ||
+        network_number > kRegistersPerLine)
+      return nullptr;
+    return &states_[line_index][network_number - 1u];
+  }
+
+ private:
+  std::array<std::array<RegisterState, kRegistersPerLine>, kPortCount> states_{};
+};
+
+}  // namespace tillgate
