@@ -60,18 +60,57 @@ bool TCommPort::OpenAndConfigure(const std::string& device_path) {
   return Open(device_path) && Configure();
 }
 
+void TCommPort::IoFailed(SerialResult result) {
+  (void)device_->ClearErrors();
+  if (io_failure_.ok()) io_failure_ = result;
+  // A hung-up line never carries another byte; holding on to it would also
+  // keep the device from being opened again once it is back.
+  if (result.code == SerialCode::kHangUp) CloseAfterFailure();
+  Fail(std::move(result));
+}
+
+SerialResult TCommPort::TakeIoFailure() {
+  SerialResult taken = std::move(io_failure_);
+  io_failure_ = SerialResult::Ok();
+  return taken;
+}
+
+uint32_t TCommPort::Received(SerialResult result, size_t got) {
+  if (!result.ok()) {
+    IoFailed(std::move(result));
+    return 0;
+  }
+  bytes_read_ = static_cast<uint32_t>(got);
+  return bytes_read_;
+}
+
 uint32_t TCommPort::Read(uint8_t* buffer, uint32_t count) {
   bytes_read_ = 0;
   if (!open_) return 0;
   size_t got = 0;
   SerialResult result = device_->Read(buffer, count, device_timeouts_.read, &got);
+  return Received(std::move(result), got);
+}
+
+uint32_t TCommPort::ReadUntil(uint8_t* buffer, uint32_t count, const ReadTarget& target) {
+  bytes_read_ = 0;
+  if (!open_) return 0;
+  size_t got = 0;
+  SerialResult result = device_->ReadUntil(buffer, count, device_timeouts_.read, target, &got);
+  return Received(std::move(result), got);
+}
+
+bool TCommPort::FlushInput(uint8_t* kept, size_t capacity, size_t* kept_count) {
+  size_t count = 0;
+  if (kept_count) *kept_count = 0;
+  if (!open_) return false;
+  SerialResult result = device_->FlushInput(kept, kept ? capacity : 0, &count);
+  if (kept_count) *kept_count = count;
   if (!result.ok()) {
-    (void)device_->ClearErrors();
-    Fail(std::move(result));
-    return 0;
+    IoFailed(std::move(result));
+    return false;
   }
-  bytes_read_ = static_cast<uint32_t>(got);
-  return bytes_read_;
+  return true;
 }
 
 uint32_t TCommPort::Write(const uint8_t* bytes, uint32_t count) {
@@ -85,8 +124,7 @@ uint32_t TCommPort::Write(const uint8_t* bytes, uint32_t count) {
   size_t written = 0;
   SerialResult result = device_->Write(bytes, count, device_timeouts_.write, &written);
   if (!result.ok()) {
-    (void)device_->ClearErrors();
-    Fail(std::move(result));
+    IoFailed(std::move(result));
     return 0;
   }
   bytes_written_ = static_cast<uint32_t>(written);

@@ -5,8 +5,11 @@
 // State: closed (constructed) -> OpenAndConfigure -> open and configured. A
 // failed open or a failed Configure leaves the port closed; from then on
 // Read, Write, SetDtr and Configure fail harmlessly (0 or false) and never
-// reach the released descriptor. Failures are results, never exceptions.
+// reach the released descriptor. A line that hangs up (its device went away,
+// or the far end closed) closes the port in the same way. A closed port can
+// be opened again with Open. Failures are results, never exceptions.
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -42,6 +45,14 @@ class TCommPort {
 
   // Bytes read, 0..count; 0 also for a failure or a closed port.
   uint32_t Read(uint8_t* buffer, uint32_t count);
+  // As Read, but ends as soon as `target` is met (see ReadTarget) and never
+  // reads beyond it.
+  uint32_t ReadUntil(uint8_t* buffer, uint32_t count, const ReadTarget& target);
+
+  // Discards the bytes waiting on the line. Up to `capacity` of them are
+  // first copied to `kept` (*kept_count says how many) so that they can be
+  // shown. False on a closed port or a failure.
+  bool FlushInput(uint8_t* kept = nullptr, size_t capacity = 0, size_t* kept_count = nullptr);
 
   // Bytes written, 0..count; 0 for a failure or a closed port (then nothing
   // is attempted).
@@ -54,6 +65,10 @@ class TCommPort {
   bool IsOpen() const { return open_; }
   // Why the latest failing call failed; ok after a success.
   const SerialResult& LastResult() const { return last_result_; }
+  // The first failure of a Read, ReadUntil, Write or FlushInput since the
+  // previous call (a closed port is no failure here); ok when each of them
+  // worked. Clears it.
+  SerialResult TakeIoFailure();
   const PortSettings& Settings() const { return port_settings_; }
   const LineSettings& DeviceState() const { return device_state_; }
   const PortTimeouts& DeviceTimeouts() const { return device_timeouts_; }
@@ -63,6 +78,10 @@ class TCommPort {
  private:
   bool Fail(SerialResult result);
   void CloseAfterFailure();
+  // A transfer failed: clears the device's error state, keeps the first
+  // failure for TakeIoFailure and closes the port on a hang-up.
+  void IoFailed(SerialResult result);
+  uint32_t Received(SerialResult result, size_t got);
 
   PortSettings port_settings_;
   LineSettings device_state_;
@@ -71,6 +90,7 @@ class TCommPort {
   uint32_t bytes_written_ = 0;
   uint32_t bytes_read_ = 0;
   SerialResult last_result_;
+  SerialResult io_failure_;
   std::unique_ptr<SerialDevice> device_;
 };
 

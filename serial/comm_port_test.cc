@@ -98,6 +98,82 @@ TEST(TCommPort, ReadAndWriteFailuresReturnZeroAndClearTheDevice) {
   EXPECT_EQ(f.fake->Calls(), (Calls{"clear"}));
 }
 
+TEST(TCommPort, FlushDropsWhatIsWaitingAndShowsIt) {
+  FakePort f;
+  uint8_t kept[8] = {};
+  size_t count = 99;
+  EXPECT_FALSE(f.port->FlushInput(kept, sizeof kept, &count));  // not open: no device call
+  EXPECT_EQ(count, 0u);
+  EXPECT_TRUE(f.fake->Calls().empty());
+
+  ASSERT_TRUE(f.port->OpenAndConfigure("/dev/ttyS1"));
+  f.fake->QueueWaiting({0xEE, 0x02, 0x30});
+  f.fake->QueueRead({1, 2, 3});
+  EXPECT_TRUE(f.port->FlushInput(kept, 2, &count));
+  EXPECT_EQ(count, 2u);  // only as many as there is room for are shown ...
+  EXPECT_EQ(kept[1], 0x02);
+  uint8_t buffer[20];
+  EXPECT_EQ(f.port->Read(buffer, 20), 3u);  // ... and none is read afterwards
+  EXPECT_EQ(buffer[0], 1);
+
+  f.fake->Fail(Op::kFlushInput, SerialResult::Make(SerialCode::kFailed, "tcflush: EIO"));
+  EXPECT_FALSE(f.port->FlushInput());
+  EXPECT_EQ(f.port->TakeIoFailure().message, "tcflush: EIO");
+  EXPECT_TRUE(f.port->IsOpen());
+}
+
+TEST(TCommPort, ReadUntilStopsWhereTheTargetSays) {
+  FakePort f;
+  ASSERT_TRUE(f.port->OpenAndConfigure("/dev/ttyS1"));
+  f.fake->QueueRead({1, 2, 3, 4, 5, 6, 7, 8, 9});
+  uint8_t buffer[20] = {};
+  // The target depends on what came: here byte 0 says how many.
+  f.fake->QueueRead({4, 0, 0, 0, 9});
+  const ReadTarget six = [](const uint8_t*, size_t) { return size_t{6}; };
+  EXPECT_EQ(f.port->ReadUntil(buffer, 20, six), 6u);
+  EXPECT_EQ(f.port->ReadUntil(buffer, 2, six), 2u);  // the count still bounds it
+  EXPECT_EQ(buffer[1], 8);
+  EXPECT_EQ(f.port->Read(buffer, 20), 1u);
+  const ReadTarget by_first = [](const uint8_t* bytes, size_t got) {
+    return got == 0 ? size_t{1} : size_t{bytes[0]};
+  };
+  EXPECT_EQ(f.port->ReadUntil(buffer, 20, by_first), 4u);
+  EXPECT_EQ(f.fake->Calls().back(), "read 20 until");
+}
+
+TEST(TCommPort, TransferFailuresAreKeptOnceAndAHangUpClosesThePort) {
+  FakePort f;
+  ASSERT_TRUE(f.port->OpenAndConfigure("/dev/ttyUSB0"));
+  uint8_t buffer[20];
+  EXPECT_TRUE(f.port->TakeIoFailure().ok());
+  f.fake->Fail(Op::kWrite, SerialResult::Make(SerialCode::kFailed, "write: No space"));
+  EXPECT_EQ(f.port->Write(buffer, 1), 0u);
+  f.fake->Fail(Op::kRead, SerialResult::Make(SerialCode::kFailed, "read: EIO"));
+  EXPECT_EQ(f.port->Read(buffer, 20), 0u);
+  EXPECT_EQ(f.port->TakeIoFailure().message, "write: No space");  // the first one
+  EXPECT_TRUE(f.port->TakeIoFailure().ok());
+  EXPECT_TRUE(f.port->IsOpen());
+
+  f.fake->ClearCalls();
+  f.fake->Fail(Op::kRead, SerialResult::Make(SerialCode::kHangUp, "read: line hung up"));
+  EXPECT_EQ(f.port->Read(buffer, 20), 0u);
+  EXPECT_EQ(f.fake->Calls(), (Calls{"read 20", "clear", "close"}));
+  EXPECT_FALSE(f.port->IsOpen());
+  EXPECT_EQ(f.port->TakeIoFailure().code, SerialCode::kHangUp);
+  // Closed: later calls fail without reaching the device, and are no new
+  // failure of the line.
+  f.fake->ClearCalls();
+  EXPECT_EQ(f.port->Write(buffer, 1), 0u);
+  EXPECT_FALSE(f.port->FlushInput());
+  EXPECT_TRUE(f.fake->Calls().empty());
+  EXPECT_TRUE(f.port->TakeIoFailure().ok());
+  // It can be opened again.
+  f.fake->Succeed(Op::kRead);
+  ASSERT_TRUE(f.port->OpenAndConfigure("/dev/ttyUSB0"));
+  f.fake->QueueRead({7});
+  EXPECT_EQ(f.port->Read(buffer, 20), 1u);
+}
+
 TEST(TCommPort, ReopeningClosesTheHeldDeviceFirst) {
   FakePort f;
   ASSERT_TRUE(f.port->Open("/dev/ttyS1"));

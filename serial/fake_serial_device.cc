@@ -51,19 +51,51 @@ SerialResult FakeSerialDevice::SetLineSettings(const LineSettings& settings) {
   return result;
 }
 
-SerialResult FakeSerialDevice::Read(uint8_t* buffer, size_t count, const ReadTimeouts&,
+std::vector<uint8_t>* FakeSerialDevice::Source() {
+  if (!waiting_.empty()) return &waiting_;
+  if (!reads_.empty()) return &reads_.front();
+  return nullptr;
+}
+
+// Takes from one source only, as a real read ends with what had arrived.
+SerialResult FakeSerialDevice::Take(uint8_t* buffer, size_t count, const ReadTarget& target,
                                     size_t* got) {
-  calls_.push_back("read " + std::to_string(count));
   if (read_hook_) read_hook_(count);
   *got = 0;
   SerialResult result;
   if (Failing(Op::kRead, &result)) return result;
-  if (reads_.empty()) return result;
-  std::vector<uint8_t>& chunk = reads_.front();
-  *got = std::min(count, chunk.size());
-  std::copy_n(chunk.begin(), *got, buffer);
-  chunk.erase(chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(*got));
-  if (chunk.empty()) reads_.pop_front();
+  std::vector<uint8_t>* source = Source();
+  if (source == nullptr) return result;
+  while (*got < count && *got < source->size()) {
+    if (target && *got >= std::min(count, target(buffer, *got))) break;
+    buffer[*got] = (*source)[*got];
+    ++*got;
+  }
+  source->erase(source->begin(), source->begin() + static_cast<std::ptrdiff_t>(*got));
+  if (source != &waiting_ && source->empty()) reads_.pop_front();
+  return result;
+}
+
+SerialResult FakeSerialDevice::Read(uint8_t* buffer, size_t count, const ReadTimeouts&,
+                                    size_t* got) {
+  calls_.push_back("read " + std::to_string(count));
+  return Take(buffer, count, {}, got);
+}
+
+SerialResult FakeSerialDevice::ReadUntil(uint8_t* buffer, size_t count, const ReadTimeouts&,
+                                         const ReadTarget& target, size_t* got) {
+  calls_.push_back("read " + std::to_string(count) + " until");
+  return Take(buffer, count, target, got);
+}
+
+SerialResult FakeSerialDevice::FlushInput(uint8_t* kept, size_t capacity, size_t* kept_count) {
+  calls_.push_back("flush");
+  *kept_count = 0;
+  SerialResult result;
+  if (Failing(Op::kFlushInput, &result)) return result;
+  *kept_count = std::min(capacity, waiting_.size());
+  std::copy_n(waiting_.begin(), *kept_count, kept);
+  waiting_.clear();
   return result;
 }
 

@@ -20,7 +20,8 @@ class FakeSerialDevice final : public SerialDevice {
     kClose,
     kGetLineSettings,
     kSetLineSettings,
-    kRead,
+    kRead,  // Read and ReadUntil
+    kFlushInput,
     kWrite,
     kSetDtr,
     kClearErrors
@@ -33,14 +34,19 @@ class FakeSerialDevice final : public SerialDevice {
   // Each Read takes up to its count from the front chunk; what is left of the
   // chunk answers the next Read. No chunk: the read times out with 0.
   void QueueRead(std::vector<uint8_t> chunk) { reads_.push_back(std::move(chunk)); }
+  // Bytes already waiting on the line: FlushInput discards them; a read
+  // before any flush takes them first.
+  void QueueWaiting(std::vector<uint8_t> bytes) {
+    waiting_.insert(waiting_.end(), bytes.begin(), bytes.end());
+  }
   // Runs at the start of every Read with its count, on the reading thread,
   // before the queue is looked at: it may block, or queue what the read is
   // to get. The device is not thread-safe; a test that reads from another
   // thread uses this instead of QueueRead.
   void SetReadHook(std::function<void(size_t count)> hook) { read_hook_ = std::move(hook); }
 
-  // "open <path>", "close", "get", "set", "read <n>", "write <hex bytes>",
-  // "dtr 1" / "dtr 0", "clear".
+  // "open <path>", "close", "get", "set", "read <n>", "read <n> until"
+  // (ReadUntil), "flush", "write <hex bytes>", "dtr 1" / "dtr 0", "clear".
   const std::vector<std::string>& Calls() const { return calls_; }
   void ClearCalls() { calls_.clear(); }
   const std::vector<uint8_t>& Written() const { return written_; }
@@ -56,6 +62,9 @@ class FakeSerialDevice final : public SerialDevice {
   SerialResult SetLineSettings(const LineSettings& settings) override;
   SerialResult Read(uint8_t* buffer, size_t count, const ReadTimeouts& timeouts,
                     size_t* got) override;
+  SerialResult ReadUntil(uint8_t* buffer, size_t count, const ReadTimeouts& timeouts,
+                         const ReadTarget& target, size_t* got) override;
+  SerialResult FlushInput(uint8_t* kept, size_t capacity, size_t* kept_count) override;
   SerialResult Write(const uint8_t* bytes, size_t count, const WriteTimeouts& timeouts,
                      size_t* written) override;
   SerialResult SetDtr(bool raise) override;
@@ -64,11 +73,16 @@ class FakeSerialDevice final : public SerialDevice {
  private:
   // The chosen failure of `op`, or kNotOpen for device calls without a device.
   bool Failing(Op op, SerialResult* result) const;
+  // The bytes the next read takes from: what is waiting, else the front
+  // chunk; null when there are none.
+  std::vector<uint8_t>* Source();
+  SerialResult Take(uint8_t* buffer, size_t count, const ReadTarget& target, size_t* got);
 
   bool open_ = false;
   LineSettings line_{0, 7, Parity::kEven, 2, true, true, false, false};
   std::map<Op, SerialResult> failures_;
   std::deque<std::vector<uint8_t>> reads_;
+  std::vector<uint8_t> waiting_;
   std::function<void(size_t)> read_hook_;
   std::vector<std::string> calls_;
   std::vector<uint8_t> written_;

@@ -206,6 +206,32 @@ class PosixSerialDevice final : public SerialDevice {
     return TimedRead(fd_, buffer, count, timeouts, got);
   }
 
+  SerialResult ReadUntil(uint8_t* buffer, size_t count, const ReadTimeouts& timeouts,
+                         const ReadTarget& target, size_t* got) override {
+    *got = 0;
+    if (fd_ < 0) return NotOpen();
+    return TimedRead(fd_, buffer, count, timeouts, got, target);
+  }
+
+  // What is waiting is read first (without waiting), only so that it can be
+  // shown; tcflush then drops whatever is left.
+  SerialResult FlushInput(uint8_t* kept, size_t capacity, size_t* kept_count) override {
+    *kept_count = 0;
+    if (fd_ < 0) return NotOpen();
+    while (*kept_count < capacity) {
+      const ssize_t n = read(fd_, kept + *kept_count, capacity - *kept_count);
+      if (n > 0) {
+        *kept_count += static_cast<size_t>(n);
+      } else if (n < 0 && errno == EINTR) {
+        continue;
+      } else {
+        break;  // nothing more waiting; an error shows in the flush below
+      }
+    }
+    if (tcflush(fd_, TCIFLUSH) != 0) return ResultFromErrno(errno, "tcflush");
+    return SerialResult::Ok();
+  }
+
   SerialResult Write(const uint8_t* bytes, size_t count, const WriteTimeouts& timeouts,
                      size_t* written) override {
     *written = 0;

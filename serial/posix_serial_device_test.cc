@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "serial/comm_port.h"
 #include "serial/pty_pair.h"
@@ -46,6 +47,28 @@ TEST(PosixSerialDevice, ConfiguresRawLineAndCarriesBytesBothWays) {
   size_t got = 0;
   ASSERT_TRUE(device->Read(buffer, 20, ReadTimeouts{}, &got).ok());
   EXPECT_EQ(std::vector<uint8_t>(buffer, buffer + got), bytes);
+}
+
+TEST(PosixSerialDevice, FlushDropsWhatIsWaitingAndKeepsItForShowing) {
+  PtyPair pty;
+  ASSERT_TRUE(pty.ok());
+  auto device = NewPosixSerialDevice();
+  ASSERT_TRUE(device->Open(pty.SlavePath()).ok());
+  ASSERT_TRUE(device->SetLineSettings(LineSettings{}).ok());
+  ASSERT_TRUE(pty.Send({0x0B, 0x30, 0x05, 0x00, 0x66, 0x71, 0x72}));
+  usleep(20 * 1000);  // let them arrive
+  uint8_t kept[4];
+  size_t count = 0;
+  ASSERT_TRUE(device->FlushInput(kept, sizeof kept, &count).ok());
+  EXPECT_EQ(count, 4u);
+  EXPECT_EQ(kept[0], 0x0B);
+  // Nothing of them is left to read; what comes afterwards is.
+  ASSERT_TRUE(pty.Send({0x42}));
+  uint8_t buffer[20];
+  size_t got = 0;
+  ASSERT_TRUE(device->Read(buffer, 20, ReadTimeouts{}, &got).ok());
+  ASSERT_EQ(got, 1u);
+  EXPECT_EQ(buffer[0], 0x42);
 }
 
 TEST(PosixSerialDevice, FailuresAreResultsNamingTheReason) {

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -12,6 +13,11 @@
 #include "serial/serial_result.h"
 
 namespace tillgate {
+
+// How many bytes a read needs in all, given the `got` bytes already in
+// `bytes`. It returns more than `got` until the bytes make a whole; a read
+// given one ends as soon as that many are in.
+using ReadTarget = std::function<size_t(const uint8_t* bytes, size_t got)>;
 
 class SerialDevice {
  public:
@@ -39,13 +45,24 @@ class SerialDevice {
 
   // Reads up to `count` bytes into `buffer` and ends by `timeouts`. Ok with
   // *got = 0..count: a time-out is a short count, not a failure. Failure
-  // (kNotOpen, device error): *got holds the bytes that arrived before it.
+  // (kNotOpen; kHangUp when the line hung up; another device error): *got
+  // holds the bytes that arrived before it.
   virtual SerialResult Read(uint8_t* buffer, size_t count, const ReadTimeouts& timeouts,
                             size_t* got) = 0;
 
+  // As Read, but never reads beyond what `target` asks for, and ends as soon
+  // as it is satisfied.
+  virtual SerialResult ReadUntil(uint8_t* buffer, size_t count, const ReadTimeouts& timeouts,
+                                 const ReadTarget& target, size_t* got) = 0;
+
+  // Discards every byte received and not yet read. Up to `capacity` of them
+  // are first copied to `kept` (*kept_count says how many), so that they
+  // can be shown; the rest are dropped unseen. kNotOpen when none is held.
+  virtual SerialResult FlushInput(uint8_t* kept, size_t capacity, size_t* kept_count) = 0;
+
   // Writes `count` bytes and waits, within `timeouts`, until they have left.
-  // Ok with *written = count, or a short count after the time-out. Failure:
-  // *written holds what was accepted before it.
+  // Ok with *written = count, or a short count after the time-out. Failure
+  // (kHangUp as for Read): *written holds what was accepted before it.
   virtual SerialResult Write(const uint8_t* bytes, size_t count, const WriteTimeouts& timeouts,
                              size_t* written) = 0;
 

@@ -12,6 +12,7 @@ enum class SerialCode {
   kNotOpen,       // no device is held (never opened, or closed after a failure)
   kBusy,          // another program holds the device
   kNotSupported,  // the device has no such control (DTR on a pseudo-terminal)
+  kHangUp,        // the line hung up: the device went away or the far end closed
   kFailed,        // any other system failure
 };
 

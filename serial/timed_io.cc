@@ -6,7 +6,9 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 namespace tillgate {
 namespace {
@@ -54,15 +56,36 @@ WaitOutcome WaitFor(int fd, short events, Nanos deadline, int* error) {
   }
 }
 
+SerialResult HangUp(const char* operation, int error) {
+  std::string message = std::string(operation) + ": line hung up";
+  if (error != 0) message += std::string(" (") + std::strerror(error) + ")";
+  return {SerialCode::kHangUp, error, std::move(message)};
+}
+
+// A failed read or write: a device that went away, or a line whose far end
+// has closed (a hung-up terminal fails with EIO and reports POLLHUP), is a
+// hang-up; anything else an ordinary failure.
+SerialResult IoFailure(int fd, int error, const char* operation) {
+  if (error == ENXIO || error == ENODEV) return HangUp(operation, error);
+  if (error == EIO) {
+    pollfd pfd{fd, POLLIN, 0};
+    if (poll(&pfd, 1, 0) > 0 && (pfd.revents & (POLLHUP | POLLERR)))
+      return HangUp(operation, error);
+  }
+  return ResultFromErrno(error, operation);
+}
+
 }  // namespace
 
 SerialResult TimedRead(int fd, uint8_t* buffer, size_t count, const ReadTimeouts& timeouts,
-                       size_t* got) {
+                       size_t* got, const ReadTarget& target) {
   *got = 0;
   const Nanos total_deadline = Now() + Nanos(TotalReadMs(timeouts, count)) * kNanosPerMs;
   Nanos interval_deadline = -1;  // armed by the first byte
   while (*got < count) {
-    ssize_t n = read(fd, buffer + *got, count - *got);
+    const size_t wanted = target ? std::min(count, target(buffer, *got)) : count;
+    if (*got >= wanted) break;
+    ssize_t n = read(fd, buffer + *got, wanted - *got);
     if (n > 0) {
       *got += static_cast<size_t>(n);
       interval_deadline = Now() + Nanos(timeouts.interval_ms) * kNanosPerMs;
@@ -71,7 +94,7 @@ SerialResult TimedRead(int fd, uint8_t* buffer, size_t count, const ReadTimeouts
     // No data reads as 0 (VMIN = VTIME = 0) or EAGAIN; a hang-up shows in
     // the wait below.
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return ResultFromErrno(errno, "read");
+    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return IoFailure(fd, errno, "read");
     Nanos deadline = total_deadline;
     if (interval_deadline >= 0 && interval_deadline < deadline) deadline = interval_deadline;
     int error = 0;
@@ -81,7 +104,7 @@ SerialResult TimedRead(int fd, uint8_t* buffer, size_t count, const ReadTimeouts
       case WaitOutcome::kTimedOut:
         return SerialResult::Ok();
       case WaitOutcome::kHangUp:
-        return SerialResult::Make(SerialCode::kFailed, "read: line hung up");
+        return HangUp("read", 0);
       case WaitOutcome::kError:
         return ResultFromErrno(error, "poll");
     }
@@ -100,12 +123,11 @@ SerialResult TimedWrite(int fd, const uint8_t* bytes, size_t count, const WriteT
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return ResultFromErrno(errno, "write");
+    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return IoFailure(fd, errno, "write");
     int error = 0;
     WaitOutcome outcome = WaitFor(fd, POLLOUT, deadline, &error);
     if (outcome == WaitOutcome::kTimedOut) return SerialResult::Ok();
-    if (outcome == WaitOutcome::kHangUp)
-      return SerialResult::Make(SerialCode::kFailed, "write: line hung up");
+    if (outcome == WaitOutcome::kHangUp) return HangUp("write", 0);
     if (outcome == WaitOutcome::kError) return ResultFromErrno(error, "poll");
   }
   // Let the bytes leave the transmitter; a device without an output-queue

@@ -7,20 +7,24 @@
 #include <cstdint>
 
 #include "serial/port_settings.h"
+#include "serial/serial_device.h"
 #include "serial/serial_result.h"
 
 namespace tillgate {
 
 // Returns when `count` bytes are in, when the total deadline (from the call)
 // passes, or when the interval passes after a received byte without another.
-// A time-out is ok with a short *got. A device error or hang-up ends the read
-// with a failure; *got still holds what arrived.
+// A time-out is ok with a short *got. A device error or hang-up (kHangUp)
+// ends the read with a failure; *got still holds what arrived. With a
+// `target`, the read also ends once the target is met and never reads
+// beyond it.
 SerialResult TimedRead(int fd, uint8_t* buffer, size_t count, const ReadTimeouts& timeouts,
-                       size_t* got);
+                       size_t* got, const ReadTarget& target = {});
 
 // Writes all `count` bytes unless the total write deadline passes first, then
 // waits (within the same deadline) until the device's output queue is empty,
-// so that a modem-line change right after it does not cut the last byte.
+// so that a modem-line change right after it does not cut the last byte. A
+// line that has hung up fails with kHangUp.
 SerialResult TimedWrite(int fd, const uint8_t* bytes, size_t count, const WriteTimeouts& timeouts,
                         size_t* written);
 

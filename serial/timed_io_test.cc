@@ -139,14 +139,42 @@ TEST(TimedIo, HangUpAndBadDescriptorFailPromptly) {
     ASSERT_GE(fd, 0);
     pty.reset();  // the master closes: the line hangs up
     auto start = Clock::now();
-    EXPECT_FALSE(TimedRead(fd, buffer, 20, ReadTimeouts{}, &got).ok());
+    SerialResult result = TimedRead(fd, buffer, 20, ReadTimeouts{}, &got);
+    EXPECT_EQ(result.code, SerialCode::kHangUp) << result.message;
     EXPECT_LT(MsSince(start), 60.0);
+    size_t written = 0;
+    EXPECT_EQ(TimedWrite(fd, buffer, 1, WriteTimeouts{}, &written).code, SerialCode::kHangUp);
     close(fd);
   }
   EXPECT_FALSE(TimedRead(-1, buffer, 20, ReadTimeouts{}, &got).ok());
   size_t written = 0;
   EXPECT_FALSE(TimedWrite(-1, buffer, 1, WriteTimeouts{}, &written).ok());
   EXPECT_EQ(written, 0u);
+}
+
+TEST_F(TimedReadTest, ATargetEndsTheReadAsSoonAsItIsMet) {
+  // The bytes asked for by the first four: a frame of 6 followed by the
+  // start of another, which must stay for the next read.
+  const ReadTarget frame = [](const uint8_t* bytes, size_t got) {
+    return got < 3 ? size_t{3} : size_t{3} + bytes[2];
+  };
+  ASSERT_TRUE(pty_.Send({2, 0x30, 3, 0, 0x66, 0x9A, 3, 0x30}));
+  uint8_t buffer[20];
+  size_t got = 0;
+  auto start = Clock::now();
+  ASSERT_TRUE(TimedRead(fd_, buffer, 20, timeouts_, &got, frame).ok());
+  EXPECT_LT(MsSince(start), 60.0);  // not the 84 ms of the count
+  EXPECT_EQ(got, 6u);
+  ASSERT_TRUE(TimedRead(fd_, buffer, 20, timeouts_, &got).ok());
+  EXPECT_EQ(got, 2u);
+  EXPECT_EQ(buffer[0], 3);
+
+  // A frame that stays short still ends at the time-outs.
+  ASSERT_TRUE(pty_.Send({2, 0x30, 9, 0}));
+  start = Clock::now();
+  ASSERT_TRUE(TimedRead(fd_, buffer, 20, timeouts_, &got, frame).ok());
+  EXPECT_EQ(got, 4u);
+  EXPECT_GE(MsSince(start), 83.0);
 }
 
 TEST_F(TimedReadTest, WriteDeliversEveryByte) {
