@@ -29,6 +29,9 @@ struct PortConfig {
   std::string name_lines;  // two letters "N"/"C", e.g. "NC"
   int32_t split_length = 0;
   std::string device;  // serial device path; empty = /dev/ttyS<index>
+  // Options of the line whose absence keeps the line as it always was:
+  bool quick = false;   // QUICKn: a read ends as soon as the frame is complete
+  bool strict = false;  // STRICTn: an answer must name the polled register and add up
 };
 
 struct LineRuntime {

@@ -13,6 +13,7 @@ inline constexpr char kInPathValue[] = "InPath";
 inline constexpr char kOutPathValue[] = "OutPath";
 inline constexpr char kResValue[] = "Res";
 inline constexpr char kAvtoStartValue[] = "AvtoStart";
+inline constexpr char kRescanValue[] = "RESCAN";
 
 // Per-port value name: stem followed by the port number, e.g. PortValueName("COM", 0) == "COM1".
 inline std::string PortValueName(const char* stem, int port_index) {

@@ -25,6 +25,14 @@ Status ReadIntIfPresent(RegistryStore& store, const std::string& name, int32_t* 
   return status;
 }
 
+// An on/off option: any value but 0 is on.
+Status ReadSwitchIfPresent(RegistryStore& store, const std::string& name, bool* on) {
+  int32_t number = *on ? 1 : 0;
+  Status status = ReadIntIfPresent(store, name, &number);
+  if (status.ok()) *on = number != 0;
+  return status;
+}
+
 Status LoadDataBase(RegistryStore& store, Settings& settings) {
   store.OpenKey(kDataBaseKey, true);  // a key that cannot be opened leaves the defaults
   Status status = ReadStringIfPresent(store, kInPathValue, &settings.goods_folder);
@@ -71,6 +79,9 @@ Status LoadPort(RegistryStore& store, int index, Settings& settings) {
     status = ReadIntIfPresent(store, PortValueName("COD_LENGTH", index), &port.split_length);
   if (status.ok())
     status = ReadStringIfPresent(store, PortValueName("DEVICE", index).c_str(), &port.device);
+  if (status.ok()) status = ReadSwitchIfPresent(store, PortValueName("QUICK", index), &port.quick);
+  if (status.ok())
+    status = ReadSwitchIfPresent(store, PortValueName("STRICT", index), &port.strict);
   return status;
 }
 
@@ -84,6 +95,10 @@ Status LoadEquipment(RegistryStore& store, Settings& settings) {
   settings.auto_start = 0;
   Status status = ReadIntIfPresent(store, kAvtoStartValue, &settings.auto_start);
   if (!status.ok()) return status;
+  int32_t rescan = 0;
+  status = ReadIntIfPresent(store, kRescanValue, &rescan);
+  if (!status.ok()) return status;
+  settings.rescan_seconds = static_cast<uint32_t>(rescan);
   store.CloseKey();
   return Status::Ok();
 }

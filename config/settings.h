@@ -18,6 +18,10 @@ struct Settings {
   std::string report_folder = "D:\\";
   bool track_stock = false;
   int32_t auto_start = 0;
+  // RESCAN: every so many seconds each running line offers its dropped
+  // registers a start command and opens its port again when it is closed;
+  // 0 = never.
+  uint32_t rescan_seconds = 0;
   bool installed = false;
   // Folders handed to the store: full text when installed, empty otherwise.
   std::string store_goods_folder, store_report_folder;
@@ -50,6 +54,8 @@ struct SaveControls {
 // from that test); writes nothing otherwise. Updates settings.ports[i].connect
 // and start from the boxes as it writes. A refused write stops the save with
 // "Failed to set data for '<name>'"; values written before it stay written.
+// Values the window does not show (RESCAN, QUICKn, STRICTn) are never
+// written, so a save leaves them as they are.
 Status SaveSettings(RegistryStore& store, Settings& settings, const SaveControls& controls);
 
 // The serial device of port `port_index` (0..15): its DEVICEn value when set,

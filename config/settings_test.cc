@@ -111,7 +111,9 @@ TEST_F(SettingsTest, PortRecordsDecideTheBoxes) {
 TEST_F(SettingsTest, EachValueIsReadOnlyWhenItExists) {
   SetFile(
       "\"STROKA1\"=\"CN\"\r\n\"MASKA2\"=\"2CCCCWWW\"\r\n\"COD_LENGTH2\"=dword:00000007\r\n"
-      "\"DEVICE3\"=\"/dev/ttyUSB0\"\r\n\"AvtoStart\"=dword:00000002\r\n");
+      "\"DEVICE3\"=\"/dev/ttyUSB0\"\r\n\"AvtoStart\"=dword:00000002\r\n"
+      "\"QUICK2\"=dword:00000001\r\n\"STRICT16\"=dword:00000005\r\n\"QUICK3\"=dword:00000000\r\n"
+      "\"RESCAN\"=dword:0000001e\r\n");
   LoadResult loaded = LoadSettings(*store_, "/cwd");
   ASSERT_TRUE(loaded.status.ok()) << loaded.status.message();
   const Settings& s = loaded.settings;
@@ -124,6 +126,12 @@ TEST_F(SettingsTest, EachValueIsReadOnlyWhenItExists) {
   EXPECT_EQ(s.shown_split_length, 7);
   EXPECT_EQ(DevicePath(s, 2), "/dev/ttyUSB0");
   EXPECT_EQ(s.auto_start, 2);  // the window checks its box only for 1
+  EXPECT_EQ(s.rescan_seconds, 30u);
+  EXPECT_TRUE(s.ports[1].quick);
+  EXPECT_FALSE(s.ports[1].strict);
+  EXPECT_FALSE(s.ports[2].quick);   // 0 is off, as a missing value
+  EXPECT_TRUE(s.ports[15].strict);  // any value but 0 is on
+  EXPECT_FALSE(s.ports[0].quick || s.ports[0].strict);
 }
 
 TEST_F(SettingsTest, LoadCreatesMissingKeysOfAnInstalledTree) {
@@ -143,6 +151,9 @@ TEST_F(SettingsTest, WrongTypesStopTheLoadWithTheValueName) {
       {"", "\"COD_LENGTH7\"=\"4\"\r\n", "Invalid data type for 'COD_LENGTH7'"},
       {"", "\"MASKA1\"=dword:00000001\r\n", "Invalid data type for 'MASKA1'"},
       {"", "\"AvtoStart\"=\"1\"\r\n", "Invalid data type for 'AvtoStart'"},
+      {"", "\"QUICK2\"=\"1\"\r\n", "Invalid data type for 'QUICK2'"},
+      {"", "\"STRICT9\"=hex:01\r\n", "Invalid data type for 'STRICT9'"},
+      {"", "\"RESCAN\"=\"30\"\r\n", "Invalid data type for 'RESCAN'"},
       {"\"InPath\"=hex:00\r\n", "", "Invalid data type for 'InPath'"},
       {"\"Res\"=\"1\"\r\n", "", "Invalid data type for 'Res'"},
   };
@@ -204,6 +215,24 @@ TEST_F(SettingsTest, SaveWritesEveryValueInOrderFromTheControls) {
   settings.ports[2].device.clear();
   ASSERT_TRUE(SaveSettings(*store_, settings, controls).ok());
   EXPECT_NE(files_->files()[kPath].find("\"DEVICE3\"=\"/dev/ttyS2\"\r\n"), std::string::npos);
+}
+
+TEST_F(SettingsTest, ASaveLeavesTheLineOptionsTheWindowDoesNotShow) {
+  const std::string options =
+      "\"RESCAN\"=dword:0000003c\r\n\"QUICK1\"=dword:00000001\r\n\"STRICT1\"=dword:00000001\r\n"
+      "\"QUICK16\"=dword:00000000\r\n";
+  SetFile("\"COM1\"=hex:01,01,01\r\n" + options);
+  Settings settings = LoadSettings(*store_, "/cwd").settings;
+  SaveControls controls = ControlsFor(settings);
+  controls.connect_checked[1] = true;  // a real change: the file is written
+  ASSERT_TRUE(SaveSettings(*store_, settings, controls).ok());
+  EXPECT_GT(files_->replace_count(), 0);
+  const std::string& file = files_->files()[kPath];
+  EXPECT_NE(file.find(options), std::string::npos) << file;
+  EXPECT_NE(file.find("\"COM2\"=hex:01,00,00\r\n"), std::string::npos) << file;
+  Settings again = LoadSettings(*store_, "/cwd").settings;
+  EXPECT_EQ(again.rescan_seconds, 60u);
+  EXPECT_TRUE(again.ports[0].quick && again.ports[0].strict);
 }
 
 TEST_F(SettingsTest, RefusedWriteStopsTheSaveKeepingEarlierValues) {
