@@ -95,6 +95,7 @@ StartResult Engine::StartLines(const StartBoxes& boxes) {
       entry.state = kLineRunning;
       lines_[p]->Restart();
       result.started.set(p);
+      if (!lines_[p]->IsOpen()) result.no_port.set(p);
     } else {
       // A connected port without a line object cannot be polled, so it
       // stays connected rather than running.
@@ -124,9 +125,12 @@ StartResult Engine::Start(const StartBoxes& boxes, bool clear_diagnostics) {
 }
 
 void Engine::ReportStart(const StartResult& result) {
+  // A line without an open port talks to no register: it is named apart,
+  // not among the lines polled.
+  const PortSet polled = result.started & ~result.no_port;
   std::string text = "start: ";
-  text +=
-      result.started.any() ? "polling " + PortList(result.started, *runtime_) : "no line polled";
+  text += polled.any() ? "polling " + PortList(polled, *runtime_) : "no line polled";
+  if (result.no_port.any()) text += "; no open port: " + PortList(result.no_port, *runtime_);
   if (result.no_line.any())
     text += "; not started (no register model at start-up): " + PortList(result.no_line, *runtime_);
   Report(events_, text);

@@ -44,6 +44,7 @@ using PortSet = std::bitset<kPortCount>;
 
 struct StartResult {
   PortSet started;  // now in run state 2, slots reset
+  PortSet no_port;  // of those started, the lines whose port is not open
   PortSet no_line;  // box checked and connected, but no line object: left at 1
 };
 
@@ -87,9 +88,9 @@ class Engine {
   StartResult StartLines(const StartBoxes& boxes);
   // The Start action as the window runs it: when `clear_diagnostics`, first
   // empties rows 1..15, columns 0..4 of the diagnostics grid; then
-  // StartLines, reported as one event line. With the threads running (it is
-  // then called on the engine thread), every line is held between steps
-  // while this happens.
+  // StartLines, reported as one event line ("start: polling COM1; no open
+  // port: COM2; not started (no register model at start-up): COM5"). With the threads running (it
+  // is then called on the engine thread), every line is held between steps while this happens.
   StartResult Start(const StartBoxes& boxes, bool clear_diagnostics);
   // Takes every queued command now.
   void RunCommands();

@@ -272,7 +272,7 @@ TEST(Engine, AFailingStepIsReportedOncePerStepAndPollingGoesOn) {
   EXPECT_FALSE(s.events.Has("goods exchange works again"));
 }
 
-TEST(Engine, APortThatFailedToOpenCostsNothingAfterTheFirstSweep) {
+TEST(Engine, APortThatFailedToOpenCostsNothingAndIsNamedAtStart) {
   Station s;
   TKkmEkr* line = s.AddLine(6, "/dev/tillgate-no-such-port");
   EXPECT_FALSE(line->IsOpen());
@@ -280,14 +280,18 @@ TEST(Engine, APortThatFailedToOpenCostsNothingAfterTheFirstSweep) {
   ASSERT_FALSE(events.empty());
   EXPECT_EQ(events[0].rfind("COM7 (/dev/tillgate-no-such-port): port failed to open: ", 0), 0u);
   Engine& engine = s.Make();
-  engine.StartLines(Boxes({6}));
+  const StartResult started = engine.Start(Boxes({6}), false);
+  EXPECT_TRUE(started.started.test(6));
+  EXPECT_TRUE(started.no_port.test(6));
+  EXPECT_TRUE(s.events.Has("start: no line polled; no open port: COM7")) << s.events.Lines().back();
   auto start = Clock::now();
-  s.Ticks(10);
-  for (int i = 0; i < kSlotCount; ++i) EXPECT_FALSE(line->Slot(i).present);
-  EXPECT_FALSE(line->HasPresentSlot());
   s.Ticks(1000);
-  // Reads on a closed port return at once: no time-outs are waited.
+  // A closed port talks to no register: no time-outs are waited, and its
+  // registers keep their places for when it is open again.
   EXPECT_LT(Clock::now() - start, std::chrono::seconds(2));
+  EXPECT_FALSE(line->HasWork());
+  EXPECT_TRUE(line->HasPresentSlot());
+  EXPECT_FALSE(s.events.Has("did not answer"));
 }
 
 TEST(EngineThreads, TakeCommandsAndStopEndsWaitsAtOnce) {

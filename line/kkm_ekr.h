@@ -7,35 +7,57 @@
 // One thread at a time uses a line object (its worker, or the test's).
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "config/event_sink.h"
 #include "config/port_config.h"
+#include "line/answer_check.h"
 #include "line/frames.h"
+#include "line/port_condition.h"
 #include "line/register_slot.h"
 #include "serial/comm_port.h"
 #include "store/goods_request.h"
 
 namespace tillgate {
 
+class ProtocolTrace;
 class Store;
 class TEvent;
 
-inline constexpr int kFirstReadSize = 20;
-inline constexpr int kSecondReadSize = 40;
-inline constexpr int kMinAnswerSize = 5;
+// The options of one line; all off is the line as it always was.
+struct LineOptions {
+  // QUICKn: a read ends as soon as the answer frame is complete (see
+  // ReadAnswer), and nothing is sent sooner than kTurnaround after a received
+  // frame.
+  bool quick = false;
+  // STRICTn: an answer that does not name the polled register or whose
+  // checksum does not add up counts as no answer.
+  bool strict = false;
+  // RESCAN: every so many seconds the line's worker calls Rescan; 0 never.
+  uint32_t rescan_seconds = 0;
+};
+
+// With QUICK, the least time between the end of a received frame and the
+// next byte sent, so that a register is never answered while it still turns
+// its line round.
+inline constexpr std::chrono::milliseconds kTurnaround{2};
 
 class TKkmEkr : public TCommPort {
  public:
   // Sets up the ten slots (network numbers 1..10, poll state 1, present,
-  // current slot -1), then opens and configures `device_path` at once; a port
-  // that fails to open still makes a line object, which gets no answers.
-  // Reports the outcome through `events`. Uses the POSIX device when
-  // `device` is null.
+  // current slot -1), then opens and configures `device_path` at once and
+  // discards whatever was waiting on it; a port that fails to open still
+  // makes a line object, which gets no answers. Reports the outcome through
+  // `events` (condition "<port name> port"). Uses the POSIX device when
+  // `device` is null. With a `trace`, every byte sent and received (and
+  // discarded) is written to it.
   TKkmEkr(int port_index, std::string port_name, std::string device_path,
-          std::unique_ptr<SerialDevice> device = nullptr, EventSink* events = nullptr);
+          std::unique_ptr<SerialDevice> device = nullptr, EventSink* events = nullptr,
+          ProtocolTrace* trace = nullptr);
 
   // --- wiring at start-up (none is owned; each may stay null)
   void SetTables(LineRuntimes* runtime, BarcodeSetups* barcodes);
@@ -45,28 +67,49 @@ class TKkmEkr : public TCommPort {
   // The store that serves goods messages, closes documents and lists
   // identified registers. Without one, goods messages are refused.
   void SetStore(Store* store) { store_ = store; }
+  void SetOptions(const LineOptions& options) { options_ = options; }
+  const LineOptions& Options() const { return options_; }
 
   // --- polling
   // START for this line: every slot present with poll state 1, current slot
   // 0. Nothing else in the slots changes.
   void Restart();
-  // Serves the next present register: start command on its first visit, poll
-  // byte afterwards, then reads its answer. Always returns 1.
+  // Serves the next present register (or one a rescan offers a start
+  // command): start command on its first visit, poll byte afterwards, then
+  // reads its answer. A closed port makes a step do nothing: its registers
+  // keep their places until it is open again. Tells the port's condition
+  // when a transfer failed, worked again, or the port was closed. Always
+  // returns 1.
   int PollStep();
   // False once every register has been dropped: a step then does no I/O.
   bool HasPresentSlot() const;
+  // True when a step would talk to a register: the port is open and a
+  // register is in the rotation or due for a rescan's start command.
+  bool HasWork() const;
+  // RESCAN: opens the port again when it is closed (told once when it fails,
+  // once when it is back), then gives every dropped register one start
+  // command at its turn in the rotation; one that answers is polled again
+  // from then on. A register in the rotation gets none.
+  void Rescan();
   // Reads up to 20 bytes, then (when more than one came) up to 40 more behind
   // them; accepts the answer when the first read brought at least 5 bytes and
   // the length byte (byte 2) is not above that count, and then decodes it.
-  // True when accepted.
+  // With QUICK the first read ends as soon as the frame is complete
+  // (AnswerSize bytes, at most 20) and the second reads only what the frame
+  // still lacks; with STRICT an accepted answer must also name the polled
+  // register and add up (see AnswerCheck). True when accepted.
   bool ReadAnswer(uint8_t network_number);
 
   // --- frames
   // True when all 6 bytes went out.
   bool SendCommand(uint8_t network_number, uint8_t command_code);
+  // Discards the bytes waiting on the line (traced as such, `before` saying
+  // what they would have been taken for). False on a closed port.
+  bool DiscardWaiting(const char* before, uint8_t network_number);
   bool SendStart(uint8_t network_number) { return SendCommand(network_number, kCommandStart); }
-  // DTR up, 1 ms wait, poll byte, DTR down. True when the byte went out and
-  // DTR was lowered; a failed write leaves DTR raised and returns false.
+  // DTR up, 1 ms wait, the waiting bytes discarded, poll byte, DTR down. True
+  // when the byte went out and DTR was lowered; a failed write leaves DTR
+  // raised and returns false.
   bool SendPoll(uint8_t network_number);
   // The goods answer frame with a display text of `text_length` bytes (15 or
   // 32). False when not all 15 + text_length bytes went out, or when the text
@@ -112,12 +155,26 @@ class TKkmEkr : public TCommPort {
   BarcodeSetup* Barcode() const;
   EventSink* Events() const { return events_; }
   Store* GetStore() const { return store_; }
+  ProtocolTrace* Trace() const { return trace_; }
 
  private:
-  // Picks the next present slot after the current one; false when none is
-  // present.
-  bool AdvanceToPresentSlot();
+  // Picks the next slot to serve after the current one (present, or due for
+  // a rescan's start command); false when there is none.
+  bool AdvanceToServedSlot();
   void ReportFirstExchange(const RegisterSlot& slot, bool answered);
+  void ReportRescan(const RegisterSlot& slot, bool answered);
+  // Opens and configures the device, discards what was waiting, tells the
+  // port's condition.
+  void OpenPort();
+  // After a step's transfers: what the port's condition has to be told.
+  void CheckPort(bool was_open);
+  // Reads the answer's bytes into the receive buffer and sets the counts.
+  void ReadAnswerBytes();
+  // Writes `size` bytes of the transmit buffer (traced); true when all went.
+  bool SendFrame(int size);
+  // With QUICK, waits until kTurnaround has passed since the last received
+  // frame.
+  void GuardTurnaround() const;
 
   int port_index_;
   std::string port_name_;
@@ -133,6 +190,10 @@ class TKkmEkr : public TCommPort {
   TEvent* delay_ = nullptr;
   Store* store_ = nullptr;
   EventSink* events_ = nullptr;
+  ProtocolTrace* trace_ = nullptr;
+  LineOptions options_;
+  PortCondition condition_;
+  std::optional<std::chrono::steady_clock::time_point> last_received_;
 };
 
 }  // namespace tillgate

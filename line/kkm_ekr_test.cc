@@ -67,20 +67,20 @@ TEST(TKkmEkr, PollSequenceRaisesDtrAroundThePollByte) {
   auto start = std::chrono::steady_clock::now();
   EXPECT_TRUE(f.line->SendPoll(10));
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1));
-  EXPECT_EQ(f.fake->Calls(), (Calls{"dtr 1", "clear", "write 1A", "dtr 0"}));
+  EXPECT_EQ(f.fake->Calls(), (Calls{"dtr 1", "flush", "clear", "write 1A", "dtr 0"}));
 
   // Lowering DTR fails (no modem lines): the poll reports it.
   f.fake->ClearCalls();
   f.fake->Fail(Op::kSetDtr, SerialResult::Make(SerialCode::kNotSupported, "pty"));
   EXPECT_FALSE(f.line->SendPoll(1));
-  EXPECT_EQ(f.fake->Calls(), (Calls{"dtr 1", "clear", "write 11", "dtr 0"}));
+  EXPECT_EQ(f.fake->Calls(), (Calls{"dtr 1", "flush", "clear", "write 11", "dtr 0"}));
 
   // A failed write leaves DTR raised.
   f.fake->Succeed(Op::kSetDtr);
   f.fake->Fail(Op::kWrite, SerialResult::Make(SerialCode::kFailed, "EIO"));
   f.fake->ClearCalls();
   EXPECT_FALSE(f.line->SendPoll(2));
-  EXPECT_EQ(f.fake->Calls(), (Calls{"dtr 1", "clear", "write 12", "clear"}));
+  EXPECT_EQ(f.fake->Calls(), (Calls{"dtr 1", "flush", "clear", "write 12", "clear"}));
 }
 
 TEST(TKkmEkr, FramesGoOutInOneWrite) {
@@ -151,8 +151,8 @@ TEST(TKkmEkr, FirstExchangeDecidesWhetherARegisterStays) {
   // Network 2 is served first and answers its start command.
   f.fake->QueueRead({2, 0x30, 5, 0, 'x'});
   f.line->PollStep();
-  EXPECT_EQ(f.fake->Calls(), (Calls{"get", "set", "clear", "write 02 30 03 00 61 9F", "read 20",
-                                    "read 40", "clear", "write 02 30 03 00 75 8B"}));
+  EXPECT_EQ(f.fake->Calls(), (Calls{"get", "set", "flush", "clear", "write 02 30 03 00 61 9F",
+                                    "read 20", "read 40", "clear", "write 02 30 03 00 75 8B"}));
   EXPECT_EQ(f.line->CurrentSlot(), 1);
   EXPECT_EQ(f.line->Slot(1).poll_state, kPollDue);
   EXPECT_TRUE(f.line->Slot(1).first_exchange);
@@ -163,7 +163,7 @@ TEST(TKkmEkr, FirstExchangeDecidesWhetherARegisterStays) {
   // Only network 2 is left; it gets the poll byte and may stay silent.
   f.fake->ClearCalls();
   f.line->PollStep();
-  EXPECT_EQ(f.fake->Calls(), (Calls{"dtr 1", "clear", "write 12", "dtr 0", "read 20"}));
+  EXPECT_EQ(f.fake->Calls(), (Calls{"dtr 1", "flush", "clear", "write 12", "dtr 0", "read 20"}));
   EXPECT_FALSE(f.line->Slot(1).first_exchange);
   EXPECT_TRUE(f.line->Slot(1).present);
   EXPECT_EQ(f.events.Lines()[2], "COM3: register 2 answered the start command");

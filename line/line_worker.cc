@@ -26,25 +26,50 @@ void LineWorker::Launch(bool running) {
     std::lock_guard<std::mutex> lock(mutex_);
     running_ = running;
     stop_ = false;
-    polling_ = running && line_.HasPresentSlot();
+    polling_ = running && line_.HasWork();
+    ScheduleRescan();
   }
   thread_ = std::thread([this] { Run(); });
 }
 
-bool LineWorker::MayStep() const { return running_ && !held_ && line_.HasPresentSlot(); }
+bool LineWorker::MayStep() const { return running_ && !held_ && line_.HasWork(); }
+
+bool LineWorker::RescanDue() const {
+  return running_ && !held_ && line_.Options().rescan_seconds > 0 && Clock::now() >= next_rescan_;
+}
+
+void LineWorker::ScheduleRescan() {
+  next_rescan_ = Clock::now() + std::chrono::seconds(line_.Options().rescan_seconds);
+}
+
+void LineWorker::WaitForWork(std::unique_lock<std::mutex>& lock) {
+  const auto ready = [this] { return stop_ || MayStep() || RescanDue(); };
+  if (running_ && line_.Options().rescan_seconds > 0) {
+    changed_.wait_until(lock, next_rescan_, ready);
+  } else {
+    changed_.wait(lock, ready);
+  }
+}
 
 // The line's whole life on its thread. A line that has nothing to poll
-// sleeps until Start or stop wakes it.
+// sleeps until Start, stop or its next rescan wakes it.
 void LineWorker::Run() {
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
-    polling_ = running_ && line_.HasPresentSlot();
-    changed_.wait(lock, [this] { return stop_ || MayStep(); });
+    polling_ = running_ && line_.HasWork();
+    WaitForWork(lock);
     if (stop_) break;
+    const bool rescan = RescanDue();
+    if (!rescan && !MayStep()) continue;
+    if (rescan) ScheduleRescan();
     busy_ = true;
     lock.unlock();
-    failures_.Run(line_.PortName(), [this] { line_.PollStep(); });
-    steps_.fetch_add(1);
+    if (rescan) {
+      failures_.Run(line_.PortName(), [this] { line_.Rescan(); });
+    } else {
+      failures_.Run(line_.PortName(), [this] { line_.PollStep(); });
+      steps_.fetch_add(1);
+    }
     lock.lock();
     busy_ = false;
     changed_.notify_all();  // a Hold waiting for the step to end
@@ -69,7 +94,8 @@ void LineWorker::Resume(bool running) {
     std::lock_guard<std::mutex> lock(mutex_);
     held_ = false;
     running_ = running;
-    polling_ = running && line_.HasPresentSlot();
+    polling_ = running && line_.HasWork();
+    ScheduleRescan();
   }
   changed_.notify_all();
 }

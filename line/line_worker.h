@@ -1,11 +1,13 @@
 #pragma once
 // One line on its own thread: steps the line's polling cycle one register at
 // a time, 1 ms apart, over the blocking port code; sleeps while the line is
-// not running or every register on it is dropped; and stops at a step
-// boundary when Start has to change the line. Nothing a line does waits for
-// another line.
+// not running, its port is closed or every register on it is dropped; runs
+// the line's rescan every RESCAN seconds while it is running (counted from
+// Launch or Start); and stops at a step boundary when Start has to change the
+// line. Nothing a line does waits for another line.
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -39,14 +41,22 @@ class LineWorker {
   void RequestStop();
   void Join();
 
-  // Running with a register still in the rotation (as of the last step).
+  // Running with an open port and a register still in the rotation (as of
+  // the last step).
   bool Polling() const { return polling_.load(); }
   // Steps taken since Launch.
   uint64_t Steps() const { return steps_.load(); }
 
  private:
+  using Clock = std::chrono::steady_clock;
+
   void Run();
-  bool MayStep() const;  // under mutex_
+  // Under mutex_:
+  bool MayStep() const;
+  bool RescanDue() const;
+  void ScheduleRescan();
+  // Sleeps until there is something to do: a step, a rescan, or stopping.
+  void WaitForWork(std::unique_lock<std::mutex>& lock);
 
   TKkmEkr& line_;
   StepFailures failures_;
@@ -56,6 +66,7 @@ class LineWorker {
   bool held_ = false;
   bool busy_ = false;  // inside a step
   bool stop_ = false;
+  Clock::time_point next_rescan_{};
   std::atomic<bool> polling_{false};
   std::atomic<uint64_t> steps_{0};
   std::thread thread_;

@@ -24,7 +24,8 @@ struct RegisterSlot {
   uint8_t poll_state = kStartPending;
   bool present = true;
   bool first_exchange = false;
-  DocumentStamp stamp;  // serial number and year from "d", the rest from "i"
+  bool rescan_due = false;  // dropped, and offered a start command by a rescan
+  DocumentStamp stamp;      // serial number and year from "d", the rest from "i"
 };
 
 }  // namespace tillgate

@@ -4,14 +4,35 @@
 
 namespace tillgate {
 
+namespace {
+
+LineOptions OptionsOf(const Settings& settings, int port) {
+  LineOptions options;
+  options.quick = settings.ports[static_cast<size_t>(port)].quick;
+  options.strict = settings.ports[static_cast<size_t>(port)].strict;
+  options.rescan_seconds = settings.rescan_seconds;
+  return options;
+}
+
+}  // namespace
+
 Station::Station(const Settings& settings, StationOptions options)
     : settings_(settings), events_(options.events) {
   views_.WriteHeadings();
+  const std::string trace_folder =
+      options.trace.ports.any() ? TraceFolder(options.trace) : std::string();
   tables_ = BuildTables(settings_, [&](int port, const LineRuntime& runtime) {
+    const size_t p = static_cast<size_t>(port);
     std::unique_ptr<SerialDevice> device;
     if (options.make_device) device = options.make_device(port);
-    lines_[static_cast<size_t>(port)] = std::make_unique<TKkmEkr>(
-        port, runtime.port_name, DevicePath(settings_, port), std::move(device), events_);
+    if (options.trace.ports.test(p)) {
+      traces_[p] = std::make_unique<ProtocolTrace>(
+          runtime.port_name,
+          NewPosixTraceFile(trace_folder, std::string(runtime.port_name) + ".trace"), events_);
+    }
+    lines_[p] = std::make_unique<TKkmEkr>(port, runtime.port_name, DevicePath(settings_, port),
+                                          std::move(device), events_, traces_[p].get());
+    lines_[p]->SetOptions(OptionsOf(settings_, port));
   });
   if (options.make_store) store_ = options.make_store(StoreContext{settings_, views_, events_});
   EngineParts parts;

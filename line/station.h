@@ -1,7 +1,8 @@
 #pragma once
 // The server as start-up assembles it from the loaded settings: the run-time
 // and barcode tables, one line object per port connected with a register
-// model (its port opened at once), the monitoring views, the store,
+// model (its port opened at once, its options QUICKn, STRICTn and RESCAN
+// set, its protocol trace when asked for), the monitoring views, the store,
 // DelayEvent and the engine; Start runs at the end when auto start is 1.
 
 #include <array>
@@ -14,6 +15,8 @@
 #include "line/engine.h"
 #include "line/event.h"
 #include "line/kkm_ekr.h"
+#include "line/protocol_trace.h"
+#include "line/trace_options.h"
 #include "serial/serial_device.h"
 #include "store/monitoring_views.h"
 #include "store/store.h"
@@ -34,6 +37,8 @@ struct StationOptions {
   // The serial device of a port; empty (or a null result) = POSIX termios.
   std::function<std::unique_ptr<SerialDevice>(int port_index)> make_device;
   EventSink* events = nullptr;  // not owned
+  // Ports whose bytes are traced, each to "COMn.trace" in the folder.
+  TraceOptions trace;
 };
 
 class Station {
@@ -66,6 +71,7 @@ class Station {
   EventSink* events_;
   MonitoringViews views_;
   TEvent delay_{kDelayEventName, true};
+  std::array<std::unique_ptr<ProtocolTrace>, kPortCount> traces_;
   std::array<std::unique_ptr<TKkmEkr>, kPortCount> lines_;
   Tables tables_;
   std::unique_ptr<Store> store_;

@@ -1,0 +1,93 @@
+#include "line/protocol_trace.h"
+
+#include <time.h>
+
+#include <cstdio>
+
+namespace tillgate {
+
+ProtocolTrace::ProtocolTrace(std::string port_name, std::unique_ptr<TraceFile> file,
+                             EventSink* events, uint64_t limit)
+    : port_name_(std::move(port_name)), file_(std::move(file)), events_(events), limit_(limit) {}
+
+std::string ProtocolTrace::FormatLine(std::chrono::system_clock::time_point when, char direction,
+                                      const uint8_t* bytes, size_t count, std::string_view what) {
+  using namespace std::chrono;
+  const time_t seconds = system_clock::to_time_t(
+      time_point_cast<system_clock::duration>(floor<std::chrono::seconds>(when)));
+  const auto millis = duration_cast<milliseconds>(when - floor<std::chrono::seconds>(when));
+  tm local{};
+  localtime_r(&seconds, &local);
+  char stamp[24];
+  std::snprintf(stamp, sizeof stamp, "%02d:%02d:%02d.%03d", local.tm_hour, local.tm_min,
+                local.tm_sec, static_cast<int>(millis.count()));
+  std::string line = stamp;
+  line.reserve(line.size() + 3 + 3 * count + what.size() + 2);
+  line += ' ';
+  line += direction;
+  static const char kDigits[] = "0123456789ABCDEF";
+  for (size_t i = 0; i < count; ++i) {
+    line += ' ';
+    line += kDigits[bytes[i] >> 4];
+    line += kDigits[bytes[i] & 0x0F];
+  }
+  line += ' ';
+  line += what;
+  line += '\n';
+  return line;
+}
+
+void ProtocolTrace::Sent(const uint8_t* bytes, size_t count, std::string_view what) {
+  Write(FormatLine(std::chrono::system_clock::now(), '>', bytes, count, what));
+}
+
+void ProtocolTrace::Received(const uint8_t* bytes, size_t count, std::string_view what) {
+  Write(FormatLine(std::chrono::system_clock::now(), '<', bytes, count, what));
+}
+
+bool ProtocolTrace::EnsureOpen() {
+  if (open_) return true;
+  const Status opened = file_->Open(&size_);
+  if (!opened.ok()) {
+    Failed(opened);
+    return false;
+  }
+  open_ = true;
+  return true;
+}
+
+void ProtocolTrace::Write(const std::string& line) {
+  if (!EnsureOpen()) return;
+  if (size_ > 0 && size_ + line.size() > limit_) {
+    open_ = false;
+    const Status moved = file_->MoveAside();
+    if (!moved.ok()) {
+      // Lines are lost rather than let the file grow without bound; the
+      // next line tries again.
+      Failed(moved);
+      return;
+    }
+    if (!EnsureOpen()) return;
+  }
+  const Status appended = file_->Append(line);
+  if (!appended.ok()) {
+    file_->Close();
+    open_ = false;
+    Failed(appended);
+    return;
+  }
+  size_ += line.size();
+  if (failing_) {
+    failing_ = false;
+    ReportConditionCleared(events_, port_name_ + " trace", port_name_ + " trace: written again");
+  }
+}
+
+void ProtocolTrace::Failed(const Status& status) {
+  if (failing_) return;
+  failing_ = true;
+  ReportCondition(events_, Severity::kWarning, port_name_ + " trace",
+                  port_name_ + " trace: " + status.message() + "; the line goes on untraced");
+}
+
+}  // namespace tillgate
