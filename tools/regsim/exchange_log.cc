@@ -64,6 +64,9 @@ std::string DescribeSent(const Message& m, uint8_t seq, const std::vector<uint8_
     case MessageKind::kRaw:
       break;
   }
+  if (m.from) out += " from=" + std::to_string(*m.from);
+  if (m.bad_sum) out += " sum=bad";
+  if (m.late.count() > 0) out += " late=" + std::to_string(m.late.count()) + "ms";
   return out;
 }
 

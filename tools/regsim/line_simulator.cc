@@ -1,5 +1,6 @@
 #include "tools/regsim/line_simulator.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "tools/regsim/exchange_log.h"
@@ -27,6 +28,40 @@ bool LineSimulator::AllDone() const {
   return true;
 }
 
+void LineSimulator::Send(SimPort& port, const std::vector<uint8_t>& bytes) {
+  IoResult r = port.Write(bytes.data(), bytes.size());
+  if (!r.ok) {
+    log_ << "error write: " << std::strerror(r.error) << std::endl;
+    port_failed_ = true;
+    return;
+  }
+  if (options_.keep_wire) wire_out_.insert(wire_out_.end(), bytes.begin(), bytes.end());
+}
+
+void LineSimulator::SendDue(SimPort& port, Clock::time_point now) {
+  for (auto& reg : registers_) {
+    const std::vector<uint8_t> junk = reg->TakeJunk();
+    if (!junk.empty()) Send(port, junk);
+  }
+  for (auto it = delayed_.begin(); it != delayed_.end();) {
+    if (it->due > now) {
+      ++it;
+      continue;
+    }
+    Send(port, it->bytes);
+    it = delayed_.erase(it);
+  }
+}
+
+std::chrono::milliseconds LineSimulator::ReadWait(Clock::time_point now) const {
+  std::chrono::milliseconds wait(10);
+  for (const Delayed& d : delayed_) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(d.due - now);
+    if (left < wait) wait = std::max(left, std::chrono::milliseconds(0));
+  }
+  return wait;
+}
+
 void LineSimulator::Handle(const ServerEvent& e, SimPort& port, Clock::time_point now) {
   if (e.kind == ServerEvent::Kind::kMalformed) {
     ++tally_.malformed;
@@ -43,10 +78,10 @@ void LineSimulator::Handle(const ServerEvent& e, SimPort& port, Clock::time_poin
   if (e.kind == ServerEvent::Kind::kPoll || start) {
     std::vector<uint8_t> frame = reg->OnPoll(now, start);
     if (frame.empty()) return;
-    IoResult r = port.Write(frame.data(), frame.size());
-    if (!r.ok) {
-      log_ << "error write: " << std::strerror(r.error) << std::endl;
-      port_failed_ = true;
+    if (reg->ReplyDelay().count() > 0) {
+      delayed_.push_back({now + reg->ReplyDelay(), std::move(frame)});
+    } else {
+      Send(port, frame);
     }
     return;
   }
@@ -61,21 +96,25 @@ int LineSimulator::Run(SimPort& port, const std::atomic<bool>& stop) {
   while (!stop.load() && !port_failed_) {
     Clock::time_point now = Clock::now();
     for (auto& reg : registers_) reg->Advance(now);
+    SendDue(port, now);
     events.clear();
     reader_.Expire(now, &events);
     for (const ServerEvent& e : events) Handle(e, port, now);
-    if (!options_.loop && !options_.forever && AllDone()) break;
+    const bool done = AllDone() && delayed_.empty();
+    if (done) finished_ = true;
+    if (!options_.loop && !options_.forever && done) break;
     if (options_.max_time.count() > 0 && now - began >= options_.max_time) {
       out_of_time = true;
       log_ << "error time limit reached before the scenario was done" << std::endl;
       break;
     }
-    IoResult r = port.Read(buffer, sizeof buffer, std::chrono::milliseconds(10));
+    IoResult r = port.Read(buffer, sizeof buffer, ReadWait(now));
     if (!r.ok) {
       log_ << "error read: " << std::strerror(r.error) << std::endl;
       port_failed_ = true;
       break;
     }
+    if (options_.keep_wire) wire_in_.insert(wire_in_.end(), buffer, buffer + r.count);
     events.clear();
     now = Clock::now();
     reader_.Feed(buffer, r.count, now, &events);

@@ -26,11 +26,28 @@ class LineSimulator {
   int Run(SimPort& port, const std::atomic<bool>& stop);
 
   const Tally& tally() const { return tally_; }
+  // True once every script has been done (also with --loop or --forever,
+  // where the run goes on); may be asked from another thread.
+  bool Finished() const { return finished_.load(); }
+  // With keep_wire: every byte read from and written to the port, in order.
+  // Read them after Run has returned.
+  const std::vector<uint8_t>& WireIn() const { return wire_in_; }
+  const std::vector<uint8_t>& WireOut() const { return wire_out_; }
 
  private:
+  struct Delayed {
+    Clock::time_point due;
+    std::vector<uint8_t> bytes;
+  };
+
   void Handle(const ServerEvent& event, SimPort& port, Clock::time_point now);
   SimRegister* Find(uint8_t net);
   bool AllDone() const;
+  void Send(SimPort& port, const std::vector<uint8_t>& bytes);
+  // Writes the late frames that are due and the registers' junk.
+  void SendDue(SimPort& port, Clock::time_point now);
+  // How long the next read may wait without keeping a late frame waiting.
+  std::chrono::milliseconds ReadWait(Clock::time_point now) const;
 
   SimOptions options_;
   std::ostream& log_;
@@ -38,6 +55,10 @@ class LineSimulator {
   std::vector<std::unique_ptr<SimRegister>> registers_;
   ServerFrameReader reader_;
   bool port_failed_ = false;
+  std::vector<Delayed> delayed_;
+  std::atomic<bool> finished_{false};
+  std::vector<uint8_t> wire_in_;
+  std::vector<uint8_t> wire_out_;
 };
 
 }  // namespace tillgate::regsim

@@ -60,10 +60,13 @@ Scenario steps (one per line in a file; '#' starts a comment):
   repeat                     the previous goods message again, same sequence byte
   wait DURATION              e.g. wait 500ms, wait 2s
   off / on                   stop / resume answering
+  junk HEX...                bytes sent at once, unasked (noise on the line)
   loop                       with --loop, the script repeats from here
 QTY is in thousandths as on the wire (1500 = 1.5; 0 stands for one piece).
-Messages take options: seq=N (sequence byte; automatic otherwise) and
-expect=goods|none|+|o|!|u (the answer required; any answer otherwise).
+Messages take options: seq=N (sequence byte; automatic otherwise),
+expect=goods|none|+|o|!|u (the answer required; any answer otherwise), and
+faults to test a server with: late=DURATION (sent that long after the poll),
+from=N (byte 0 names register N), sum=bad (the checksum is one off).
 
 Output lines (examples):
   pty /dev/pts/7

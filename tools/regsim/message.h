@@ -37,6 +37,10 @@ struct Message {
   std::vector<uint8_t> raw;                         // raw frame bytes
   Expect expect = Expect::kAny;
   char expect_command = 0;  // with kCommand: the command letter expected
+  // Faults a register may show, for testing the server against them:
+  std::chrono::milliseconds late{0};  // late=: sent this long after the poll
+  std::optional<uint8_t> from;        // from=N: byte 0 names register N
+  bool bad_sum = false;               // sum=bad: the checksum is one off
 };
 
 enum class StepKind {
@@ -46,6 +50,7 @@ enum class StepKind {
   kOff,        // stop answering
   kOn,         // answer again
   kLoopStart,  // with --loop, the script repeats from here
+  kJunk,       // send the message's raw bytes at once, unasked
 };
 
 struct Step {

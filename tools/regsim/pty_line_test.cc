@@ -135,6 +135,36 @@ TEST_F(PtyLineTest, AnswersLikeRegistersAndReportsAMalformedServerFrame) {
             std::string::npos);
 }
 
+TEST_F(PtyLineTest, FaultsGoOutAsWrittenJunkUnaskedAndTheWireIsKept) {
+  options_.keep_wire = true;
+  Start("register 3\np 101 from=2 sum=bad expect=none\njunk EE EE\np 102 late=150ms\n");
+  Send({0x13});
+  Bytes p = ReadBurst(server_, 1000);
+  ASSERT_EQ(p.size(), 16u);
+  EXPECT_EQ(p[0], 2);                                                     // names register 2
+  EXPECT_EQ(Sealed(Bytes(p.begin(), p.end() - 1)).back() + 1, p.back());  // one off
+  // Unanswered (as it expects), the register goes on: the junk, unasked.
+  EXPECT_EQ(ReadBurst(server_, 4000), (Bytes{0xEE, 0xEE}));
+  const auto polled = std::chrono::steady_clock::now();
+  Send({0x13});
+  Bytes late = ReadBurst(server_, 1000);
+  EXPECT_GE(std::chrono::steady_clock::now() - polled, std::chrono::milliseconds(150));
+  ASSERT_EQ(late.size(), 16u);
+  EXPECT_EQ(late[0], 3);
+  Send(Command(3, 'u'));
+  EXPECT_EQ(Finish(), 0) << log_.str();
+  EXPECT_TRUE(line_->Finished());
+  EXPECT_EQ(line_->WireIn(), (Bytes{0x13, 0x13, 3, 0x30, 3, 0, 'u', 0x8B}));
+  Bytes out = p;
+  out.insert(out.end(), {0xEE, 0xEE});
+  out.insert(out.end(), late.begin(), late.end());
+  EXPECT_EQ(line_->WireOut(), out);
+  EXPECT_NE(log_.str().find("net=3 sent p seq=1 code=101 qty=0 from=2 sum=bad\n"),
+            std::string::npos)
+      << log_.str();
+  EXPECT_NE(log_.str().find("net=3 sent junk bytes=EEEE\n"), std::string::npos);
+}
+
 TEST_F(PtyLineTest, CleanRunEndsWithStatusZeroAndIdleRegistersSayNothingNew) {
   Start("register 10\nf\n");
   Send({0x1A});

@@ -112,6 +112,8 @@ std::vector<uint8_t> BuildFrame(uint8_t net, uint8_t seq, const Message& message
   frame[4] = static_cast<uint8_t>(message.type);
   PutFields(frame, message);
   frame[size - 1] = Checksum(frame.data() + 3, size - 4);
+  if (message.from) frame[0] = *message.from;
+  if (message.bad_sum) ++frame[size - 1];
   return frame;
 }
 

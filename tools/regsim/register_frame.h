@@ -37,7 +37,9 @@ uint8_t ToBcd(unsigned value);
 
 // Builds the frame of `message` for register `net` with sequence byte `seq`.
 // The message must be complete: "i" with document, date and time set (missing
-// ones are sent as zero). A raw message is returned exactly as given.
+// ones are sent as zero). A raw message is returned exactly as given. With
+// `from`, byte 0 names that register instead; with `bad_sum` the checksum
+// is one off.
 std::vector<uint8_t> BuildFrame(uint8_t net, uint8_t seq, const Message& message);
 
 }  // namespace tillgate::regsim

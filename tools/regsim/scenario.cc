@@ -163,6 +163,16 @@ bool ScenarioParser::AddLine(std::string_view line, int number) {
     return true;
   }
 
+  if (word == "junk") {
+    if (!options.empty() || !HexBytes(args, 0, &step.message.raw))
+      return Fail("\"junk\" needs hexadecimal bytes such as 02 30 03");
+    step.kind = StepKind::kJunk;
+    step.message.kind = MessageKind::kRaw;
+    step.message.type = 0;
+    reg->steps.push_back(std::move(step));
+    return true;
+  }
+
   Message& m = step.message;
   if (word.size() == 1 && std::string_view("pqlszkdif").find(word[0]) != std::string_view::npos) {
     m.type = word[0];
@@ -192,6 +202,17 @@ bool ScenarioParser::AddLine(std::string_view line, int number) {
       } else {
         return Fail("expect must be goods, none, +, o, ! or u");
       }
+    } else if (key == "late") {
+      auto d = Duration(value);
+      if (!d) return Fail("late must be a duration such as 130ms");
+      m.late = *d;
+    } else if (key == "from") {
+      auto net = Number(value, 255);
+      if (!net) return Fail("from must be a network number 0..255");
+      m.from = static_cast<uint8_t>(*net);
+    } else if (key == "sum") {
+      if (value != "bad") return Fail("sum can only be bad");
+      m.bad_sum = true;
     } else if (key == "date" && m.type == 'i') {
       if (!Pair(value, '.', 1, 31, 12, &m.day, &m.month) || *m.month < 1) {
         return Fail("date must be DD.MM");
@@ -250,7 +271,8 @@ bool ScenarioParser::AddLine(std::string_view line, int number) {
       break;
     default:  // raw
       m.kind = MessageKind::kRaw;
-      if (m.seq) return Fail("a raw frame carries its own sequence byte");
+      if (m.seq || m.from || m.bad_sum)
+        return Fail("a raw frame carries its own sequence byte, address and checksum");
       if (!HexBytes(args, 0, &m.raw))
         return Fail("\"raw\" needs hexadecimal bytes such as 02 30 03");
       break;

@@ -72,6 +72,28 @@ TEST(Scenario, ParsesEveryStepAndOption) {
   EXPECT_EQ(*i.minute, 5);
 }
 
+TEST(Scenario, FaultsAndJunk) {
+  Scenario s;
+  std::string error;
+  ASSERT_TRUE(
+      ParseScenarioText("register 3\n"
+                        "p 101 from=2 sum=bad late=130ms expect=none\n"
+                        "junk 02 30 0500\n",
+                        &s, &error))
+      << error;
+  const auto& steps = s.registers.at(0).steps;
+  ASSERT_EQ(steps.size(), 2u);
+  EXPECT_EQ(steps[0].message.from, 2);
+  EXPECT_TRUE(steps[0].message.bad_sum);
+  EXPECT_EQ(steps[0].message.late, std::chrono::milliseconds(130));
+  EXPECT_EQ(steps[1].kind, StepKind::kJunk);
+  EXPECT_EQ(steps[1].message.raw, (std::vector<uint8_t>{0x02, 0x30, 0x05, 0x00}));
+  EXPECT_EQ(ErrorOf("register 1\np 1 sum=good\n"), "line 2: sum can only be bad");
+  EXPECT_EQ(ErrorOf("register 1\np 1 late=5\n"), "line 2: late must be a duration such as 130ms");
+  EXPECT_EQ(ErrorOf("register 1\njunk\n").substr(0, 7), "line 2:");
+  EXPECT_EQ(ErrorOf("register 1\nraw 0230 from=2\n").substr(0, 7), "line 2:");
+}
+
 TEST(Scenario, ErrorsNameTheLine) {
   EXPECT_EQ(ErrorOf("p 1\n"), "line 1: no register chosen: write \"register N\" first");
   EXPECT_EQ(ErrorOf("register 2\n\nx 1\n"), "line 3: unknown step \"x\"");

@@ -84,9 +84,19 @@ void SimRegister::Advance(Clock::time_point now) {
         break;
       case StepKind::kLoopStart:
         break;
+      case StepKind::kJunk:
+        junk_.insert(junk_.end(), step.message.raw.begin(), step.message.raw.end());
+        Print("sent junk bytes=" + HexText(step.message.raw));
+        break;
     }
     ++next_;
   }
+}
+
+std::vector<uint8_t> SimRegister::TakeJunk() {
+  std::vector<uint8_t> taken;
+  taken.swap(junk_);
+  return taken;
 }
 
 uint8_t SimRegister::NextSeq(const Message& m) {
@@ -119,6 +129,7 @@ void SimRegister::Complete(Message* m) {
 std::vector<uint8_t> SimRegister::Send(const Message& m, uint8_t seq, bool idle,
                                        Clock::time_point now, const char* note) {
   std::vector<uint8_t> frame = BuildFrame(script_.net, seq, m);
+  reply_delay_ = m.late;
   outstanding_ = Outstanding{m, seq, idle, now};
   if (!idle) {
     ++tally_.sent;

@@ -17,9 +17,10 @@ namespace tillgate::regsim {
 
 struct SimOptions {
   std::chrono::milliseconds answer_timeout{3000};
-  bool loop = false;     // repeat every script (from its "loop" step) without end
-  bool forever = false;  // keep answering after the scenario is done
-  bool verbose = false;  // also print polls and the "nothing to say" exchanges
+  bool loop = false;       // repeat every script (from its "loop" step) without end
+  bool forever = false;    // keep answering after the scenario is done
+  bool verbose = false;    // also print polls and the "nothing to say" exchanges
+  bool keep_wire = false;  // keep every byte read and written (LineSimulator::Wire*)
   uint32_t first_document = 1;
   std::chrono::milliseconds max_time{0};  // 0: no limit
 };
@@ -48,6 +49,10 @@ class SimRegister {
   // The server polled this register (`start`: sent it the start command).
   // Returns the frame to send back; empty means silence.
   std::vector<uint8_t> OnPoll(Clock::time_point now, bool start);
+  // How long after the poll the frame OnPoll just returned is to go out.
+  std::chrono::milliseconds ReplyDelay() const { return reply_delay_; }
+  // Bytes the script has the register send unasked ("junk"), taken once.
+  std::vector<uint8_t> TakeJunk();
 
   // A command (other than the start command) or goods answer for this register.
   void OnAnswer(const ServerEvent& answer);
@@ -85,6 +90,8 @@ class SimRegister {
   uint8_t seq_ = 0;  // the last sequence byte used
   std::optional<Outstanding> last_goods_;
   uint32_t next_document_;
+  std::chrono::milliseconds reply_delay_{0};
+  std::vector<uint8_t> junk_;
 };
 
 }  // namespace tillgate::regsim
