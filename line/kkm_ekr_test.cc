@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <mutex>
 #include <vector>
@@ -180,6 +181,209 @@ TEST(TKkmEkr, FirstExchangeDecidesWhetherARegisterStays) {
   f.line->Slot(0).poll_state = 7;
   f.line->PollStep();
   EXPECT_TRUE(f.fake->Calls().empty());
+}
+
+// A message frame as a register sends it: header, sequence byte, type,
+// `fields`, checksum.
+std::vector<uint8_t> Message(uint8_t network, char type, std::vector<uint8_t> fields = {}) {
+  std::vector<uint8_t> frame = {network, 0x30, 0, 0x05, static_cast<uint8_t>(type)};
+  frame.insert(frame.end(), fields.begin(), fields.end());
+  frame[2] = static_cast<uint8_t>(frame.size() + 1 - 3);
+  frame.push_back(FrameChecksum(frame.data(), 3, static_cast<int>(frame.size()) - 3));
+  return frame;
+}
+
+std::vector<uint8_t> Received(const TKkmEkr& line) {
+  return {line.ReceiveBuffer(), line.ReceiveBuffer() + line.ReceiveCount()};
+}
+
+TEST(TKkmEkr, QuickReadsEndWithTheFrameAndTakeTheSameBytes) {
+  // Answers whose frames are 3 + length byte long, sent whole or in two
+  // parts: with QUICK on and off the same bytes are taken, and the same
+  // answers accepted.
+  const std::vector<uint8_t> f = Message(2, 'f');
+  const std::vector<uint8_t> long_one = Message(2, 'x', std::vector<uint8_t>(17, 0x41));  // 23
+  const std::vector<uint8_t> too_long = Message(2, 'x', std::vector<uint8_t>(20, 0x41));  // 26
+  const std::vector<std::vector<std::vector<uint8_t>>> answers = {
+      {f}, {{f.begin(), f.begin() + 2}, {f.begin() + 2, f.end()}}, {long_one}, {too_long}, {{0x42}},
+      {}};
+  for (const auto& chunks : answers) {
+    std::vector<uint8_t> taken[2];
+    bool accepted[2];
+    for (bool quick : {false, true}) {
+      FakeLine l;
+      l.line->SetOptions(LineOptions{quick, false, 0});
+      for (const auto& chunk : chunks) l.fake->QueueRead(chunk);
+      accepted[quick] = l.line->ReadAnswer(2);
+      taken[quick] = Received(*l.line);
+      if (!quick) continue;
+      // Nothing is asked beyond the frame: no second read after a whole one.
+      const Calls& calls = l.fake->Calls();
+      EXPECT_EQ(calls[0], "read 20 until");
+      const bool whole_in_first = chunks.size() == 1 && chunks[0].size() <= kFirstReadSize;
+      if (whole_in_first) EXPECT_EQ(std::count(calls.begin(), calls.end(), "read 40 until"), 0);
+    }
+    EXPECT_EQ(taken[0], taken[1]) << chunks.size();
+    EXPECT_EQ(accepted[0], accepted[1]);
+  }
+  // Bytes behind a whole frame are left on the line, not taken for it.
+  FakeLine l;
+  l.line->SetOptions(LineOptions{true, false, 0});
+  std::vector<uint8_t> with_tail = f;
+  with_tail.push_back(0x99);
+  l.fake->QueueRead(with_tail);
+  EXPECT_TRUE(l.line->ReadAnswer(2));
+  EXPECT_EQ(Received(*l.line), f);
+  EXPECT_EQ(l.fake->Calls(), (Calls{"read 20 until", "clear", "write 02 30 03 00 2B D5"}));
+}
+
+TEST(TKkmEkr, QuickWaitsTheTurnaroundBeforeItSends) {
+  FakeLine l;
+  l.line->SetOptions(LineOptions{true, false, 0});
+  l.fake->QueueRead(Message(2, 'f'));
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(l.line->ReadAnswer(2));  // the read returns at once, the answer "+" waits
+  EXPECT_GE(std::chrono::steady_clock::now() - start, kTurnaround);
+  EXPECT_EQ(l.LastAnswer(), "2 +");
+}
+
+TEST(TKkmEkr, StrictTakesNoAnswerFromAnotherRegisterOrWithABadSum) {
+  std::vector<uint8_t> other = Message(3, 'f');
+  std::vector<uint8_t> bad_sum = Message(2, 'f');
+  bad_sum.back() ^= 0x01;
+  std::vector<uint8_t> cut_short = Message(2, 'x', {1, 2, 3});
+  cut_short[2] = 8;  // says more bytes follow than come, but not more than the first read brought
+  for (bool strict : {false, true}) {
+    for (const auto& answer : {Message(2, 'f'), other, bad_sum, cut_short}) {
+      FakeLine l;
+      l.line->SetOptions(LineOptions{false, strict, 0});
+      l.fake->QueueRead(answer);
+      const bool good = answer == Message(2, 'f');
+      EXPECT_EQ(l.line->ReadAnswer(2), !strict || good) << strict << " " << int{answer[0]};
+      // Taken or not, an answer is always the polled register's.
+      EXPECT_EQ(l.fake->Written().empty(), strict && !good);
+      if (!l.fake->Written().empty()) EXPECT_EQ(l.fake->Written()[0], 2);
+    }
+  }
+}
+
+TEST(TKkmEkr, BytesWaitingBeforeAStartOrPollAreNeverItsAnswer) {
+  // A goods message left from before (a register answering late, or bytes
+  // from before a restart) waits on the line; the register polled answers
+  // "f". Only "f" is taken, both after the start command and after a poll.
+  FakeLine l;
+  l.line->Restart();
+  const std::vector<uint8_t> stale = Message(4, 'p', {0x39, 0x30, 0, 0, 0, 0, 0, 0, 0, 0});
+  for (int visit = 0; visit < 2; ++visit) {
+    l.fake->QueueWaiting(stale);
+    l.fake->QueueRead(Message(2, 'f'));
+    l.line->PollStep();  // network 2: the start command, then the poll byte
+    EXPECT_EQ(Received(*l.line), Message(2, 'f')) << visit;
+    EXPECT_EQ(l.LastAnswer(), "2 +");
+    for (int i = 0; i < 9; ++i) l.line->PollStep();  // the others are silent
+  }
+  EXPECT_FALSE(l.events.Has("refused"));
+}
+
+TEST(TKkmEkr, ARescanOffersEachDroppedRegisterOneStartCommand) {
+  FakeLine l;
+  l.line->SetOptions(LineOptions{false, false, 30});
+  l.line->Restart();
+  // Register 2 answers its start command; the rest are dropped.
+  l.fake->SetReadHook([&l](size_t count) {
+    if (count != kFirstReadSize) return;
+    const uint8_t network = l.line->Slot(l.line->CurrentSlot()).network_number;
+    if (network == 2 || (network == 5 && l.line->Slot(4).rescan_due))
+      l.fake->QueueRead(Message(network, 'f'));
+  });
+  for (int i = 0; i < kSlotCount; ++i) l.line->PollStep();
+  EXPECT_TRUE(
+      l.events.Has("register 3 did not answer the start command; offered it again every 30 s"));
+  l.fake->ClearCalls();
+  l.events.Clear();
+  l.line->Rescan();
+  for (int i = 0; i < kSlotCount; ++i) l.line->PollStep();
+  std::vector<std::string> sent;
+  for (const std::string& call : l.fake->Calls())
+    if (call.rfind("write ", 0) == 0) sent.push_back(call);
+  // 2 gets its poll byte, 3..10 and 1 the start command in turn; 5 answers.
+  EXPECT_EQ(
+      sent,
+      (Calls{"write 12", "write 02 30 03 00 2B D5", "write 03 30 03 00 61 9F",
+             "write 04 30 03 00 61 9F", "write 05 30 03 00 61 9F", "write 05 30 03 00 2B D5",
+             "write 06 30 03 00 61 9F", "write 07 30 03 00 61 9F", "write 08 30 03 00 61 9F",
+             "write 09 30 03 00 61 9F", "write 0A 30 03 00 61 9F", "write 01 30 03 00 61 9F"}));
+  EXPECT_EQ(l.events.Lines(),
+            (Calls{"COM3: register 5 answered the start command of a rescan; polled again"}));
+  // From now on 2 and 5 are polled, and nobody else is asked.
+  l.fake->ClearCalls();
+  for (int i = 0; i < 4; ++i) l.line->PollStep();
+  for (const std::string& call : l.fake->Calls()) EXPECT_EQ(call.find(" 61 "), std::string::npos);
+  EXPECT_TRUE(l.line->Slot(4).present);
+  EXPECT_FALSE(l.line->Slot(2).present);
+}
+
+TEST(TKkmEkr, APortIsOpenedAgainByARescanToldOnceEachWay) {
+  FakeLine l(true);  // held by another program at start-up
+  l.line->SetOptions(LineOptions{false, false, 5});
+  l.line->Restart();
+  EXPECT_FALSE(l.line->HasWork());
+  l.line->PollStep();  // a closed port: nothing happens, nobody is dropped
+  EXPECT_TRUE(l.fake->Calls().empty());
+  for (int i = 0; i < 3; ++i) l.line->Rescan();  // still failing: told once
+  l.fake->Fail(Op::kOpen, SerialResult::Make(SerialCode::kFailed, "open: No such file"));
+  l.line->Rescan();  // a new reason is news
+  l.fake->Succeed(Op::kOpen);
+  l.line->Rescan();
+  l.line->Rescan();  // open: nothing more to say
+  EXPECT_TRUE(l.line->HasWork());
+  const std::vector<CollectedEvent> events = l.events.Events();
+  ASSERT_EQ(events.size(), 3u) << l.events.Lines().back();
+  EXPECT_EQ(events[1].text, "COM3 (/dev/ttyUSB7): port failed to open: open: No such file");
+  EXPECT_EQ(events[2].text, "COM3 (/dev/ttyUSB7): port opened again");
+  EXPECT_EQ(events[2].condition, "COM3 port");
+  EXPECT_TRUE(events[2].cleared);
+  // The registers kept their places: the first sweep sends start commands.
+  l.fake->ClearCalls();
+  l.line->PollStep();
+  EXPECT_NE(std::find(l.fake->Calls().begin(), l.fake->Calls().end(), "write 02 30 03 00 61 9F"),
+            l.fake->Calls().end());
+}
+
+TEST(TKkmEkr, ADeadLineIsToldOnceAndAgainWhenItWorks) {
+  FakeLine l;
+  l.line->Restart();
+  l.events.Clear();
+  l.fake->Fail(Op::kRead, SerialResult::Make(SerialCode::kFailed, "read: Input/output error"));
+  for (int i = 0; i < 5; ++i) l.line->PollStep();
+  l.fake->Succeed(Op::kRead);
+  l.line->PollStep();
+  l.line->PollStep();
+  const auto port_events = [&l] {
+    std::vector<CollectedEvent> port;
+    for (const CollectedEvent& e : l.events.Events())
+      if (e.condition == "COM3 port") port.push_back(e);
+    return port;
+  };
+  std::vector<CollectedEvent> port = port_events();
+  ASSERT_EQ(port.size(), 2u);
+  EXPECT_EQ(port[0].text, "COM3 (/dev/ttyUSB7): read: Input/output error");
+  EXPECT_EQ(port[0].severity, Severity::kError);
+  EXPECT_EQ(port[1].text, "COM3 (/dev/ttyUSB7): port works again");
+  EXPECT_TRUE(port[1].cleared);
+
+  // A hang-up closes the port: told once, and the line then does nothing.
+  l.events.Clear();
+  l.fake->Fail(Op::kRead, SerialResult::Make(SerialCode::kHangUp, "read: line hung up"));
+  l.line->PollStep();
+  EXPECT_FALSE(l.line->IsOpen());
+  EXPECT_FALSE(l.line->HasWork());
+  l.fake->ClearCalls();
+  l.line->PollStep();
+  EXPECT_TRUE(l.fake->Calls().empty());
+  port = port_events();
+  ASSERT_EQ(port.size(), 1u);
+  EXPECT_EQ(port[0].text, "COM3 (/dev/ttyUSB7): port closed: read: line hung up");
 }
 
 }  // namespace
