@@ -19,6 +19,7 @@
 #include "config/version.h"
 #include "line/station.h"
 #include "line/store_factory.h"
+#include "line/trace_options.h"
 
 namespace tillgate {
 namespace {
@@ -28,7 +29,7 @@ constexpr int kFolderCheckSeconds = 2;
 
 void PrintUsage(std::FILE* out, const char* invocation) {
   std::fprintf(out,
-               "usage: %s [--check | --version | --help]\n"
+               "usage: %s [--check | --version | --help] [--trace=LIST] [--trace-dir=DIR]\n"
                "Runs the cash-register server without a window. Settings come from the\n"
                "registry file ($TILLGATE_REGISTRY, else\n"
                "$XDG_CONFIG_HOME/tillgate/HKEY_CURRENT_USER.reg). One line per notable event\n"
@@ -40,10 +41,11 @@ void PrintUsage(std::FILE* out, const char* invocation) {
                "             paths); exit 1 on a problem. Opens no port.\n"
                "  --version  print the version\n"
                "  --help     this text\n"
+               "%s"
                "\n"
                "Signals: SIGHUP runs the Start action again with the stored start\n"
                "selection; SIGINT or SIGTERM stops the server after the current tick.\n",
-               invocation);
+               invocation, kTraceUsage);
 }
 
 std::string WorkingFolder() {
@@ -91,7 +93,7 @@ std::string ServingText(const Station& station) {
   return text;
 }
 
-int Serve(const Settings& settings, EventSink* events) {
+int Serve(const Settings& settings, const TraceOptions& trace, EventSink* events) {
   FolderReporter folders(settings, events);
   folders.Check();
   sigset_t previous;
@@ -101,6 +103,7 @@ int Serve(const Settings& settings, EventSink* events) {
     StationOptions options;
     options.events = events;
     options.make_store = ServerStoreFactory();
+    options.trace = trace;
     Station station(settings, std::move(options));
     Engine& engine = station.GetEngine();
     const std::string status = ServingText(station);
@@ -134,8 +137,16 @@ int Serve(const Settings& settings, EventSink* events) {
 
 int RunHeadless(int argc, char** argv, const char* invocation) {
   bool check = false;
+  TraceOptions trace;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--headless") == 0) continue;
+    std::string trace_error;
+    const TraceArgument traced = TakeTraceArgument(argv[i], &trace, &trace_error);
+    if (traced == TraceArgument::kTaken) continue;
+    if (traced == TraceArgument::kWrong) {
+      std::fprintf(stderr, "%s: %s\n", invocation, trace_error.c_str());
+      return 2;
+    }
     if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
       PrintUsage(stdout, invocation);
       return 0;
@@ -174,7 +185,8 @@ int RunHeadless(int argc, char** argv, const char* invocation) {
   Report(&events, "settings from " + registry_path);
   if (!loaded.settings.installed)
     Report(&events, Severity::kWarning, NotInstalledReason(registry_path));
-  return Serve(loaded.settings, &events);
+  if (trace.ports.any()) Report(&events, "protocol traces go to " + TraceFolder(trace));
+  return Serve(loaded.settings, trace, &events);
 }
 
 }  // namespace tillgate

@@ -18,6 +18,7 @@
 #include "config/condition_filter.h"
 #include "config/reg_file_store.h"
 #include "config/version.h"
+#include "line/trace_options.h"
 
 namespace {
 
@@ -60,7 +61,8 @@ class OperatorDialogs final : public tillgate::Dialogs {
 };
 
 constexpr char kUsage[] =
-    "usage: tillgate [--headless | --check | --version | --help]\n"
+    "usage: tillgate [--headless | --check | --version | --help] [--trace=LIST]\n"
+    "                [--trace-dir=DIR]\n"
     "Opens the cash-register server's window; with --headless runs the same\n"
     "server without one (see tillgate --headless --help). Settings come from the\n"
     "registry file ($TILLGATE_REGISTRY, else\n"
@@ -69,6 +71,19 @@ constexpr char kUsage[] =
     "  --check    print the configuration and every problem found; exit 1 on a\n"
     "             problem. Opens no port and no window.\n"
     "  --version  print the version\n";
+
+// The trace options of the window; false (with the reason printed) when one
+// is wrong.
+bool TakeTraceOptions(int argc, char** argv, tillgate::TraceOptions* trace) {
+  for (int i = 1; i < argc; ++i) {
+    std::string error;
+    if (tillgate::TakeTraceArgument(argv[i], trace, &error) == tillgate::TraceArgument::kWrong) {
+      std::fprintf(stderr, "tillgate: %s\n", error.c_str());
+      return false;
+    }
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -84,11 +99,14 @@ int main(int argc, char** argv) {
   if (!HasArgument(argc, argv, "--headless") &&
       (HasArgument(argc, argv, "--help") || HasArgument(argc, argv, "-h"))) {
     std::fputs(kUsage, stdout);
+    std::fputs(tillgate::kTraceUsage, stdout);
     return 0;
   }
   if (HasArgument(argc, argv, "--headless")) {
     return tillgate::RunHeadless(argc, argv, "tillgate --headless");
   }
+  tillgate::TraceOptions trace;
+  if (!TakeTraceOptions(argc, argv, &trace)) return 2;
   if (!DisplayAvailable()) {
     std::fputs(
         "tillgate: no display ($DISPLAY and $WAYLAND_DISPLAY are unset).\n"
@@ -121,8 +139,8 @@ int main(int argc, char** argv) {
   static tillgate::ConditionFilter filtered_lines(&terminal_lines);
   tillgate::EventLog events(&filtered_lines);
   deps.events = &events;
-  deps.make_engine = [&events](const tillgate::Settings& settings) {
-    return tillgate::MakeStationEngine(settings, &events);
+  deps.make_engine = [&events, trace](const tillgate::Settings& settings) {
+    return tillgate::MakeStationEngine(settings, &events, trace);
   };
   deps.end_program = [] { QCoreApplication::quit(); };
   tillgate::TForm1 form(std::move(deps));

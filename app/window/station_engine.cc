@@ -15,8 +15,8 @@ Settings WithoutAutoStart(Settings settings) {
 
 class StationEngine final : public EngineLink {
  public:
-  StationEngine(const Settings& settings, EventSink* events)
-      : station_(WithoutAutoStart(settings), Options(events)) {
+  StationEngine(const Settings& settings, EventSink* events, const TraceOptions& trace)
+      : station_(WithoutAutoStart(settings), Options(events, trace)) {
     station_.GetEngine().Launch();
   }
   ~StationEngine() override { station_.GetEngine().Stop(); }
@@ -30,10 +30,11 @@ class StationEngine final : public EngineLink {
   MonitoringViews* Views() override { return &station_.Views(); }
 
  private:
-  static StationOptions Options(EventSink* events) {
+  static StationOptions Options(EventSink* events, const TraceOptions& trace) {
     StationOptions options;
     options.make_store = ServerStoreFactory();
     options.events = events;
+    options.trace = trace;
     return options;
   }
 
@@ -42,8 +43,9 @@ class StationEngine final : public EngineLink {
 
 }  // namespace
 
-std::unique_ptr<EngineLink> MakeStationEngine(const Settings& settings, EventSink* events) {
-  return std::make_unique<StationEngine>(settings, events);
+std::unique_ptr<EngineLink> MakeStationEngine(const Settings& settings, EventSink* events,
+                                              const TraceOptions& trace) {
+  return std::make_unique<StationEngine>(settings, events, trace);
 }
 
 }  // namespace tillgate

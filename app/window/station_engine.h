@@ -5,15 +5,17 @@
 #include <memory>
 
 #include "app/window/engine_link.h"
-#include "config/settings.h"
 #include "config/event_sink.h"
+#include "config/settings.h"
+#include "line/trace_options.h"
 
 namespace tillgate {
 
 // Builds the station from the loaded settings and launches its engine
 // thread. The automatic start is left to the window. Notable events go to
-// `events` when given (it must outlive the link).
-std::unique_ptr<EngineLink> MakeStationEngine(const Settings& settings,
-                                              EventSink* events = nullptr);
+// `events` when given (it must outlive the link); the ports in `trace` are
+// traced.
+std::unique_ptr<EngineLink> MakeStationEngine(const Settings& settings, EventSink* events = nullptr,
+                                              const TraceOptions& trace = {});
 
 }  // namespace tillgate
