@@ -123,6 +123,36 @@ TEST(HeadlessService, SighupRunsTheStartActionWithTheStoredSelection) {
   EXPECT_EQ(child.Wait(10), 0);
 }
 
+TEST(HeadlessService, SighupStartsARegisterSwitchedOnLateAndTheTraceShowsIt) {
+  RegisterPeer peer;  // every register still off
+  ASSERT_TRUE(peer.ok());
+  ScratchShop shop(Line(peer));
+  const std::string traces = shop.Dir() + "/traces";
+  HeadlessChild child(shop.Registry(), {"--headless", "--trace=1", "--trace-dir=" + traces});
+  ASSERT_TRUE(child.ok());
+  EXPECT_TRUE(child.WaitFor("protocol traces go to " + traces, 10)) << child.Output();
+  // The first sweep ends with register 1.
+  ASSERT_TRUE(child.WaitFor("register 1 did not answer the start command", 20)) << child.Output();
+  child.Drain(200);
+  peer.ClearServed();
+  peer.SetAnswering({4});
+  child.Drain(1000);
+  EXPECT_TRUE(peer.Served().empty());  // every register dropped: nobody is asked
+  child.Signal(SIGHUP);
+  EXPECT_TRUE(child.WaitFor("register 4 answered the start command", 10)) << child.Output();
+  for (int i = 0; i < 100; ++i) {
+    const auto served = peer.Served();
+    if (std::find(served.begin(), served.end(), "poll 4") != served.end()) break;
+    usleep(20000);
+  }
+  child.Signal(SIGTERM);
+  EXPECT_EQ(child.Wait(10), 0);
+  const std::string trace = testing::ReadFile(traces + "/COM1.trace");
+  EXPECT_NE(trace.find(" > 04 30 03 00 61 9F start command to register 4\n"), std::string::npos)
+      << trace;
+  EXPECT_NE(trace.find(" > 14 poll byte for register 4\n"), std::string::npos) << trace;
+}
+
 TEST(HeadlessService, AMissingFolderIsReportedOnceAndAgainWhenItIsBack) {
   char base[] = "/tmp/tillgate-folders-XXXXXX";
   ASSERT_NE(mkdtemp(base), nullptr);
@@ -274,6 +304,12 @@ TEST(HeadlessCommandLine, VersionHelpAndMistakes) {
   HeadlessChild wrong(shop.Registry(), {"--bogus"});
   EXPECT_NE(wrong.ReadAll(10).find("unknown argument '--bogus'"), std::string::npos);
   EXPECT_EQ(wrong.Wait(5), 2);
+  HeadlessChild bad_trace(shop.Registry(), {"--headless", "--trace=1,17"});
+  EXPECT_NE(bad_trace.ReadAll(10).find("--trace needs port numbers 1 to 16 separated by commas, "
+                                       "or all, not '1,17'"),
+            std::string::npos)
+      << bad_trace.Output();
+  EXPECT_EQ(bad_trace.Wait(5), 2);
 }
 
 }  // namespace
