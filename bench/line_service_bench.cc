@@ -22,7 +22,7 @@
 #include <thread>
 #include <vector>
 
-#include "line/register_peer.h"
+#include "bench/polled_lines.h"
 #include "line/station.h"
 #include "line/store_factory.h"
 
@@ -30,83 +30,6 @@ namespace tillgate {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr int kRegistersPerLine = 3;
-// The first sweep sends the start command to all ten slots; measuring starts
-// once the rotation has settled.
-constexpr auto kSettle = std::chrono::seconds(4);
-
-struct Folder {
-  Folder() {
-    char pattern[] = "/tmp/tillgate-bench-XXXXXX";
-    path = mkdtemp(pattern);
-  }
-  ~Folder() { std::filesystem::remove_all(path); }
-  std::string path;
-};
-
-Settings ShopSettings(const Folder& folder) {
-  Settings settings;
-  settings.installed = true;
-  settings.store_goods_folder = folder.path;
-  settings.store_report_folder = folder.path;
-  return settings;
-}
-
-struct Interval {
-  double median_ms = 0;
-  size_t count = 0;
-};
-
-// Polls `lines` lines of three "f"-answering registers for `seconds` after
-// they have settled and returns the median poll-to-poll interval.
-Interval ServiceInterval(int lines, int seconds) {
-  Folder folder;
-  Settings settings = ShopSettings(folder);
-  std::vector<std::unique_ptr<RegisterPeer>> peers;
-  for (int l = 0; l < lines; ++l) {
-    auto peer = std::make_unique<RegisterPeer>();
-    if (!peer->ok()) {
-      std::fprintf(stderr, "no pseudo-terminal\n");
-      std::exit(1);
-    }
-    peer->SetReply('f');
-    peer->SetAnswering({1, 2, 3});
-    PortConfig& port = settings.ports[static_cast<size_t>(l)];
-    port.connect = port.start = port.model = 1;
-    port.device = peer->DevicePath();
-    port.mask = "25CCCCCWWWWW";
-    port.name_lines = "NC";
-    settings.start_checked[static_cast<size_t>(l)] = true;
-    peers.push_back(std::move(peer));
-  }
-  StationOptions options;
-  options.make_store = ServerStoreFactory();
-  Station station(settings, std::move(options));
-  Engine& engine = station.GetEngine();
-  engine.Start(station.StoredStartBoxes(), false);
-  engine.Launch();
-  const Clock::time_point from = Clock::now() + kSettle;
-  std::this_thread::sleep_until(from + std::chrono::seconds(seconds));
-  engine.Stop();
-
-  std::vector<double> intervals;
-  for (auto& peer : peers) {
-    for (int nn = 1; nn <= kRegistersPerLine; ++nn) {
-      const auto times = peer->PollTimes(nn);
-      for (size_t i = 1; i < times.size(); ++i) {
-        if (times[i - 1] < from) continue;
-        intervals.push_back(
-            std::chrono::duration<double, std::milli>(times[i] - times[i - 1]).count());
-      }
-    }
-  }
-  Interval result;
-  result.count = intervals.size();
-  if (intervals.empty()) return result;
-  std::nth_element(intervals.begin(), intervals.begin() + intervals.size() / 2, intervals.end());
-  result.median_ms = intervals[intervals.size() / 2];
-  return result;
-}
 
 double CpuSeconds(const rusage& u) {
   return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec +
@@ -115,7 +38,7 @@ double CpuSeconds(const rusage& u) {
 
 // A server with its store over a folder and no line running, left alone.
 void Idle(int seconds) {
-  Folder folder;
+  BenchFolder folder;
   StationOptions options;
   options.make_store = ServerStoreFactory();
   Station station(ShopSettings(folder), std::move(options));
@@ -141,10 +64,10 @@ void Idle(int seconds) {
 int main(int argc, char** argv) {
   const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20;
   const int idle_seconds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 20;
-  const auto one = tillgate::ServiceInterval(1, seconds);
+  const auto one = tillgate::ServiceInterval({1}, seconds);
   std::printf("1 line x 3 registers:   median service interval %.1f ms (%zu intervals)\n",
               one.median_ms, one.count);
-  const auto sixteen = tillgate::ServiceInterval(16, seconds);
+  const auto sixteen = tillgate::ServiceInterval({16}, seconds);
   std::printf("16 lines x 3 registers: median service interval %.1f ms (%zu intervals)\n",
               sixteen.median_ms, sixteen.count);
   if (one.median_ms > 0) std::printf("ratio 16x3 / 1x3: %.3f\n", sixteen.median_ms / one.median_ms);

@@ -3,6 +3,8 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <thread>
+
 #include "line/frames.h"
 
 namespace tillgate {
@@ -24,6 +26,14 @@ void RegisterPeer::SetAnswering(std::set<int> network_numbers) {
 void RegisterPeer::SetReply(char type) {
   std::lock_guard<std::mutex> lock(mutex_);
   reply_ = type;
+}
+
+void RegisterPeer::SetLineSpeed(uint32_t bits_per_second) { bits_per_second_ = bits_per_second; }
+
+std::chrono::nanoseconds RegisterPeer::WireTime(size_t count) const {
+  const uint32_t speed = bits_per_second_.load();
+  if (speed == 0) return std::chrono::nanoseconds(0);
+  return std::chrono::nanoseconds(static_cast<int64_t>(count) * 10 * 1'000'000'000 / speed);
 }
 
 std::vector<std::chrono::steady_clock::time_point> RegisterPeer::PollTimes(int network_number) {
@@ -51,6 +61,8 @@ void RegisterPeer::Run() {
       continue;
     }
     std::vector<uint8_t> bytes = pty_.Drain();
+    // On a serial line the last of them would only now have arrived.
+    std::this_thread::sleep_for(WireTime(bytes.size()));
     pending.insert(pending.end(), bytes.begin(), bytes.end());
     Handle(pending);
   }
@@ -95,7 +107,16 @@ void RegisterPeer::Answer(uint8_t network_number) {
   uint8_t frame[kFrameBufferSize];
   // A message frame of 6 bytes, laid out like a command frame.
   BuildCommandFrame(frame, network_number, static_cast<uint8_t>(type));
-  pty_.Send(std::vector<uint8_t>(frame, frame + kCommandFrameSize));
+  if (bits_per_second_.load() == 0) {
+    pty_.Send(std::vector<uint8_t>(frame, frame + kCommandFrameSize));
+    return;
+  }
+  auto next = std::chrono::steady_clock::now();
+  for (int i = 0; i < kCommandFrameSize; ++i) {
+    next += WireTime(1);
+    std::this_thread::sleep_until(next);
+    pty_.Send({frame[i]});
+  }
 }
 
 }  // namespace tillgate
