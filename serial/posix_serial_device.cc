@@ -228,7 +228,7 @@ class PosixSerialDevice final : public SerialDevice {
         break;  // nothing more waiting; an error shows in the flush below
       }
     }
-    if (tcflush(fd_, TCIFLUSH) != 0) return ResultFromErrno(errno, "tcflush");
+    if (tcflush(fd_, TCIFLUSH) != 0) return TransferFailure(fd_, errno, "tcflush");
     return SerialResult::Ok();
   }
 

@@ -50,7 +50,8 @@ TEST(PosixSerialDevice, ConfiguresRawLineAndCarriesBytesBothWays) {
 }
 
 TEST(PosixSerialDevice, FlushDropsWhatIsWaitingAndKeepsItForShowing) {
-  PtyPair pty;
+  auto owned = std::make_unique<PtyPair>();
+  PtyPair& pty = *owned;
   ASSERT_TRUE(pty.ok());
   auto device = NewPosixSerialDevice();
   ASSERT_TRUE(device->Open(pty.SlavePath()).ok());
@@ -69,6 +70,9 @@ TEST(PosixSerialDevice, FlushDropsWhatIsWaitingAndKeepsItForShowing) {
   ASSERT_TRUE(device->Read(buffer, 20, ReadTimeouts{}, &got).ok());
   ASSERT_EQ(got, 1u);
   EXPECT_EQ(buffer[0], 0x42);
+  // The far end closes: a flush finds the line hung up.
+  owned.reset();
+  EXPECT_EQ(device->FlushInput(kept, sizeof kept, &count).code, SerialCode::kHangUp);
 }
 
 TEST(PosixSerialDevice, FailuresAreResultsNamingTheReason) {

@@ -62,10 +62,10 @@ SerialResult HangUp(const char* operation, int error) {
   return {SerialCode::kHangUp, error, std::move(message)};
 }
 
-// A failed read or write: a device that went away, or a line whose far end
-// has closed (a hung-up terminal fails with EIO and reports POLLHUP), is a
-// hang-up; anything else an ordinary failure.
-SerialResult IoFailure(int fd, int error, const char* operation) {
+}  // namespace
+
+// A hung-up terminal fails with EIO and reports POLLHUP.
+SerialResult TransferFailure(int fd, int error, const char* operation) {
   if (error == ENXIO || error == ENODEV) return HangUp(operation, error);
   if (error == EIO) {
     pollfd pfd{fd, POLLIN, 0};
@@ -74,8 +74,6 @@ SerialResult IoFailure(int fd, int error, const char* operation) {
   }
   return ResultFromErrno(error, operation);
 }
-
-}  // namespace
 
 SerialResult TimedRead(int fd, uint8_t* buffer, size_t count, const ReadTimeouts& timeouts,
                        size_t* got, const ReadTarget& target) {
@@ -94,7 +92,7 @@ SerialResult TimedRead(int fd, uint8_t* buffer, size_t count, const ReadTimeouts
     // No data reads as 0 (VMIN = VTIME = 0) or EAGAIN; a hang-up shows in
     // the wait below.
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return IoFailure(fd, errno, "read");
+    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return TransferFailure(fd, errno, "read");
     Nanos deadline = total_deadline;
     if (interval_deadline >= 0 && interval_deadline < deadline) deadline = interval_deadline;
     int error = 0;
@@ -123,7 +121,7 @@ SerialResult TimedWrite(int fd, const uint8_t* bytes, size_t count, const WriteT
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return IoFailure(fd, errno, "write");
+    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return TransferFailure(fd, errno, "write");
     int error = 0;
     WaitOutcome outcome = WaitFor(fd, POLLOUT, deadline, &error);
     if (outcome == WaitOutcome::kTimedOut) return SerialResult::Ok();

@@ -21,6 +21,11 @@ namespace tillgate {
 SerialResult TimedRead(int fd, uint8_t* buffer, size_t count, const ReadTimeouts& timeouts,
                        size_t* got, const ReadTarget& target = {});
 
+// The result of a transfer call that failed with `error`: kHangUp when the
+// device went away or the far end closed (ENXIO, ENODEV, or EIO while the
+// line reports a hang-up), else an ordinary failure naming `operation`.
+SerialResult TransferFailure(int fd, int error, const char* operation);
+
 // Writes all `count` bytes unless the total write deadline passes first, then
 // waits (within the same deadline) until the device's output queue is empty,
 // so that a modem-line change right after it does not cut the last byte. A
