@@ -221,7 +221,9 @@ TEST(TKkmEkr, QuickReadsEndWithTheFrameAndTakeTheSameBytes) {
       const Calls& calls = l.fake->Calls();
       EXPECT_EQ(calls[0], "read 20 until");
       const bool whole_in_first = chunks.size() == 1 && chunks[0].size() <= kFirstReadSize;
-      if (whole_in_first) EXPECT_EQ(std::count(calls.begin(), calls.end(), "read 40 until"), 0);
+      if (whole_in_first) {
+        EXPECT_EQ(std::count(calls.begin(), calls.end(), "read 40 until"), 0);
+      }
     }
     EXPECT_EQ(taken[0], taken[1]) << chunks.size();
     EXPECT_EQ(accepted[0], accepted[1]);
@@ -262,7 +264,9 @@ TEST(TKkmEkr, StrictTakesNoAnswerFromAnotherRegisterOrWithABadSum) {
       EXPECT_EQ(l.line->ReadAnswer(2), !strict || good) << strict << " " << int{answer[0]};
       // Taken or not, an answer is always the polled register's.
       EXPECT_EQ(l.fake->Written().empty(), strict && !good);
-      if (!l.fake->Written().empty()) EXPECT_EQ(l.fake->Written()[0], 2);
+      if (!l.fake->Written().empty()) {
+        EXPECT_EQ(l.fake->Written()[0], 2);
+      }
     }
   }
 }

@@ -44,7 +44,7 @@ constexpr uint32_t kMilkReturned = 500;
 constexpr uint32_t kMilkVoided = 1000;
 
 std::string Serial(int line, int net) {
-  char text[8];
+  char text[32];
   std::snprintf(text, sizeof text, "%02d%02d000", line + 1, net);
   return text;
 }
