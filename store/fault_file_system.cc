@@ -37,6 +37,18 @@ class FaultFile final : public File {
     const FsStatus closed = base_->Close();
     return s == FsStatus::kOk ? closed : s;
   }
+  FsStatus Sync() override {
+    const FsStatus s = fs_->Decide(FsOp::kSync, path_);
+    return s == FsStatus::kOk ? base_->Sync() : s;
+  }
+  FsStatus Truncate(uint64_t size) override {
+    const FsStatus s = fs_->Decide(FsOp::kTruncate, path_);
+    return s == FsStatus::kOk ? base_->Truncate(size) : s;
+  }
+  FsStatus Identity(FileIdentity* identity) override {
+    const FsStatus s = fs_->Decide(FsOp::kIdentity, path_);
+    return s == FsStatus::kOk ? base_->Identity(identity) : s;
+  }
 
  private:
   FaultFileSystem* fs_;
@@ -79,6 +91,11 @@ bool FaultFileSystem::Exists(const std::string& path) {
   return Decide(FsOp::kExists, path) == FsStatus::kOk && base_->Exists(path);
 }
 
+FsStatus FaultFileSystem::Identity(const std::string& path, FileIdentity* identity) {
+  const FsStatus s = Decide(FsOp::kIdentity, path);
+  return s == FsStatus::kOk ? base_->Identity(path, identity) : s;
+}
+
 FsStatus FaultFileSystem::Open(const std::string& path, OpenMode mode,
                                std::unique_ptr<File>* file) {
   file->reset();
@@ -109,6 +126,21 @@ FsStatus FaultFileSystem::Unlink(const std::string& path) {
 FsStatus FaultFileSystem::Rename(const std::string& from, const std::string& to) {
   const FsStatus s = Decide(FsOp::kRename, from);
   return s == FsStatus::kOk ? base_->Rename(from, to) : s;
+}
+
+FsStatus FaultFileSystem::RenameReplacing(const std::string& from, const std::string& to) {
+  const FsStatus s = Decide(FsOp::kRenameReplacing, from);
+  return s == FsStatus::kOk ? base_->RenameReplacing(from, to) : s;
+}
+
+FsStatus FaultFileSystem::SyncFolder(const std::string& folder) {
+  const FsStatus s = Decide(FsOp::kSyncFolder, folder);
+  return s == FsStatus::kOk ? base_->SyncFolder(folder) : s;
+}
+
+FsStatus FaultFileSystem::MakeFolders(const std::string& folder) {
+  const FsStatus s = Decide(FsOp::kMakeFolders, folder);
+  return s == FsStatus::kOk ? base_->MakeFolders(folder) : s;
 }
 
 }  // namespace tillgate

@@ -19,8 +19,15 @@ enum class FsOp : uint8_t {
   kRead,
   kWrite,
   kSize,
-  kClose
+  kClose,
+  kSync,
+  kTruncate,
+  kIdentity,  // of an open file or of a name
+  kRenameReplacing,
+  kSyncFolder,
+  kMakeFolders,
 };
+inline constexpr int kFsOpCount = static_cast<int>(FsOp::kMakeFolders) + 1;
 
 class FaultFileSystem final : public FileSystem {
  public:
@@ -41,10 +48,14 @@ class FaultFileSystem final : public FileSystem {
   FsStatus Decide(FsOp op, const std::string& path);
 
   bool Exists(const std::string& path) override;
+  FsStatus Identity(const std::string& path, FileIdentity* identity) override;
   FsStatus Open(const std::string& path, OpenMode mode, std::unique_ptr<File>* file) override;
   FsStatus Create(const std::string& path, OpenMode mode, std::unique_ptr<File>* file) override;
   FsStatus Unlink(const std::string& path) override;
   FsStatus Rename(const std::string& from, const std::string& to) override;
+  FsStatus RenameReplacing(const std::string& from, const std::string& to) override;
+  FsStatus SyncFolder(const std::string& folder) override;
+  FsStatus MakeFolders(const std::string& folder) override;
 
  private:
   struct Rule {
@@ -56,7 +67,7 @@ class FaultFileSystem final : public FileSystem {
   };
   FileSystem* base_;
   std::vector<Rule> rules_;
-  int calls_[9] = {};
+  int calls_[kFsOpCount] = {};
 };
 
 }  // namespace tillgate

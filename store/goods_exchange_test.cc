@@ -144,24 +144,29 @@ TEST_F(GoodsExchange, CandidateThatCannotBeMovedKeepsTheSignal) {
   TDB& store = MakeStore();
   PutGoods("tovars2.dbf", SampleGoods());
   Signal(Goods("tovars.exp"));
-  fs_.FailNth(FsOp::kRename, 1);
+  fs_.FailNth(FsOp::kRenameReplacing, 1);
   EXPECT_FALSE(store.ExchangeGoods());
   EXPECT_TRUE(FileExists(Goods("tovars.exp")));
   EXPECT_TRUE(FileExists(Goods("tovars2.dbf")));
+  EXPECT_TRUE(FileExists(Goods("tovars.dbf")));  // never a moment without one
+  EXPECT_TRUE(store.GoodsOpen());
   // The next step completes the exchange.
   EXPECT_TRUE(store.ExchangeGoods());
   EXPECT_FALSE(FileExists(Goods("tovars.exp")));
   EXPECT_TRUE(store.GoodsOpen());
-  // While tovars.dbf cannot be deleted, the goods file stays open in service
-  // and the failure is told once, not at every step.
+  // While tovars2.dbf cannot take the place of tovars.dbf, the goods file
+  // stays open in service and the failure is told once, with its reason,
+  // not at every step.
   PutGoods("tovars2.dbf", SampleGoods());
   Signal(Goods("tovars.exp"));
   const int opened = events_.Count("tovars.dbf opened");
   const int opens = fs_.Calls(FsOp::kOpen);
-  fs_.FailAlways(FsOp::kUnlink, "/tovars.dbf", FsStatus::kDenied);
+  fs_.FailAlways(FsOp::kRenameReplacing, "/tovars2.dbf", FsStatus::kDenied);
   for (int tick = 0; tick < 3; ++tick) EXPECT_FALSE(store.ExchangeGoods());
   EXPECT_TRUE(store.GoodsOpen());
-  EXPECT_EQ(events_.Count("cannot be deleted"), 1);
+  EXPECT_EQ(events_.Count("cannot take the place of tovars.dbf (Permission denied); the old "
+                          "goods file stays in service"),
+            1);
   EXPECT_EQ(events_.Count("tovars.dbf opened"), opened);
   EXPECT_EQ(fs_.Calls(FsOp::kOpen) - opens, 3);  // the candidate only
   fs_.Clear();

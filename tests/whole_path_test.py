@@ -102,7 +102,8 @@ class Shop:
             f.write("\n".join(text))
 
     def start_server(self):
-        env = dict(os.environ, TILLGATE_REGISTRY=self.registry)
+        env = dict(os.environ, TILLGATE_REGISTRY=self.registry,
+                   TILLGATE_STATE_DIR=os.path.join(self.root, "state"))
         self.server_log = open(os.path.join(self.root, "server.log"), "w+", encoding="utf-8")
         self.server = subprocess.Popen(
             [self.program, "--headless"], env=env,

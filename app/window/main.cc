@@ -17,6 +17,7 @@
 #include "app/window/tform1.h"
 #include "config/condition_filter.h"
 #include "config/reg_file_store.h"
+#include "config/state_folder.h"
 #include "config/version.h"
 
 namespace {
@@ -121,8 +122,11 @@ int main(int argc, char** argv) {
   static tillgate::ConditionFilter filtered_lines(&terminal_lines);
   tillgate::EventLog events(&filtered_lines);
   deps.events = &events;
+  // Open documents are kept in the journal in the state folder across a
+  // stop or a crash; the store says at start-up what it restored and at
+  // stop what it keeps.
   deps.make_engine = [&events](const tillgate::Settings& settings) {
-    return tillgate::MakeStationEngine(settings, &events);
+    return tillgate::MakeStationEngine(settings, &events, tillgate::StateFolderPath());
   };
   deps.end_program = [] { QCoreApplication::quit(); };
   tillgate::TForm1 form(std::move(deps));

@@ -15,8 +15,8 @@ Settings WithoutAutoStart(Settings settings) {
 
 class StationEngine final : public EngineLink {
  public:
-  StationEngine(const Settings& settings, EventSink* events)
-      : station_(WithoutAutoStart(settings), Options(events)) {
+  StationEngine(const Settings& settings, EventSink* events, const std::string& state_folder)
+      : station_(WithoutAutoStart(settings), Options(events, state_folder)) {
     station_.GetEngine().Launch();
   }
   ~StationEngine() override { station_.GetEngine().Stop(); }
@@ -30,9 +30,9 @@ class StationEngine final : public EngineLink {
   MonitoringViews* Views() override { return &station_.Views(); }
 
  private:
-  static StationOptions Options(EventSink* events) {
+  static StationOptions Options(EventSink* events, const std::string& state_folder) {
     StationOptions options;
-    options.make_store = ServerStoreFactory();
+    options.make_store = ServerStoreFactory(state_folder);
     options.events = events;
     return options;
   }
@@ -42,8 +42,9 @@ class StationEngine final : public EngineLink {
 
 }  // namespace
 
-std::unique_ptr<EngineLink> MakeStationEngine(const Settings& settings, EventSink* events) {
-  return std::make_unique<StationEngine>(settings, events);
+std::unique_ptr<EngineLink> MakeStationEngine(const Settings& settings, EventSink* events,
+                                              const std::string& state_folder) {
+  return std::make_unique<StationEngine>(settings, events, state_folder);
 }
 
 }  // namespace tillgate

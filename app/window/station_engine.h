@@ -3,17 +3,19 @@
 // lines, store and decoding.
 
 #include <memory>
+#include <string>
 
 #include "app/window/engine_link.h"
-#include "config/settings.h"
 #include "config/event_sink.h"
+#include "config/settings.h"
 
 namespace tillgate {
 
 // Builds the station from the loaded settings and launches its engine
 // thread. The automatic start is left to the window. Notable events go to
-// `events` when given (it must outlive the link).
-std::unique_ptr<EngineLink> MakeStationEngine(const Settings& settings,
-                                              EventSink* events = nullptr);
+// `events` when given (it must outlive the link). The store keeps its
+// journal in `state_folder` (empty: none).
+std::unique_ptr<EngineLink> MakeStationEngine(const Settings& settings, EventSink* events = nullptr,
+                                              const std::string& state_folder = std::string());
 
 }  // namespace tillgate

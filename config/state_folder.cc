@@ -1,0 +1,29 @@
+#include "config/state_folder.h"
+
+#include <cstdlib>
+
+namespace tillgate {
+namespace {
+
+std::string Value(const EnvironmentReader& environment, const char* name) {
+  const char* value = environment(name);
+  return value ? value : "";
+}
+
+}  // namespace
+
+std::string StateFolderPath() {
+  return StateFolderPath([](const char* name) { return std::getenv(name); });
+}
+
+std::string StateFolderPath(const EnvironmentReader& environment) {
+  const std::string explicit_folder = Value(environment, "TILLGATE_STATE_DIR");
+  if (!explicit_folder.empty()) return explicit_folder;
+  const std::string xdg = Value(environment, "XDG_STATE_HOME");
+  if (!xdg.empty()) return xdg + "/tillgate";
+  const std::string home = Value(environment, "HOME");
+  if (!home.empty()) return home + "/.local/state/tillgate";
+  return std::string();
+}
+
+}  // namespace tillgate
