@@ -33,11 +33,22 @@ class StoreTest : public ::testing::Test {
   void Signal(const std::string& path) { WriteFile(path, ""); }
 
   TDB& MakeStore(bool track_stock = false) {
+    store_.reset();  // a store that goes says so before the next one starts
     store_ = std::make_unique<TDB>(goods_dir_.path(), report_dir_.path(), &fs_, &events_);
     store_->SetViews(&views_.goods, &views_.report);
     store_->SetTrackStock(track_stock);
     return *store_;
   }
+  // The same with its journal in the state folder, as the server runs it.
+  TDB& MakeJournaledStore(bool track_stock = false) {
+    store_.reset();
+    store_ = std::make_unique<TDB>(goods_dir_.path(), report_dir_.path(), &fs_, &events_,
+                                   state_dir_.path());
+    store_->SetViews(&views_.goods, &views_.report);
+    store_->SetTrackStock(track_stock);
+    return *store_;
+  }
+  std::string State(const std::string& name) const { return state_dir_.File(name); }
 
   // Fills the store's current record as decoding would and looks it up.
   OperationRecord& LookUpCode(const std::string& code, double quantity, char op = kOpSaleByCode,
@@ -72,6 +83,7 @@ class StoreTest : public ::testing::Test {
   bool damaged_goods_ = false;  // a test's own goods file that lies on purpose
   ScratchDir goods_dir_;
   ScratchDir report_dir_;
+  ScratchDir state_dir_;
   FaultFileSystem fs_;
   EventList events_;
   MonitoringViews views_;
