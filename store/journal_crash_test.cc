@@ -18,7 +18,6 @@
 namespace tillgate {
 namespace {
 
-using testing::DbfImage;
 using testing::StoreTest;
 
 struct Step {
@@ -70,17 +69,7 @@ struct SimulatedRegister {
 
 class JournalCrash : public StoreTest {
  protected:
-  void SetUp() override {
-    DbfImage goods;
-    goods.fields = {{"CODE", 'C', 13},
-                    {"NAME", 'C', 30},
-                    {"PRICE", 'N', 10, 2},
-                    {"DIVNUM", 'C', 2},
-                    {"RES", 'N', 12, 3}};
-    goods.records = {{"100", "Bread", "12.50", "1", "100000.000"},
-                     {"300", "Cheese", "0.99", "3", "100000.000"}};
-    PutGoods("tovars.dbf", goods);
-  }
+  void SetUp() override { PutGoods("tovars.dbf", testing::TwoGoods("100000.000")); }
 
   // One row as the check compares it: document, operation, code, quantity.
   static std::string RowText(uint32_t document, char op, const std::string& code, double quantity) {
@@ -167,14 +156,9 @@ class JournalCrash : public StoreTest {
       }
       SimulatedRegister& r = Register(step.line, step.network);
       if (step.kind == Step::kSale) {
-        GoodsRequest request;
-        request.line_index = step.line;
-        request.network_number = step.network;
-        request.sequence = r.sequence = static_cast<uint8_t>(r.sequence + 1);
-        request.operation_code = step.op;
-        std::snprintf(request.goods_code, sizeof request.goods_code, "%s", step.code);
-        request.quantity = step.quantity;
-        SendGoods(r, request);
+        r.sequence = static_cast<uint8_t>(r.sequence + 1);
+        SendGoods(r, testing::Request(step.line, step.network, r.sequence, step.code, step.quantity,
+                                      step.op));
       } else if (step.kind == Step::kRepeat) {
         RepeatGoods(r);
       } else {

@@ -222,6 +222,10 @@ int TDB::QueuedReportRecords() const {
 }
 
 void TDB::FlushReportQueue() {
+  if (report_queue_.empty()) return;
+  // A report that lost its name is replaced before any row goes out.
+  if (report_) ReportStillNamed();
+  if (!OpenOrCreateReport()) return;
   int written = 0;
   while (!report_queue_.empty()) {
     if (!AppendDocument(report_queue_.front())) {
@@ -370,7 +374,7 @@ int TDB::ReportPending(uint32_t line_index, uint8_t network_number, const Docume
   if (!document.rows.empty()) {
     // Older waiting documents go first so that the report keeps its order.
     report_queue_.push_back(std::move(document));
-    if (report_) FlushReportQueue();
+    FlushReportQueue();
   }
   return static_cast<int>(closed.size());
 }

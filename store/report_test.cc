@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 #include "store/cp866.h"
 #include "store/report_record.h"
@@ -332,13 +334,16 @@ TEST_F(Report, QueuedRecordsGoIntoTheNewFileAtAHandOver) {
 }
 
 TEST_F(Report, ReportFileThatCannotBeCreatedIsRetried) {
-  fs_.FailNth(FsOp::kCreate, 1, "otchet.dbf");
+  fs_.FailNth(FsOp::kCreate, 1, "otchet.dbf", 2, FsStatus(FsStatus::kDenied, EACCES));
   MakeStore();
   EXPECT_FALSE(store_->ReportOpen());
   EXPECT_FALSE(FileExists(Reports("otchet.dbf")));
   Pend(0, 1, Operation("1", "Kept", 1, 1, kOpSaleByCode, '1'));
-  store_->CloseDocument(0, 1, Stamp("1111111", 1, 0x24));
+  store_->CloseDocument(0, 1, Stamp("1111111", 1, 0x24));  // tries again at once
   EXPECT_EQ(store_->QueuedReportRecords(), 1);
+  EXPECT_EQ(events_.Count("report file otchet.dbf cannot be created (Permission denied): rows "
+                          "wait until it can"),
+            1);
   EXPECT_TRUE(store_->ExchangeReport());
   EXPECT_EQ(store_->QueuedReportRecords(), 0);
   EXPECT_EQ(ReportBytes().size(), static_cast<size_t>(kReportHeaderLength + kReportRecordLength));
@@ -380,6 +385,75 @@ TEST_F(Report, ReportFileCutShortInItsCreationIsCompleted) {
   EXPECT_EQ(ReportBytes(), "not a report");
   EXPECT_EQ(store_->QueuedReportRecords(), 1);
   EXPECT_EQ(events_.Count("not a report file"), 1);
+}
+
+TEST_F(Report, HeaderCountIsSetRightAndATornRecordCutWhenOpened) {
+  MakeStore();
+  Pend(0, 1, Operation("1", "First", 1, 1, kOpSaleByCode, '1'));
+  Pend(0, 1, Operation("2", "Second", 1, 1, kOpSaleByCode, '1'));
+  store_->CloseDocument(0, 1, Stamp("1111111", 1, 0x24));
+  store_.reset();
+  const std::string whole = ReportBytes();
+  // A stop between a record and its header update: the count is one short.
+  std::string short_count = whole;
+  short_count[4] = 1;
+  // A stop inside the next record: 50 bytes of it.
+  const std::string torn = whole + std::string(50, 'x');
+  // A count beyond the records present.
+  std::string long_count = whole;
+  long_count[4] = 9;
+  for (const std::string& bytes : {short_count, torn, long_count}) {
+    testing::WriteFile(Reports("otchet.dbf"), bytes);
+    MakeStore();
+    EXPECT_EQ(ReportBytes(), whole);
+    const auto read = testing::ReadWithDbfread(Reports("otchet.dbf"));
+    ASSERT_TRUE(read.ok) << read.error;
+    EXPECT_EQ(read.record_count, 2);
+    store_.reset();
+  }
+  EXPECT_EQ(events_.Count("its header counted 1 records where 2 are present; the count was set "
+                          "right"),
+            1);
+  EXPECT_EQ(events_.Count("a torn last record (50 bytes) was cut off"), 1);
+  EXPECT_EQ(events_.Count("its header counted 9 records"), 1);
+  // A report that was right is left as it is.
+  MakeStore();
+  EXPECT_EQ(events_.Count("otchet.dbf: "), 3);
+}
+
+TEST_F(Report, AReportDeletedOrMovedAwayIsStartedAgainWithTheWaitingRowsFirst) {
+  MakeStore();
+  Pend(0, 1, Operation("1", "Before", 1, 1, kOpSaleByCode, '1'));
+  store_->CloseDocument(0, 1, Stamp("1111111", 1, 0x24));
+  // The back office moves the report away while the server runs.
+  std::filesystem::rename(Reports("otchet.dbf"), Reports("moved.dbf"));
+  Pend(0, 1, Operation("2", "Second", 1, 1, kOpSaleByCode, '1'));
+  store_->CloseDocument(0, 1, Stamp("1111111", 2, 0x24));
+  // The rows went into a new otchet.dbf, none into the file moved away.
+  EXPECT_EQ(testing::ReadDbfRecords(Reports("moved.dbf")).size(), 1u);
+  auto rows = testing::ReadDbfRecords(Reports("otchet.dbf"));
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].at("NAME"), "Second");
+  EXPECT_EQ(events_.Count("report file otchet.dbf was deleted or moved away while open"), 1);
+
+  // The whole folder goes: the rows wait, and follow the folder back.
+  std::filesystem::remove_all(report_dir_.path());
+  Pend(0, 1, Operation("3", "Third", 1, 1, kOpSaleByCode, '1'));
+  store_->CloseDocument(0, 1, Stamp("1111111", 3, 0x24));
+  Pend(0, 1, Operation("4", "Fourth", 1, 1, kOpSaleByCode, '1'));
+  store_->CloseDocument(0, 1, Stamp("1111111", 4, 0x24));
+  for (int step = 0; step < 3; ++step) EXPECT_FALSE(store_->ExchangeReport());
+  EXPECT_EQ(store_->QueuedReportRecords(), 2);
+  EXPECT_EQ(events_.Count("deleted or moved away"), 2);  // once for each file lost
+  EXPECT_EQ(events_.Count("cannot be created"), 0);      // said already
+  std::filesystem::create_directory(report_dir_.path());
+  EXPECT_TRUE(store_->ExchangeReport());
+  rows = testing::ReadDbfRecords(Reports("otchet.dbf"));
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0].at("NAME"), "Third");
+  EXPECT_EQ(rows[1].at("NAME"), "Fourth");
+  EXPECT_EQ(events_.Count("report file otchet.dbf created"), 3);
+  EXPECT_EQ(events_.Count("report append failed"), 0);
 }
 
 }  // namespace

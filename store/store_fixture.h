@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -67,6 +68,12 @@ class StoreTest : public ::testing::Test {
     return r;
   }
 
+  // The stock of goods record `record` (from 1) as the goods file holds it.
+  double Stock(int record) {
+    const auto records = ReadDbfRecords(Goods("tovars.dbf"));
+    return std::stod(records.at(static_cast<size_t>(record - 1)).at("RES"));
+  }
+
   // Every DBF file the store leaves behind must read cleanly elsewhere: the
   // report files always, the goods file when the store accepted it.
   void TearDown() override {
@@ -102,6 +109,32 @@ inline DbfImage SampleGoods() {
       GoodsRow("5", "Tea", "100", "4", "", "999999.000"),
   };
   return image;
+}
+
+// Bread (code 100, 12.50, department 1) and Cheese (300, 0.99, department
+// 3), with `stock` of each in RES (N 12.3).
+inline DbfImage TwoGoods(const std::string& stock) {
+  DbfImage image;
+  image.fields = {{"CODE", 'C', 13},
+                  {"NAME", 'C', 30},
+                  {"PRICE", 'N', 10, 2},
+                  {"DIVNUM", 'C', 2},
+                  {"RES", 'N', 12, 3}};
+  image.records = {{"100", "Bread", "12.50", "1", stock}, {"300", "Cheese", "0.99", "3", stock}};
+  return image;
+}
+
+// A goods message as decoding makes it of a register's frame.
+inline GoodsRequest Request(uint32_t line, uint8_t network, uint8_t sequence, const char* code,
+                            double quantity, char op = kOpSaleByCode) {
+  GoodsRequest r;
+  r.line_index = line;
+  r.network_number = network;
+  r.sequence = sequence;
+  r.operation_code = op;
+  std::snprintf(r.goods_code, sizeof r.goods_code, "%s", code);
+  r.quantity = quantity;
+  return r;
 }
 
 }  // namespace tillgate::testing
