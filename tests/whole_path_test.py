@@ -63,13 +63,13 @@ class Shop:
         subprocess.run([self.tool("tools", "mkgoods", "tillgate-mkgoods"), csv, "-o", target],
                        check=True, stdout=subprocess.DEVNULL)
 
-    def start_sim(self, name, scenario):
+    def start_sim(self, name, scenario, args=("--max-time", "120")):
         path = os.path.join(self.root, name + ".txt")
         with open(path, "w", encoding="utf-8") as f:
             f.write(scenario)
         log = open(os.path.join(self.root, name + ".log"), "w+", encoding="utf-8")
         proc = subprocess.Popen([self.tool("tools", "regsim", "tillgate-regsim"), "--scenario",
-                                 path, "--max-time", "120"], stdout=log, stderr=subprocess.STDOUT)
+                                 path] + list(args), stdout=log, stderr=subprocess.STDOUT)
         deadline = time.monotonic() + 10
         pty = None
         while time.monotonic() < deadline and pty is None:
