@@ -50,10 +50,17 @@ TDB::TDB(const std::string& goods_folder, const std::string& report_folder, File
 }
 
 TDB::~TDB() {
-  if (journal_ && journal_->IsOpen())
-    Report(events_, Severity::kNotice,
-           "stop: the journal keeps " + std::to_string(PendingCount()) + " open operation(s) and " +
-               std::to_string(QueuedReportRecords()) + " waiting row(s) for the next start");
+  // Every change went into the journal as it was made; one that failed is
+  // made good now if the journal can be written at all.
+  if (!journal_ || !journal_->IsOpen()) return;
+  const std::string kept = std::to_string(PendingCount()) + " open operation(s) and " +
+                           std::to_string(QueuedReportRecords()) + " waiting row(s)";
+  if (BringJournalInStep())
+    Report(events_, Severity::kNotice, "stop: the journal keeps " + kept + " for the next start");
+  else
+    Report(events_, Severity::kError,
+           "stop: the journal " + journal_->Path() + " could not be brought up to date: " + kept +
+               " may be lost");
 }
 
 void TDB::SetViews(GridModel* goods, GridModel* report, GridModel* diagnostics) {

@@ -362,8 +362,7 @@ int TDB::ReportPending(uint32_t line_index, uint8_t network_number, const Docume
   entry.rows = document.rows;
   journal_batch_.clear();
   journal_batch_.push_back(EncodeEntry(entry));
-  RegisterState reset;
-  if (state) RecordRegister(line_index, network_number, reset);
+  if (state) RecordRegister(line_index, network_number, RegisterState{0xFF, -1});
   if (!WriteJournal()) return -1;
 
   reset_register();
