@@ -194,6 +194,15 @@ TEST_F(JournalFile, AFailedRewriteLeavesTheOldJournalAndAFailedAppendAsksForOne)
   EXPECT_EQ(Reopen().entries, (std::vector<std::string>{"done", "again"}));
 }
 
+// Decoded and encoded again, every entry gives back its very bytes: no field
+// is lost, cut or moved.
+template <typename Entry>
+std::string AgainFrom(const std::string& bytes) {
+  Entry decoded;
+  EXPECT_TRUE(DecodeEntry(bytes, &decoded));
+  return EncodeEntry(decoded);
+}
+
 TEST(JournalEntries, EachKindReadsBackAsWritten) {
   JournalOperation op;
   op.id = 0x0102030405060708ull;
@@ -210,47 +219,37 @@ TEST(JournalEntries, EachKindReadsBackAsWritten) {
   op.record.goods_record_number = 70000;
   op.stock_moved = true;
   op.goods_file = {0xFFFFFFFF01ull, 0xABCDEFull};
+  const std::string op_bytes = EncodeEntry(op);
+  EXPECT_EQ(AgainFrom<JournalOperation>(op_bytes), op_bytes);
   JournalOperation op_back;
-  ASSERT_TRUE(DecodeEntry(EncodeEntry(op), &op_back));
-  EXPECT_EQ(op_back.id, op.id);
-  EXPECT_EQ(op_back.record.line_index, 15u);
-  EXPECT_EQ(op_back.record.network_number, 10);
-  EXPECT_STREQ(op_back.record.goods_code, op.record.goods_code);
-  EXPECT_EQ(op_back.record.quantity, 1.234);
-  EXPECT_EQ(op_back.record.price, 649.0);
+  ASSERT_TRUE(DecodeEntry(op_bytes, &op_back));
   EXPECT_EQ(op_back.record.amount, 800.87);
   EXPECT_STREQ(op_back.record.name, op.record.name);
-  EXPECT_EQ(op_back.record.section, '3');
-  EXPECT_EQ(op_back.record.operation_code, kOpReturn);
-  EXPECT_EQ(op_back.record.lookup_kind, kLookupByBarcode);
-  EXPECT_EQ(op_back.record.goods_record_number, 70000);
-  EXPECT_TRUE(op_back.stock_moved);
-  EXPECT_EQ(op_back.goods_file, op.goods_file);
 
   JournalDocument document{7, {1, 2, 3}, {}};
   document.rows.resize(2);
   document.rows[0].fill('x');
   document.rows[1].fill('y');
-  JournalDocument document_back;
-  ASSERT_TRUE(DecodeEntry(EncodeEntry(document), &document_back));
-  EXPECT_EQ(document_back.id, 7u);
-  EXPECT_EQ(document_back.operations, (std::vector<JournalId>{1, 2, 3}));
-  EXPECT_EQ(document_back.rows, document.rows);
-
-  JournalRegister reg{3, 9, 0x42, 77};
-  JournalRegister reg_back;
-  ASSERT_TRUE(DecodeEntry(EncodeEntry(reg), &reg_back));
-  EXPECT_EQ(reg_back.line_index, 3u);
-  EXPECT_EQ(reg_back.network_number, 9);
-  EXPECT_EQ(reg_back.last_sequence, 0x42);
-  EXPECT_EQ(reg_back.last_operation, 77u);
-  JournalWithdrawal withdrawal_back;
-  ASSERT_TRUE(DecodeEntry(EncodeEntry(JournalWithdrawal{5}), &withdrawal_back));
-  EXPECT_EQ(withdrawal_back.id, 5u);
-  JournalBooked booked_back;
-  ASSERT_TRUE(DecodeEntry(EncodeEntry(JournalBooked{6}), &booked_back));
-  EXPECT_EQ(booked_back.id, 6u);
-  EXPECT_EQ(EntryType(EncodeEntry(JournalBooked{6})), uint8_t(JournalEntryType::kBooked));
+  for (const std::string& bytes :
+       {EncodeEntry(document), EncodeEntry(JournalRegister{3, 9, 0x42, 77}),
+        EncodeEntry(JournalWithdrawal{5}), EncodeEntry(JournalBooked{6})}) {
+    switch (static_cast<JournalEntryType>(EntryType(bytes))) {
+      case JournalEntryType::kDocument:
+        EXPECT_EQ(AgainFrom<JournalDocument>(bytes), bytes);
+        break;
+      case JournalEntryType::kRegister:
+        EXPECT_EQ(AgainFrom<JournalRegister>(bytes), bytes);
+        break;
+      case JournalEntryType::kWithdrawal:
+        EXPECT_EQ(AgainFrom<JournalWithdrawal>(bytes), bytes);
+        break;
+      case JournalEntryType::kBooked:
+        EXPECT_EQ(AgainFrom<JournalBooked>(bytes), bytes);
+        break;
+      default:
+        ADD_FAILURE() << "type " << int(EntryType(bytes));
+    }
+  }
 }
 
 TEST(JournalEntries, BytesThatAreNotAWholeEntryAreRefused) {
