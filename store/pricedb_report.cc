@@ -95,6 +95,18 @@ bool TDB::RepairReportHeader(File* file) {
   uint64_t size = 0;
   if (!file->Size(&size).ok()) return false;
   if (size < kReportHeaderLength) return true;  // not a report yet
+  DbfHeader header;
+  if (!dbf_.ReadHeader(file, &header)) return false;
+  // Another table placed under the name is not ours to cut or to append to.
+  if (header.header_length != kReportHeaderLength || header.record_length != kReportRecordLength) {
+    if (!report_failure_reported_)
+      ReportCondition(events_, Severity::kError, kReportFileCondition,
+                      "report file otchet.dbf is not a report file (header length " +
+                          std::to_string(header.header_length) + ", record length " +
+                          std::to_string(header.record_length) + "): rows wait until it is");
+    report_failure_reported_ = true;
+    return false;
+  }
   const uint64_t whole = (size - kReportHeaderLength) / kReportRecordLength;
   if (whole >= UINT32_MAX) return false;
   if (RecordOffset(whole) != size) {
@@ -103,8 +115,6 @@ bool TDB::RepairReportHeader(File* file) {
            "report file otchet.dbf: a torn last record (" +
                std::to_string(size - RecordOffset(whole)) + " bytes) was cut off");
   }
-  DbfHeader header;
-  if (!dbf_.ReadHeader(file, &header)) return false;
   if (header.record_count == whole) return true;
   if (!dbf_.WriteRecordCount(file, static_cast<uint32_t>(whole))) return false;
   Report(events_, Severity::kWarning,

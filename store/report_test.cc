@@ -11,6 +11,7 @@
 namespace tillgate {
 namespace {
 
+using testing::DbfImage;
 using testing::FileExists;
 using testing::SampleGoods;
 using testing::StoreTest;
@@ -419,6 +420,20 @@ TEST_F(Report, HeaderCountIsSetRightAndATornRecordCutWhenOpened) {
   // A report that was right is left as it is.
   MakeStore();
   EXPECT_EQ(events_.Count("otchet.dbf: "), 3);
+  store_.reset();
+  // Another table under the name is neither cut nor written to.
+  DbfImage other = SampleGoods();
+  testing::WriteFile(Reports("otchet.dbf"), other.Bytes() + "xyz");
+  MakeStore();
+  EXPECT_FALSE(store_->ReportOpen());
+  Pend(0, 1, Operation("3", "Third", 1, 1, kOpSaleByCode, '1'));
+  store_->CloseDocument(0, 1, Stamp("1111111", 2, 0x24));
+  EXPECT_EQ(ReportBytes(), other.Bytes() + "xyz");
+  EXPECT_EQ(store_->QueuedReportRecords(), 1);
+  EXPECT_EQ(events_.Count("report file otchet.dbf is not a report file (header length 225, "
+                          "record length 79)"),
+            1);
+  damaged_report_ = true;
 }
 
 TEST_F(Report, AReportDeletedOrMovedAwayIsStartedAgainWithTheWaitingRowsFirst) {

@@ -77,7 +77,8 @@ class StoreTest : public ::testing::Test {
   // Every DBF file the store leaves behind must read cleanly elsewhere: the
   // report files always, the goods file when the store accepted it.
   void TearDown() override {
-    std::vector<std::string> files = {Reports("otchet.dbf"), Reports("otchet2.dbf")};
+    std::vector<std::string> files = {Reports("otchet2.dbf")};
+    if (!damaged_report_) files.push_back(Reports("otchet.dbf"));
     if (store_ && store_->GoodsOpen() && !damaged_goods_) files.push_back(Goods("tovars.dbf"));
     for (const std::string& path : files) {
       if (!FileExists(path) || ReadFile(path).substr(0, 1) != "\x03") continue;
@@ -87,7 +88,8 @@ class StoreTest : public ::testing::Test {
     }
   }
 
-  bool damaged_goods_ = false;  // a test's own goods file that lies on purpose
+  bool damaged_goods_ = false;   // a test's own goods file that lies on purpose
+  bool damaged_report_ = false;  // a test's otchet.dbf that is no report on purpose
   ScratchDir goods_dir_;
   ScratchDir report_dir_;
   ScratchDir state_dir_;
