@@ -93,6 +93,7 @@ TEST_F(JournaledStore, WaitingRowsSurviveAStopAndGoFirst) {
   EXPECT_EQ(ReportNames(),
             (std::vector<std::string>{"1 Bread 1.000", "1 Cheese 1.000", "2 Cheese 5.000"}));
   // Booked rows are not written again by the next start.
+  events_.Clear();
   MakeJournaledStore();
   EXPECT_TRUE(events_.Has("0 open operation(s) and 0 waiting row(s) restored"));
   EXPECT_EQ(ReportNames().size(), 3u);
@@ -172,6 +173,7 @@ TEST_F(JournaledStore, WithoutAWorkingJournalNothingIsSoldOrClosed) {
   fs_.Clear();
   EXPECT_EQ(store_->CloseDocument(0, 1, Stamp(1)), 1);
   EXPECT_TRUE(events_.Has("journal " + State("journal") + " can be written again"));
+  events_.Clear();
   MakeJournaledStore();
   EXPECT_TRUE(events_.Has("0 open operation(s) and 0 waiting row(s) restored"));
   EXPECT_EQ(ReportNames(), std::vector<std::string>{"1 Bread 1.000"});
