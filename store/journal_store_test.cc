@@ -99,6 +99,27 @@ TEST_F(JournaledStore, WaitingRowsSurviveAStopAndGoFirst) {
   EXPECT_EQ(ReportNames().size(), 3u);
 }
 
+TEST_F(JournaledStore, RowsThatMayBeInTheReportAreWrittenOnlyOnceItsEndCanBeRead) {
+  MakeJournaledStore();
+  ASSERT_TRUE(store_->ServeGoods(Request(0, 1, 1, "100", 1)).Served());
+  // The rows reach the report, the mark that they did does not, and the
+  // server dies before its journal could say so.
+  fs_.FailNth(FsOp::kWrite, 2, "/journal");
+  EXPECT_EQ(store_->CloseDocument(0, 1, Stamp(1)), 1);
+  fs_.CrashAtWrite(1, false);
+  store_.reset();
+  fs_.Clear();
+  // At the start the report's end cannot be read: the document waits.
+  fs_.FailNth(FsOp::kRead, 2, "otchet.dbf");
+  MakeJournaledStore();
+  EXPECT_EQ(store_->QueuedReportRecords(), 1);
+  EXPECT_TRUE(events_.Has("report append failed (Input/output error)"));
+  // Once it can be read, the rows are found there and not written again.
+  EXPECT_TRUE(store_->ExchangeReport());
+  EXPECT_EQ(store_->QueuedReportRecords(), 0);
+  EXPECT_EQ(ReportNames(), std::vector<std::string>{"1 Bread 1.000"});
+}
+
 TEST_F(JournaledStore, ARestoredSaleIsTakenBackOnlyInTheGoodsFileItWasMadeIn) {
   MakeJournaledStore(true);
   ASSERT_TRUE(store_->ServeGoods(Request(0, 1, 1, "100", 10)).Served());

@@ -170,8 +170,10 @@ class TDB : public TPEREBOR, public Store {
   // Writes the document's rows after the last whole record, then the
   // header; on failure cuts the file back so that none of them stays.
   bool AppendDocument(WaitingDocument& document);
-  // How many of `rows` (from the first) already end the report.
-  uint32_t RowsAlreadyWritten(const std::vector<ReportRecordBytes>& rows, uint32_t present);
+  // How many of `rows` (from the first) already end the report, in `*done`.
+  // False when the report's end cannot be read.
+  bool RowsAlreadyWritten(const std::vector<ReportRecordBytes>& rows, uint32_t present,
+                          uint32_t* done);
   // `direction` +1 adds the quantity, -1 takes it away.
   StockResult ApplyStock(int pool_index, int direction, bool reversal);
 

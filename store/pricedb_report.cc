@@ -269,23 +269,32 @@ void TDB::FlushReportQueue() {
   }
 }
 
-uint32_t TDB::RowsAlreadyWritten(const std::vector<ReportRecordBytes>& rows, uint32_t present) {
-  const uint32_t most = std::min<uint64_t>(rows.size(), present);
-  if (most == 0) return 0;
+bool TDB::RowsAlreadyWritten(const std::vector<ReportRecordBytes>& rows, uint32_t present,
+                             uint32_t* done) {
+  *done = 0;
+  const uint32_t most = static_cast<uint32_t>(std::min<uint64_t>(rows.size(), present));
+  if (most == 0) return true;
   std::string tail(static_cast<size_t>(most) * kReportRecordLength, '\0');
   size_t got = 0;
-  if (!report_->ReadAt(RecordOffset(present - most), tail.data(), tail.size(), &got).ok() ||
-      got != tail.size())
-    return 0;
+  report_append_status_ =
+      report_->ReadAt(RecordOffset(present - most), tail.data(), tail.size(), &got);
+  if (!report_append_status_.ok()) return false;
+  if (got != tail.size()) {
+    report_append_status_ = FsStatus(FsStatus::kError, EIO);
+    return false;
+  }
   // The longest start of the document that ends the file.
   for (uint32_t k = most; k > 0; --k) {
     bool same = true;
     for (uint32_t i = 0; i < k && same; ++i)
       same = std::memcmp(tail.data() + static_cast<size_t>(most - k + i) * kReportRecordLength,
                          rows[i].data(), kReportRecordLength) == 0;
-    if (same) return k;
+    if (same) {
+      *done = k;
+      return true;
+    }
   }
-  return 0;
+  return true;
 }
 
 bool TDB::AppendDocument(WaitingDocument& document) {
@@ -301,9 +310,11 @@ bool TDB::AppendDocument(WaitingDocument& document) {
   const uint64_t present = (size - kReportHeaderLength) / kReportRecordLength;
   const uint32_t count = static_cast<uint32_t>(document.rows.size());
   if (present + count >= UINT32_MAX) return false;
-  const uint32_t done = document.maybe_written
-                            ? RowsAlreadyWritten(document.rows, static_cast<uint32_t>(present))
-                            : 0;
+  // Rows that cannot be looked for are not written: they might be there.
+  uint32_t done = 0;
+  if (document.maybe_written &&
+      !RowsAlreadyWritten(document.rows, static_cast<uint32_t>(present), &done))
+    return false;
   // Whole records only: a record torn by an earlier failed write is
   // overwritten rather than left to shift every later record.
   std::string bytes;
