@@ -155,11 +155,43 @@ TEST_F(JournaledStore, TheJournalStaysSmall) {
   EXPECT_GT(largest, 60u * 1024);
   EXPECT_LT(largest, 66u * 1024);
   ASSERT_TRUE(store_->ServeGoods(Request(0, 1, 1, "100", 7)).Served());
+  events_.Clear();
   MakeJournaledStore();
-  EXPECT_TRUE(events_.Has("1 open operation(s) and 0 waiting row(s) restored"));
+  EXPECT_TRUE(events_.Has(": 1 open operation(s) and 0 waiting row(s) restored"));
   // What a start found dead is gone.
   EXPECT_LT(std::filesystem::file_size(State("journal")), 200u);
   EXPECT_EQ(ReportNames().size(), 800u);
+}
+
+// The journal is rewritten from what the store holds once a transaction is
+// done, never halfway: a close that makes it mostly dead leaves a journal
+// that holds neither the closed sales nor the booked document.
+TEST_F(JournaledStore, ACompactionAtADocumentCloseKeepsWhatTheCloseDid) {
+  MakeJournaledStore();
+  const std::string journal = State("journal");
+  uint32_t document = 0;
+  // Whole documents until the journal nears the size where it is looked at.
+  while (std::filesystem::file_size(journal) < 60u * 1024) {
+    ASSERT_TRUE(store_->ServeGoods(Request(0, 1, 1, "100", 1)).Served());
+    ASSERT_EQ(store_->CloseDocument(0, 1, Stamp(++document)), 1);
+  }
+  // Sales until the next would pass 64 KB: the close is what passes it.
+  uint8_t sequence = 1;
+  uint64_t size = std::filesystem::file_size(journal);
+  for (uint64_t step = 0; size + 2 * step < 64u * 1024; sequence++) {
+    ASSERT_TRUE(store_->ServeGoods(Request(0, 1, sequence, "300", 1)).Served());
+    const uint64_t now = std::filesystem::file_size(journal);
+    step = now - size;
+    size = now;
+  }
+  ASSERT_LT(size, 64u * 1024);
+  ASSERT_GT(store_->CloseDocument(0, 1, Stamp(++document)), 0);
+  ASSERT_LT(std::filesystem::file_size(journal), 1024u);  // rewritten
+  events_.Clear();
+  MakeJournaledStore();
+  EXPECT_TRUE(events_.Has(": 0 open operation(s) and 0 waiting row(s) restored"));
+  EXPECT_EQ(store_->CloseDocument(0, 1, Stamp(++document)), 0);
+  EXPECT_EQ(ReportNames().size(), document - 2 + sequence - 1);
 }
 
 TEST_F(JournaledStore, ABadJournalNeverStopsTheServerAndIsNeverDroppedSilently) {

@@ -189,6 +189,8 @@ class TDB : public TPEREBOR, public Store {
   // Writes the entries of the transaction in progress (journal_batch_) and
   // syncs them. True when they are on the disk, or no journal is kept.
   bool WriteJournal();
+  // Compaction rewrites the journal from memory: only once memory holds
+  // what the transaction did, at its end.
   // Rewrites the journal with only what still counts when it is mostly
   // dead (at a start: when anything in it is dead).
   void CompactJournal(bool at_start);

@@ -210,7 +210,6 @@ bool TDB::WriteJournal() {
     ReportJournalFailure(written);
     return false;
   }
-  CompactJournal(/*at_start=*/false);
   return true;
 }
 

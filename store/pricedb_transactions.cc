@@ -130,12 +130,15 @@ GoodsOutcome TDB::ServeGoods(const GoodsRequest& request) {
     outcome.kopecks = 0;
     outcome.refusal = GoodsRefusal::kNotRecorded;
   }
+  CompactJournal(/*at_start=*/false);
   return outcome;
 }
 
 int TDB::CloseDocument(uint32_t line_index, uint8_t network_number, const DocumentStamp& stamp) {
   std::lock_guard<std::mutex> lock(mutex_);
-  return ReportPending(line_index, network_number, stamp);
+  const int rows = ReportPending(line_index, network_number, stamp);
+  CompactJournal(/*at_start=*/false);
+  return rows;
 }
 
 void TDB::ShowIdentification(const Identification& identification) {
