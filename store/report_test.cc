@@ -259,6 +259,29 @@ TEST_F(Report, HandOverRenamesAndStartsANewFile) {
   EXPECT_EQ(ReportBytes().size(), static_cast<size_t>(kReportHeaderLength + kReportRecordLength));
 }
 
+TEST_F(Report, AHandOverThatCannotRenameSaysWhyOnceAndIsTriedAgain) {
+  MakeStore();
+  fs_.FailNth(FsOp::kRename, 1, "otchet.dbf", 2, FsStatus(FsStatus::kDenied, EACCES));
+  Signal(Reports("otchet.exp"));
+  store_->ExchangeReport();
+  store_->ExchangeReport();
+  EXPECT_TRUE(FileExists(Reports("otchet.exp")));
+  EXPECT_FALSE(FileExists(Reports("otchet2.dbf")));
+  EXPECT_EQ(events_.Count("report hand-over failed: otchet.dbf cannot be renamed to otchet2.dbf "
+                          "(Permission denied); tried again at every step"),
+            1);
+  // Rows go on into otchet.dbf meanwhile.
+  Pend(0, 1, Operation("1", "Kept", 1, 1, kOpSaleByCode, '1'));
+  EXPECT_EQ(store_->CloseDocument(0, 1, Stamp("1111111", 1, 0x24)), 1);
+  EXPECT_EQ(store_->QueuedReportRecords(), 0);
+  EXPECT_TRUE(store_->ExchangeReport());
+  EXPECT_FALSE(FileExists(Reports("otchet.exp")));
+  EXPECT_EQ(testing::ReadDbfRecords(Reports("otchet2.dbf")).size(), 1u);
+  CollectedEvent done;
+  ASSERT_TRUE(events_.Find("report handed over as otchet2.dbf", &done));
+  EXPECT_TRUE(done.cleared);
+}
+
 TEST_F(Report, HandOverRefusedWhileOtchet2Waits) {
   MakeStore();
   Pend(0, 1, Operation("100", "Bread", 12.5, 1, kOpSaleByCode, '1'));
