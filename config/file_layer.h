@@ -26,6 +26,10 @@ class FileLayer {
   virtual Status ReplaceFile(const std::string& path, const std::string& contents) = 0;
 };
 
+// Creates `folder` and its missing parents (readable by the owner only): 0,
+// or the errno value of the failure.
+int MakeFolders(const std::string& folder);
+
 // Files on the local file system: temporary file in the same folder, fsync,
 // rename over the old one, fsync of the folder.
 std::unique_ptr<FileLayer> NewPosixFileLayer();

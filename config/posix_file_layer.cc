@@ -27,22 +27,21 @@ std::string ParentFolder(const std::string& path) {
   return path.substr(0, slash);
 }
 
-// Creates `folder` and its missing parents.
-Status MakeFolders(const std::string& folder) {
+}  // namespace
+
+int MakeFolders(const std::string& folder) {
   struct stat info;
-  if (::stat(folder.c_str(), &info) == 0) {
-    if (S_ISDIR(info.st_mode)) return Status::Ok();
-    return PosixError(folder, ENOTDIR);
-  }
-  if (errno != ENOENT) return PosixError(folder, errno);
+  if (::stat(folder.c_str(), &info) == 0) return S_ISDIR(info.st_mode) ? 0 : ENOTDIR;
+  if (errno != ENOENT) return errno;
   std::string parent = ParentFolder(folder);
   if (parent != folder) {
-    Status status = MakeFolders(parent);
-    if (!status.ok()) return status;
+    if (int error_number = MakeFolders(parent)) return error_number;
   }
-  if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return PosixError(folder, errno);
-  return Status::Ok();
+  if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return errno;
+  return 0;
 }
+
+namespace {
 
 Status WriteAll(int fd, const std::string& contents, const std::string& path) {
   size_t done = 0;
@@ -115,12 +114,11 @@ class PosixFileLayer final : public FileLayer {
     if (::stat(path.c_str(), &info) == 0 && (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
       return PosixError(path, EACCES);
     std::string folder = ParentFolder(path);
-    Status status = MakeFolders(folder);
-    if (!status.ok()) return status;
+    if (int error_number = MakeFolders(folder)) return PosixError(folder, error_number);
     std::string temp = path + ".tmp.XXXXXX";
     int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) return PosixError(temp, errno);
-    status = WriteAll(fd, contents, temp);
+    Status status = WriteAll(fd, contents, temp);
     if (status.ok() && ::fsync(fd) != 0) status = PosixError(temp, errno);
     if (::close(fd) != 0 && status.ok()) status = PosixError(temp, errno);
     if (status.ok() && ::rename(temp.c_str(), path.c_str()) != 0) status = PosixError(path, errno);

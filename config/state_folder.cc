@@ -8,29 +8,32 @@
 namespace tillgate {
 namespace {
 
-bool Set(const char* value) { return value != nullptr && *value != '\0'; }
+std::string Value(const EnvironmentReader& environment, const char* name) {
+  const char* value = environment(name);
+  return value ? value : "";
+}
 
-// $HOME, else the user's entry in the password database (a service started
-// without HOME).
-const char* HomeFolder() {
-  const char* home = std::getenv("HOME");
-  if (Set(home)) return home;
+// A service started without HOME still has an account with a home folder.
+std::string AccountHome() {
   const passwd* entry = getpwuid(getuid());
-  return entry ? entry->pw_dir : nullptr;
+  return entry && entry->pw_dir ? entry->pw_dir : "";
 }
 
 }  // namespace
 
-std::string StateFolderFrom(const char* state_dir, const char* xdg_state_home, const char* home) {
-  if (Set(state_dir)) return state_dir;
-  if (Set(xdg_state_home)) return std::string(xdg_state_home) + "/tillgate";
-  if (Set(home)) return std::string(home) + "/.local/state/tillgate";
-  return "tillgate-state";
+std::string StateFolderPath() {
+  return StateFolderPath([](const char* name) { return std::getenv(name); });
 }
 
-std::string StateFolder() {
-  return StateFolderFrom(std::getenv("TILLGATE_STATE_DIR"), std::getenv("XDG_STATE_HOME"),
-                         HomeFolder());
+std::string StateFolderPath(const EnvironmentReader& environment) {
+  const std::string explicit_folder = Value(environment, "TILLGATE_STATE_DIR");
+  if (!explicit_folder.empty()) return explicit_folder;
+  const std::string xdg = Value(environment, "XDG_STATE_HOME");
+  if (!xdg.empty()) return xdg + "/tillgate";
+  std::string home = Value(environment, "HOME");
+  if (home.empty()) home = AccountHome();
+  if (!home.empty()) return home + "/.local/state/tillgate";
+  return "tillgate-state";
 }
 
 }  // namespace tillgate

@@ -2,14 +2,31 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <string>
+
 namespace tillgate {
 namespace {
 
-TEST(StateFolder, TheFirstValueSetWins) {
-  EXPECT_EQ(StateFolderFrom("/var/lib/tillgate", "/x/state", "/home/kassa"), "/var/lib/tillgate");
-  EXPECT_EQ(StateFolderFrom("", "/x/state", "/home/kassa"), "/x/state/tillgate");
-  EXPECT_EQ(StateFolderFrom(nullptr, "", "/home/kassa"), "/home/kassa/.local/state/tillgate");
-  EXPECT_EQ(StateFolderFrom(nullptr, nullptr, nullptr), "tillgate-state");
+TEST(StateFolder, FromTheEnvironmentInItsOrder) {
+  std::map<std::string, std::string> env;
+  auto read = [&](const char* name) -> const char* {
+    const auto it = env.find(name);
+    return it == env.end() ? nullptr : it->second.c_str();
+  };
+  // Without HOME: the account's home folder, which root and every service
+  // account have.
+  EXPECT_NE(StateFolderPath(read).find("/.local/state/tillgate"), std::string::npos);
+  env["HOME"] = "/home/shop";
+  EXPECT_EQ(StateFolderPath(read), "/home/shop/.local/state/tillgate");
+  env["XDG_STATE_HOME"] = "/var/state";
+  EXPECT_EQ(StateFolderPath(read), "/var/state/tillgate");
+  env["TILLGATE_STATE_DIR"] = "/var/lib/tillgate";
+  EXPECT_EQ(StateFolderPath(read), "/var/lib/tillgate");
+  // A variable set to nothing counts as not set.
+  env["TILLGATE_STATE_DIR"] = "";
+  env["XDG_STATE_HOME"] = "";
+  EXPECT_EQ(StateFolderPath(read), "/home/shop/.local/state/tillgate");
 }
 
 }  // namespace

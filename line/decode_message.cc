@@ -168,11 +168,23 @@ class Decoding final {
       case GoodsRefusal::kPoolFull:
         Refuse("all operation records pending");
         return;
+      case GoodsRefusal::kNoGoodsFile:
+        Refuse("goods " + CodeText(request.goods_code) + ": no goods file in service");
+        return;
       case GoodsRefusal::kNotFound:
-        Refuse("goods " + CodeText(request.goods_code) + " not found or refused");
+        Refuse("goods " + CodeText(request.goods_code) + " not found");
+        return;
+      case GoodsRefusal::kOutOfStock:
+        Refuse("goods " + CodeText(request.goods_code) + " out of stock");
+        return;
+      case GoodsRefusal::kStockFailed:
+        Refuse("goods " + CodeText(request.goods_code) + ": stock could not be written back");
         return;
       case GoodsRefusal::kVoidNotCovered:
         Refuse("void of " + CodeText(request.goods_code) + " not covered by the document");
+        return;
+      case GoodsRefusal::kNotRecorded:
+        Refuse("goods " + CodeText(request.goods_code) + ": the journal cannot keep it");
         return;
     }
   }
@@ -223,6 +235,12 @@ class Decoding final {
     int rows = 0;
     if (store_ != nullptr) {
       rows = store_->CloseDocument(static_cast<uint32_t>(line_.PortIndex()), network_, stamp);
+    }
+    if (rows < 0) {
+      // Not booked: the register keeps its document open and closes it again.
+      Refuse("document " + std::to_string(stamp.document_number) +
+             " not closed: the journal cannot keep it");
+      return;
     }
     line_.SendCommand(network_, kCommandClosed);
     Report(line_.Events(), Who() + ": document " + std::to_string(stamp.document_number) +

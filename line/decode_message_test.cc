@@ -15,6 +15,7 @@
 #include "line/event.h"
 #include "line/kkm_ekr.h"
 #include "serial/fake_serial_device.h"
+#include "store/fault_file_system.h"
 #include "store/monitoring_views.h"
 #include "store/pricedb.h"
 #include "store/store_test_util.h"
@@ -309,10 +310,38 @@ TEST_F(Decode, StockMovesExactlyAsTheOperationsSay) {
   EXPECT_EQ(Stock(1), "7.0");
   EXPECT_TRUE(Send(ByCode('l', 3, 0x3039, 1000)).IsGoods());
   EXPECT_EQ(Stock(1), "8.0");
-  // More than the stock: refused, unchanged.
+  // More than the stock: refused, unchanged, and told apart from unknown goods.
   EXPECT_TRUE(Send(ByCode('p', 4, 0x3039, 9000)).IsCommand('u'));
   EXPECT_EQ(Stock(1), "8.0");
+  EXPECT_TRUE(events_.Has("COM3 register 1: \"p\" refused (u): goods 12345 out of stock"));
+  EXPECT_TRUE(Send(ByCode('p', 5, 999, 1000)).IsCommand('u'));
+  EXPECT_TRUE(events_.Has("COM3 register 1: \"p\" refused (u): goods 999 not found"));
   EXPECT_EQ(Pending(), (std::vector<std::string>{"12345 1 3", "12345 4 1"}));
+}
+
+// What the journal cannot keep is refused: the register is never told of a
+// sale or a booked document a crash could lose, and closes it again.
+TEST_F(Decode, WhatTheJournalCannotKeepIsRefused) {
+  testing::ScratchDir state;
+  FaultFileSystem fs(PosixFileSystem());
+  RigLineSettings settings;
+  settings.state_folder = state.path();
+  rig_.Build(goods_dir_.path(), report_dir_.path(), &fs, &events_, 2, settings);
+  ASSERT_TRUE(Send(ByCode('p', 1, 0x3039, 1000)).IsGoods());
+  fs.FailAlways(FsOp::kSync, "/journal", FsStatus::kNoSpace);
+  fs.FailAlways(FsOp::kCreate, "/journal.new", FsStatus::kNoSpace);
+  EXPECT_TRUE(Send(ByCode('p', 2, 0x3039, 1000)).IsCommand('u'));
+  EXPECT_TRUE(events_.Has("\"p\" refused (u): goods 12345: the journal cannot keep it"));
+  const Bytes close = Document({0, 0, 0, 7}, 0x15, 0x03, 0x10, 0x20);
+  EXPECT_TRUE(Send(close).IsCommand('u'));
+  EXPECT_TRUE(events_.Has("\"i\" refused (u): document 7 not closed: the journal cannot keep it"));
+  EXPECT_EQ(Pending(), std::vector<std::string>{"12345 1 1"});
+  fs.Clear();
+  EXPECT_TRUE(Send(close).IsCommand('o'));
+  EXPECT_TRUE(Pending().empty());
+  EXPECT_EQ(testing::ReadDbfRecords(report_dir_.File("otchet.dbf")).size(), 1u);
+  rig_.line.reset();
+  rig_.store.reset();  // before the file system it uses
 }
 
 TEST_F(Decode, FullPoolRefusesBeforeAnyLookUp) {

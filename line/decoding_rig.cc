@@ -10,7 +10,8 @@ void DecodingRig::Build(const std::string& goods_folder, const std::string& repo
                         const RigLineSettings& settings) {
   line.reset();
   fake = nullptr;
-  store = std::make_unique<TDB>(goods_folder, report_folder, fs, events);
+  store.reset();  // its journal's lock goes before the next store takes it
+  store = std::make_unique<TDB>(goods_folder, report_folder, fs, events, settings.state_folder);
   store->SetViews(&views.goods, &views.report, &views.diagnostics);
   store->SetTrackStock(settings.track_stock);
 

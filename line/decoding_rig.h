@@ -20,6 +20,7 @@ struct RigLineSettings {
   char first_line = 'N';
   char second_line = 'C';
   bool track_stock = false;
+  std::string state_folder;  // the store's journal; empty: none
 };
 
 class DecodingRig {

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "line/station.h"
 
@@ -12,7 +13,8 @@ namespace tillgate {
 using StoreFactory = std::function<std::unique_ptr<Store>(const StoreContext&)>;
 
 // The factory of the real store: TDB over the settings' store folders, with
-// the goods, report and diagnostics views and stock tracking as set.
-StoreFactory ServerStoreFactory();
+// the goods, report and diagnostics views and stock tracking as set, and its
+// journal in `state_folder` (empty: no journal).
+StoreFactory ServerStoreFactory(const std::string& state_folder = std::string());
 
 }  // namespace tillgate

@@ -34,7 +34,7 @@ bool ParsePorts(std::string_view list, std::bitset<kPortCount>* ports) {
 
 }  // namespace
 
-std::string DefaultTraceFolder() { return StateFolder() + "/trace"; }
+std::string DefaultTraceFolder() { return StateFolderPath() + "/trace"; }
 
 TraceArgument TakeTraceArgument(std::string_view argument, TraceOptions* options,
                                 std::string* error) {

@@ -170,17 +170,19 @@ bool TDBFF::AppendRecord(File* file, const char* record, bool* record_written) {
   const uint64_t at = kReportHeaderLength + present * kReportRecordLength;
   if (file->WriteAt(at, record, kReportRecordLength) != FsStatus::kOk) return false;
   if (record_written) *record_written = true;
+  return WriteRecordCount(file, static_cast<uint32_t>(present + 1));
+}
 
+bool TDBFF::WriteRecordCount(File* file, uint32_t count) {
   const std::time_t now = std::time(nullptr);
   std::tm local = {};
   localtime_r(&now, &local);
-  const uint32_t count = static_cast<uint32_t>(present + 1);
   const char stamp[7] = {
       static_cast<char>(local.tm_year),     static_cast<char>(local.tm_mon + 1),
       static_cast<char>(local.tm_mday),     static_cast<char>(count & 0xFF),
       static_cast<char>(count >> 8 & 0xFF), static_cast<char>(count >> 16 & 0xFF),
       static_cast<char>(count >> 24 & 0xFF)};
-  return file->WriteAt(1, stamp, sizeof stamp) == FsStatus::kOk;
+  return file && file->WriteAt(1, stamp, sizeof stamp) == FsStatus::kOk;
 }
 
 bool TDBFF::FormatNumber(double value, int width, int decimals, char* out) {

@@ -84,6 +84,8 @@ class TDBFF {
   // `*record_written` (when given) tells whether the record itself is in the
   // file, so a caller can tell a lost record from a stale header.
   bool AppendRecord(File* file, const char* record, bool* record_written = nullptr);
+  // Writes today's date and `count` into header bytes 1..7.
+  bool WriteRecordCount(File* file, uint32_t count);
 
   // Numeric field text: W characters, the point at W - D - 1, the integer
   // part right-aligned before it, then D decimals, then a zero at index W.

@@ -1,8 +1,10 @@
 #pragma once
 // A file system for tests that forwards to another one and fails chosen
 // operations: every call of an operation, or only its n-th call from now,
-// optionally only for paths ending in a given name.
+// optionally only for paths ending in a given name. An open file answers to
+// the name it has now: a rename takes its rules along.
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,8 +21,15 @@ enum class FsOp : uint8_t {
   kRead,
   kWrite,
   kSize,
-  kClose
+  kClose,
+  kSync,
+  kTruncate,
+  kIdentity,  // of an open file or of a name
+  kRenameReplacing,
+  kSyncFolder,
+  kMakeFolders,
 };
+inline constexpr int kFsOpCount = static_cast<int>(FsOp::kMakeFolders) + 1;
 
 class FaultFileSystem final : public FileSystem {
  public:
@@ -32,7 +41,14 @@ class FaultFileSystem final : public FileSystem {
                FsStatus status = FsStatus::kError);
   // Fails every call of `op` on a matching path until Clear().
   void FailAlways(FsOp op, const std::string& path_suffix = "", FsStatus status = FsStatus::kError);
+  // Ends every rule and any crash.
   void Clear();
+  // A simulated crash: the `nth` write from now (on any file) does not
+  // happen, or only its first half when `torn`, and from then on nothing
+  // more reaches the disk: every write, sync, cut, creation, deletion,
+  // rename and folder creation fails. Reads go on.
+  void CrashAtWrite(int nth, bool torn);
+  bool Crashed() const { return crashed_; }
   // Calls of `op` seen so far (failed ones included).
   int Calls(FsOp op) const;
 
@@ -41,10 +57,14 @@ class FaultFileSystem final : public FileSystem {
   FsStatus Decide(FsOp op, const std::string& path);
 
   bool Exists(const std::string& path) override;
+  FsStatus Identity(const std::string& path, FileIdentity* identity) override;
   FsStatus Open(const std::string& path, OpenMode mode, std::unique_ptr<File>* file) override;
   FsStatus Create(const std::string& path, OpenMode mode, std::unique_ptr<File>* file) override;
   FsStatus Unlink(const std::string& path) override;
   FsStatus Rename(const std::string& from, const std::string& to) override;
+  FsStatus RenameReplacing(const std::string& from, const std::string& to) override;
+  FsStatus SyncFolder(const std::string& folder) override;
+  FsStatus MakeFolders(const std::string& folder) override;
 
  private:
   struct Rule {
@@ -54,9 +74,17 @@ class FaultFileSystem final : public FileSystem {
     int remaining;  // failures left; negative = always
     FsStatus status;
   };
+  // The name of an open file, kept current through renames.
+  std::shared_ptr<const std::string> Name(const std::string& path);
+  void Renamed(const std::string& from, const std::string& to);
+
   FileSystem* base_;
   std::vector<Rule> rules_;
-  int calls_[9] = {};
+  std::vector<std::weak_ptr<std::string>> names_;
+  int writes_to_crash_ = 0;  // 0: no crash waiting
+  bool torn_crash_ = false;
+  bool crashed_ = false;
+  int calls_[kFsOpCount] = {};
 };
 
 }  // namespace tillgate

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 
 #include "store/fault_file_system.h"
 #include "store/store_test_util.h"
@@ -150,6 +151,20 @@ TEST(PosixFiles, ALockOutlivesOtherDescriptorsOfTheFileClosing) {
 }
 
 TEST(PosixFiles, ErrnoResults) {
+  // The system's own error is kept, and told in its words.
+  ScratchDir dir;
+  std::unique_ptr<File> f;
+  const FsStatus missing =
+      PosixFileSystem()->Open(dir.File("none"), OpenMode::kReadWriteOthersRead, &f);
+  EXPECT_EQ(missing, FsStatus::kNotFound);
+  EXPECT_EQ(missing.error_number(), ENOENT);
+  EXPECT_EQ(missing.Reason(), "No such file or directory");
+  EXPECT_EQ(StatusFromErrno(EROFS).Reason(), "Read-only file system");
+  EXPECT_EQ(StatusFromErrno(EROFS), FsStatus::kDenied);
+  // A result made without one reads as the error its kind stands for.
+  EXPECT_EQ(FsStatus(FsStatus::kNoSpace).Reason(), "No space left on device");
+  EXPECT_EQ(FsStatus(FsStatus::kShortTransfer).Reason(), "the write was cut short");
+  EXPECT_EQ(FsStatus().Reason(), "");
   EXPECT_EQ(StatusFromErrno(0), FsStatus::kOk);
   EXPECT_EQ(StatusFromErrno(ENOENT), FsStatus::kNotFound);
   EXPECT_EQ(StatusFromErrno(EEXIST), FsStatus::kExists);
@@ -157,6 +172,43 @@ TEST(PosixFiles, ErrnoResults) {
   EXPECT_EQ(StatusFromErrno(ENOSPC), FsStatus::kNoSpace);
   EXPECT_EQ(StatusFromErrno(EACCES), FsStatus::kDenied);
   EXPECT_EQ(StatusFromErrno(EIO), FsStatus::kError);
+}
+
+TEST(PosixFiles, ReplacingRenameIdentitySyncAndCut) {
+  ScratchDir dir;
+  FileSystem* fs = PosixFileSystem();
+  testing::WriteFile(dir.File("tovars.dbf"), "old");
+  testing::WriteFile(dir.File("tovars2.dbf"), "new");
+  std::unique_ptr<File> old_file;
+  ASSERT_EQ(fs->Open(dir.File("tovars.dbf"), OpenMode::kReadWriteOthersRead, &old_file),
+            FsStatus::kOk);
+  FileIdentity held, named;
+  ASSERT_EQ(old_file->Identity(&held), FsStatus::kOk);
+  ASSERT_EQ(fs->Identity(dir.File("tovars.dbf"), &named), FsStatus::kOk);
+  EXPECT_EQ(held, named);
+  // The name moves to the new file in one step; the open one lives on.
+  ASSERT_EQ(fs->RenameReplacing(dir.File("tovars2.dbf"), dir.File("tovars.dbf")), FsStatus::kOk);
+  EXPECT_EQ(testing::ReadFile(dir.File("tovars.dbf")), "new");
+  ASSERT_EQ(fs->Identity(dir.File("tovars.dbf"), &named), FsStatus::kOk);
+  EXPECT_FALSE(held == named);
+  char buf[4];
+  size_t got = 0;
+  ASSERT_EQ(old_file->ReadAt(0, buf, 3, &got), FsStatus::kOk);
+  EXPECT_EQ(std::string(buf, got), "old");
+  EXPECT_EQ(fs->Identity(dir.File("tovars2.dbf"), &named), FsStatus::kNotFound);
+  EXPECT_EQ(fs->RenameReplacing(dir.File("tovars2.dbf"), dir.File("x")), FsStatus::kNotFound);
+
+  ASSERT_EQ(old_file->WriteAt(3, "er data", 7), FsStatus::kOk);
+  EXPECT_EQ(old_file->Sync(), FsStatus::kOk);
+  ASSERT_EQ(old_file->Truncate(5), FsStatus::kOk);
+  uint64_t size = 0;
+  ASSERT_EQ(old_file->Size(&size), FsStatus::kOk);
+  EXPECT_EQ(size, 5u);
+  EXPECT_EQ(fs->SyncFolder(dir.path()), FsStatus::kOk);
+  EXPECT_EQ(fs->SyncFolder(dir.File("none")), FsStatus::kNotFound);
+  EXPECT_EQ(fs->MakeFolders(dir.File("a/b/c")), FsStatus::kOk);
+  EXPECT_TRUE(std::filesystem::is_directory(dir.File("a/b/c")));
+  EXPECT_EQ(fs->MakeFolders(dir.File("tovars.dbf") + "/sub"), FsStatus::kNotFound);
 }
 
 TEST(FaultFiles, FailsTheChosenCallOnly) {
@@ -178,6 +230,33 @@ TEST(FaultFiles, FailsTheChosenCallOnly) {
   EXPECT_EQ(fs.Open(dir.File("other.dbf"), OpenMode::kReadWriteOthersRead, &g), FsStatus::kError);
   fs.Clear();
   EXPECT_EQ(fs.Open(dir.File("other.dbf"), OpenMode::kReadWriteOthersRead, &g), FsStatus::kOk);
+}
+
+TEST(FaultFiles, ACrashLetsNothingMoreReachTheDisk) {
+  ScratchDir dir;
+  FaultFileSystem fs(PosixFileSystem());
+  std::unique_ptr<File> f;
+  ASSERT_EQ(fs.Create(dir.File("j"), OpenMode::kReadWriteExclusive, &f), FsStatus::kOk);
+  fs.CrashAtWrite(2, /*torn=*/true);
+  EXPECT_EQ(f->WriteAt(0, "abcd", 4), FsStatus::kOk);
+  EXPECT_FALSE(fs.Crashed());
+  EXPECT_EQ(f->WriteAt(4, "efgh", 4), FsStatus::kShortTransfer);  // half of it lands
+  EXPECT_TRUE(fs.Crashed());
+  EXPECT_NE(f->WriteAt(6, "xy", 2), FsStatus::kOk);
+  EXPECT_NE(f->Truncate(0), FsStatus::kOk);
+  EXPECT_NE(f->Sync(), FsStatus::kOk);
+  std::unique_ptr<File> g;
+  EXPECT_NE(fs.Create(dir.File("k"), OpenMode::kReadWriteExclusive, &g), FsStatus::kOk);
+  EXPECT_NE(fs.RenameReplacing(dir.File("j"), dir.File("k")), FsStatus::kOk);
+  EXPECT_EQ(testing::ReadFile(dir.File("j")), "abcdef");
+  char buf[8];
+  size_t got = 0;
+  EXPECT_EQ(f->ReadAt(0, buf, sizeof buf, &got), FsStatus::kOk);  // reads go on
+  // A renamed file keeps the rules of its new name.
+  fs.Clear();
+  ASSERT_EQ(fs.RenameReplacing(dir.File("j"), dir.File("journal")), FsStatus::kOk);
+  fs.FailNth(FsOp::kSync, 1, "/journal");
+  EXPECT_EQ(f->Sync(), FsStatus::kError);
 }
 
 }  // namespace

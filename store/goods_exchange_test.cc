@@ -29,8 +29,19 @@ TEST_F(GoodsExchange, NoGoodsFileThenPickedUpAtTheNextStep) {
   TDB& store = MakeStore();
   EXPECT_FALSE(store.GoodsOpen());
   EXPECT_EQ(LookUpCode("100", 1).name[0], 0);
+  EXPECT_EQ(store.LookUp(store.Current()), LookUpResult::kNoGoodsFile);
+  for (int step = 0; step < 3; ++step) EXPECT_FALSE(store.ExchangeGoods());
+  // Said once, as a lasting condition, until the file is there.
+  CollectedEvent missing;
+  ASSERT_TRUE(events_.Find("goods file tovars.dbf is missing", &missing));
+  EXPECT_EQ(events_.Count("goods file tovars.dbf is missing"), 1);
+  EXPECT_EQ(missing.condition, "goods file");
+  EXPECT_EQ(missing.severity, Severity::kError);
   PutGoods("tovars.dbf", SampleGoods());
   EXPECT_TRUE(store.ExchangeGoods());
+  CollectedEvent opened;
+  ASSERT_TRUE(events_.Find("goods file tovars.dbf opened", &opened));
+  EXPECT_TRUE(opened.cleared);
   const OperationRecord& r = LookUpCode("100", 2);
   EXPECT_STREQ(r.name, "Bread                         ");
   EXPECT_EQ(r.goods_record_number, 1);
@@ -54,15 +65,16 @@ TEST_F(GoodsExchange, LayoutsOutsideTheLimitsAreRejected) {
   short_header.header_length = 32;
   DbfImage no_name = SampleGoods();
   no_name.fields[1].name = "TITLE";
+  // What the event line says is wrong.
   const Case cases[] = {
-      {"CODE of 26", WithField(SampleGoods(), "CODE", 26)},
-      {"record length 300", long_record},
-      {"record length 0", zero_length},
-      {"record shorter than its fields", short_record},
-      {"header below 33", short_header},
-      {"no NAME", no_name},
-      {"PRICE of 26", WithField(SampleGoods(), "PRICE", 26, 'N')},
-      {"DIVNUM of 0", WithField(SampleGoods(), "DIVNUM", 0)},
+      {"field CODE is 26 long, at most 25 is usable", WithField(SampleGoods(), "CODE", 26)},
+      {"record length 300 is not 1..299", long_record},
+      {"record length 0 is not 1..299", zero_length},
+      {"its fields do not fit its record length 60", short_record},
+      {"header length 32 is below 33", short_header},
+      {"field NAME is missing", no_name},
+      {"field PRICE is 26 long", WithField(SampleGoods(), "PRICE", 26, 'N')},
+      {"field DIVNUM is missing", WithField(SampleGoods(), "DIVNUM", 0)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -70,6 +82,7 @@ TEST_F(GoodsExchange, LayoutsOutsideTheLimitsAreRejected) {
     TDB& store = MakeStore();
     EXPECT_FALSE(store.GoodsOpen());
     EXPECT_FALSE(store.ExchangeGoods());
+    EXPECT_EQ(events_.Count(std::string("goods file tovars.dbf rejected: ") + c.what), 1);
   }
   // Reported once, not at every step.
   EXPECT_EQ(events_.Count("tovars.dbf rejected"), static_cast<int>(std::size(cases)));
@@ -144,24 +157,29 @@ TEST_F(GoodsExchange, CandidateThatCannotBeMovedKeepsTheSignal) {
   TDB& store = MakeStore();
   PutGoods("tovars2.dbf", SampleGoods());
   Signal(Goods("tovars.exp"));
-  fs_.FailNth(FsOp::kRename, 1);
+  fs_.FailNth(FsOp::kRenameReplacing, 1);
   EXPECT_FALSE(store.ExchangeGoods());
   EXPECT_TRUE(FileExists(Goods("tovars.exp")));
   EXPECT_TRUE(FileExists(Goods("tovars2.dbf")));
+  EXPECT_TRUE(FileExists(Goods("tovars.dbf")));  // never a moment without one
+  EXPECT_TRUE(store.GoodsOpen());
   // The next step completes the exchange.
   EXPECT_TRUE(store.ExchangeGoods());
   EXPECT_FALSE(FileExists(Goods("tovars.exp")));
   EXPECT_TRUE(store.GoodsOpen());
-  // While tovars.dbf cannot be deleted, the goods file stays open in service
-  // and the failure is told once, not at every step.
+  // While tovars2.dbf cannot take the place of tovars.dbf, the goods file
+  // stays open in service and the failure is told once, with its reason,
+  // not at every step.
   PutGoods("tovars2.dbf", SampleGoods());
   Signal(Goods("tovars.exp"));
   const int opened = events_.Count("tovars.dbf opened");
   const int opens = fs_.Calls(FsOp::kOpen);
-  fs_.FailAlways(FsOp::kUnlink, "/tovars.dbf", FsStatus::kDenied);
+  fs_.FailAlways(FsOp::kRenameReplacing, "/tovars2.dbf", FsStatus::kDenied);
   for (int tick = 0; tick < 3; ++tick) EXPECT_FALSE(store.ExchangeGoods());
   EXPECT_TRUE(store.GoodsOpen());
-  EXPECT_EQ(events_.Count("cannot be deleted"), 1);
+  EXPECT_EQ(events_.Count("cannot take the place of tovars.dbf (Permission denied); the old "
+                          "goods file stays in service"),
+            1);
   EXPECT_EQ(events_.Count("tovars.dbf opened"), opened);
   EXPECT_EQ(fs_.Calls(FsOp::kOpen) - opens, 3);  // the candidate only
   fs_.Clear();

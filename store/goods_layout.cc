@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <charconv>
+#include <string>
 
 namespace tillgate {
 namespace {
@@ -12,28 +13,53 @@ bool LengthWithin(const DbfField& field, int low, int high) {
 
 }  // namespace
 
-bool ReadGoodsLayout(TDBFF& dbf, File* file, GoodsLayout* layout) {
-  if (dbf.LoadHeaderBytes(file) < 12) return false;
+bool ReadGoodsLayout(TDBFF& dbf, File* file, GoodsLayout* layout, std::string* why) {
+  std::string ignored;
+  std::string& reason = why ? *why : ignored;
+  if (dbf.LoadHeaderBytes(file) < 12) {
+    reason = "shorter than a dBASE header";
+    return false;
+  }
   const char* h = dbf.WorkBuffer();
   GoodsLayout found;
   found.header_length = static_cast<uint16_t>(static_cast<unsigned char>(h[8]) |
                                               static_cast<unsigned char>(h[9]) << 8);
   found.record_length = static_cast<uint16_t>(static_cast<unsigned char>(h[10]) |
                                               static_cast<unsigned char>(h[11]) << 8);
-  if (found.header_length < kMinHeaderLength) return false;
-  if (found.record_length < 1 || found.record_length > kMaxGoodsRecordLength) return false;
+  if (found.header_length < kMinHeaderLength) {
+    reason = "header length " + std::to_string(found.header_length) + " is below 33";
+    return false;
+  }
+  if (found.record_length < 1 || found.record_length > kMaxGoodsRecordLength) {
+    reason = "record length " + std::to_string(found.record_length) + " is not 1..299";
+    return false;
+  }
   // Every field must lie within the record.
-  if (1 + dbf.DeclaredFieldsLength() > found.record_length) return false;
-
-  found.code = dbf.FindField("CODE", false);
-  if (!LengthWithin(found.code, 1, kMaxGoodsFieldLength)) return false;
+  if (1 + dbf.DeclaredFieldsLength() > found.record_length) {
+    reason = "its fields do not fit its record length " + std::to_string(found.record_length);
+    return false;
+  }
+  struct Required {
+    const char* name;
+    int most;
+    DbfField* field;
+  };
+  for (const Required& r :
+       {Required{"CODE", kMaxGoodsFieldLength, &found.code}, Required{"NAME", 1 << 16, &found.name},
+        Required{"PRICE", kMaxGoodsFieldLength, &found.price},
+        Required{"DIVNUM", kMaxGoodsFieldLength, &found.divnum}}) {
+    *r.field = dbf.FindField(r.name, false);
+    if (r.field->length == 0) {
+      reason = std::string("field ") + r.name + " is missing";
+      return false;
+    }
+    if (!LengthWithin(*r.field, 1, r.most)) {
+      reason = std::string("field ") + r.name + " is " + std::to_string(r.field->length) +
+               " long, at most " + std::to_string(r.most) + " is usable";
+      return false;
+    }
+  }
   found.code_type = found.code.type;
-  found.name = dbf.FindField("NAME", false);
-  if (found.name.length < 1) return false;
-  found.price = dbf.FindField("PRICE", false);
-  if (!LengthWithin(found.price, 1, kMaxGoodsFieldLength)) return false;
-  found.divnum = dbf.FindField("DIVNUM", false);
-  if (!LengthWithin(found.divnum, 1, kMaxGoodsFieldLength)) return false;
   found.sh_code = dbf.FindField("SH_CODE", false);
   found.res = dbf.FindField("RES", false);
   found.res_decimals = found.res.decimals;

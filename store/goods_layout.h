@@ -26,8 +26,9 @@ struct GoodsLayout {
 // file is a usable goods file: header length at least 33, record length
 // 1..299 and not shorter than 1 + the fields it declares, CODE 1..25, NAME at
 // least 1, PRICE 1..25, DIVNUM 1..25 (SH_CODE and RES optional). `*layout`
-// is left untouched when false.
-bool ReadGoodsLayout(TDBFF& dbf, File* file, GoodsLayout* layout);
+// is left untouched when false, and `*why` (when given) says what is wrong,
+// naming the field, e.g. "field CODE is missing".
+bool ReadGoodsLayout(TDBFF& dbf, File* file, GoodsLayout* layout, std::string* why = nullptr);
 
 // The search key for goods code `code` in a code field of `length` and
 // `type`: the code itself when it is not shorter than the field, else padded

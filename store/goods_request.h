@@ -23,8 +23,12 @@ enum class GoodsRefusal : uint8_t {
   kNone,
   kNoRegister,      // line index or network number outside the table
   kPoolFull,        // every operation record pending
-  kNotFound,        // not in the goods file, or refused by the stock
+  kNoGoodsFile,     // no goods file in service
+  kNotFound,        // no goods with that code in the goods file
+  kOutOfStock,      // the stock would go below zero
+  kStockFailed,     // the stock could not be read or written back
   kVoidNotCovered,  // a void the register's pending operations do not cover
+  kNotRecorded,     // the journal could not keep it
 };
 
 struct GoodsOutcome {

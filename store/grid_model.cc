@@ -51,8 +51,7 @@ void GridModel::SetCell(int column, int row, std::string_view bytes) {
   if (observer) observer->OnCellChanged(column, row, bytes);
 }
 
-void GridModel::ClearCells(int first_column, int last_column, int first_row,
-                           int last_row) {
+void GridModel::ClearCells(int first_column, int last_column, int first_row, int last_row) {
   {
     std::lock_guard lock(mutex_);
     first_column = std::max(first_column, 0);
@@ -61,8 +60,7 @@ void GridModel::ClearCells(int first_column, int last_column, int first_row,
     last_row = std::min(last_row, rows_ - 1);
   }
   for (int row = first_row; row <= last_row; ++row)
-    for (int column = first_column; column <= last_column; ++column)
-      SetCell(column, row, {});
+    for (int column = first_column; column <= last_column; ++column) SetCell(column, row, {});
 }
 
 uint64_t GridModel::Version() const {

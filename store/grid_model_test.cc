@@ -10,12 +10,9 @@ namespace {
 struct Recorder final : GridObserver {
   std::vector<std::string> events;
   void OnCellChanged(int column, int row, std::string_view bytes) override {
-    events.push_back(std::to_string(column) + "," + std::to_string(row) + "=" +
-                     std::string(bytes));
+    events.push_back(std::to_string(column) + "," + std::to_string(row) + "=" + std::string(bytes));
   }
-  void OnRowCountChanged(int rows) override {
-    events.push_back("rows=" + std::to_string(rows));
-  }
+  void OnRowCountChanged(int rows) override { events.push_back("rows=" + std::to_string(rows)); }
 };
 
 TEST(GridModel, IgnoresCellsOutsideAndReportsEveryChange) {

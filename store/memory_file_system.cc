@@ -6,6 +6,12 @@
 namespace tillgate {
 namespace {
 
+// The contents' address stands for the inode: it stays with the file through
+// renames and is another one for a new file.
+FileIdentity IdentityOf(const std::shared_ptr<std::string>& bytes) {
+  return {1, static_cast<uint64_t>(reinterpret_cast<uintptr_t>(bytes.get()))};
+}
+
 class MemoryFile final : public File {
  public:
   MemoryFile(std::shared_ptr<std::string> bytes, bool writable)
@@ -32,6 +38,17 @@ class MemoryFile final : public File {
   }
   FsStatus Close() override {
     bytes_.reset();
+    return FsStatus::kOk;
+  }
+  FsStatus Sync() override { return bytes_ ? FsStatus::kOk : FsStatus::kError; }
+  FsStatus Truncate(uint64_t size) override {
+    if (!bytes_ || !writable_) return FsStatus::kError;
+    bytes_->resize(size, '\0');
+    return FsStatus::kOk;
+  }
+  FsStatus Identity(FileIdentity* identity) override {
+    if (!bytes_) return FsStatus::kError;
+    *identity = IdentityOf(bytes_);
     return FsStatus::kOk;
   }
 
@@ -63,6 +80,13 @@ std::string MemoryFileSystem::Get(const std::string& path) const {
 }
 
 bool MemoryFileSystem::Exists(const std::string& path) { return files_.count(path) > 0; }
+
+FsStatus MemoryFileSystem::Identity(const std::string& path, FileIdentity* identity) {
+  const auto it = files_.find(path);
+  if (it == files_.end()) return FsStatus::kNotFound;
+  *identity = IdentityOf(it->second);
+  return FsStatus::kOk;
+}
 
 FsStatus MemoryFileSystem::Open(const std::string& path, OpenMode mode,
                                 std::unique_ptr<File>* file) {
@@ -96,5 +120,18 @@ FsStatus MemoryFileSystem::Rename(const std::string& from, const std::string& to
   files_.erase(from);
   return FsStatus::kOk;
 }
+
+FsStatus MemoryFileSystem::RenameReplacing(const std::string& from, const std::string& to) {
+  const auto it = files_.find(from);
+  if (it == files_.end()) return FsStatus::kNotFound;
+  files_[to] = it->second;
+  files_.erase(from);
+  return FsStatus::kOk;
+}
+
+FsStatus MemoryFileSystem::SyncFolder(const std::string&) { return FsStatus::kOk; }
+
+// Folders are not modelled: every path may hold a file.
+FsStatus MemoryFileSystem::MakeFolders(const std::string&) { return FsStatus::kOk; }
 
 }  // namespace tillgate

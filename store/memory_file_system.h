@@ -21,10 +21,14 @@ class MemoryFileSystem final : public FileSystem {
   std::string Get(const std::string& path) const;
 
   bool Exists(const std::string& path) override;
+  FsStatus Identity(const std::string& path, FileIdentity* identity) override;
   FsStatus Open(const std::string& path, OpenMode mode, std::unique_ptr<File>* file) override;
   FsStatus Create(const std::string& path, OpenMode mode, std::unique_ptr<File>* file) override;
   FsStatus Unlink(const std::string& path) override;
   FsStatus Rename(const std::string& from, const std::string& to) override;
+  FsStatus RenameReplacing(const std::string& from, const std::string& to) override;
+  FsStatus SyncFolder(const std::string& folder) override;
+  FsStatus MakeFolders(const std::string& folder) override;
 
  private:
   // Shared so that an open file outlives an unlink, as on POSIX.

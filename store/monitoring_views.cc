@@ -14,10 +14,10 @@ void WriteRow0(GridModel& grid, std::initializer_list<const char*> headings) {
 
 void MonitoringViews::WriteHeadings() {
   WriteRow0(diagnostics, {"    Порт", "Тип кассы", "Зав.Номер", "Сет.Номер"});
-  WriteRow0(goods, {"   Код товара", " Наименование", "     Цена", "     Отдел",
-                    "    Штрихкод", "     Кол-во"});
-  WriteRow0(report, {"N KKM", "N чека", "Дата", "Время", "Опер.", "Код тов.", "Наим.",
-                     "Цена", "Кол-во", "Сумма", "Отдел"});
+  WriteRow0(goods, {"   Код товара", " Наименование", "     Цена", "     Отдел", "    Штрихкод",
+                    "     Кол-во"});
+  WriteRow0(report, {"N KKM", "N чека", "Дата", "Время", "Опер.", "Код тов.", "Наим.", "Цена",
+                     "Кол-во", "Сумма", "Отдел"});
 }
 
 }  // namespace tillgate

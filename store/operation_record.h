@@ -28,7 +28,7 @@ struct OperationRecord {
   char goods_code[kGoodsCodeSize] = {};
   double quantity = 0;
   double price = 0;
-  double amount = 0;  // kopecks after the look-up, roubles after the answer
+  double amount = 0;          // kopecks after the look-up, roubles after the answer
   char name[kNameSize] = {};  // zero first byte: not found or refused
   char section = 0;
   char operation_code = 0;

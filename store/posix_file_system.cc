@@ -1,5 +1,6 @@
 // POSIX files: pread/pwrite on descriptors, advisory open-file-description
-// locks for the sharing intent, O_DSYNC for the report file.
+// locks for the sharing intent, O_DSYNC for the report file, fdatasync for
+// the journal.
 
 #include <fcntl.h>
 #include <stdio.h>
@@ -8,6 +9,7 @@
 
 #include <cerrno>
 
+#include "config/file_layer.h"
 #include "store/file_system.h"
 
 namespace tillgate {
@@ -58,6 +60,30 @@ class PosixFile final : public File {
     return FsStatus::kOk;
   }
 
+  FsStatus Sync() override {
+    if (fd_ < 0) return FsStatus::kError;
+    while (fdatasync(fd_) != 0) {
+      if (errno != EINTR) return LastError();
+    }
+    return FsStatus::kOk;
+  }
+
+  FsStatus Truncate(uint64_t size) override {
+    if (fd_ < 0) return FsStatus::kError;
+    while (ftruncate(fd_, static_cast<off_t>(size)) != 0) {
+      if (errno != EINTR) return LastError();
+    }
+    return FsStatus::kOk;
+  }
+
+  FsStatus Identity(FileIdentity* identity) override {
+    struct stat st;
+    if (fd_ < 0) return FsStatus::kError;
+    if (fstat(fd_, &st) != 0) return LastError();
+    *identity = {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+    return FsStatus::kOk;
+  }
+
   FsStatus Close() override {
     if (fd_ < 0) return FsStatus::kOk;
     const int fd = fd_;
@@ -78,6 +104,8 @@ int OpenFlags(OpenMode mode) {
       return O_RDONLY;
     case OpenMode::kReadWriteExclusiveSync:
       return O_RDWR | O_DSYNC;
+    case OpenMode::kReadWriteExclusive:
+      return O_RDWR;
   }
   return O_RDONLY;
 }
@@ -85,9 +113,11 @@ int OpenFlags(OpenMode mode) {
 // Others may read the goods file: a shared lock lets their read locks in and
 // keeps their write locks out. A read-only descriptor cannot take a write
 // lock, so the candidate's shared lock keeps writers out while it is
-// examined. The report file takes the exclusive lock.
+// examined. The report file and the journal take the exclusive lock.
 short LockType(OpenMode mode) {
-  return mode == OpenMode::kReadWriteExclusiveSync ? F_WRLCK : F_RDLCK;
+  return mode == OpenMode::kReadWriteExclusiveSync || mode == OpenMode::kReadWriteExclusive
+             ? F_WRLCK
+             : F_RDLCK;
 }
 
 // Open-file-description locks belong to the descriptor that took them: a
@@ -126,6 +156,13 @@ class PosixFileSystemImpl final : public FileSystem {
     return stat(path.c_str(), &st) == 0;
   }
 
+  FsStatus Identity(const std::string& path, FileIdentity* identity) override {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) return LastError();
+    *identity = {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+    return FsStatus::kOk;
+  }
+
   FsStatus Open(const std::string& path, OpenMode mode, std::unique_ptr<File>* file) override {
     return OpenWith(path, OpenFlags(mode), mode, file);
   }
@@ -148,6 +185,22 @@ class PosixFileSystemImpl final : public FileSystem {
     // name just the same.
     if (link(from.c_str(), to.c_str()) != 0) return LastError();
     return unlink(from.c_str()) == 0 ? FsStatus::kOk : LastError();
+  }
+
+  FsStatus RenameReplacing(const std::string& from, const std::string& to) override {
+    return rename(from.c_str(), to.c_str()) == 0 ? FsStatus::kOk : LastError();
+  }
+
+  FsStatus SyncFolder(const std::string& folder) override {
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return LastError();
+    const FsStatus synced = fsync(fd) == 0 ? FsStatus::kOk : LastError();
+    close(fd);
+    return synced;
+  }
+
+  FsStatus MakeFolders(const std::string& folder) override {
+    return StatusFromErrno(tillgate::MakeFolders(folder));
   }
 };
 

@@ -21,7 +21,7 @@ std::string ViewNumber(double value) {
 }  // namespace
 
 TDB::TDB(const std::string& goods_folder, const std::string& report_folder, FileSystem* fs,
-         EventSink* events)
+         EventSink* events, const std::string& state_folder)
     : fs_(fs ? fs : PosixFileSystem()),
       events_(events),
       goods_enabled_(!goods_folder.empty()),
@@ -32,11 +32,36 @@ TDB::TDB(const std::string& goods_folder, const std::string& report_folder, File
   report_path_ = report_folder + "/otchet.dbf";
   report_handover_path_ = report_folder + "/otchet2.dbf";
   report_signal_path_ = report_folder + "/otchet.exp";
+  // The goods file first: a restored operation's stock movement can be taken
+  // back only in the file it was made in.
   ExchangeGoodsStep();
+  if (!state_folder.empty() && (goods_enabled_ || report_enabled_)) {
+    journal_ = std::make_unique<Journal>(fs_, state_folder);
+    OpenJournal();
+  }
+  // Rows the journal kept waiting are written before any new one.
+  const int restored_rows = QueuedReportRecords();
   ExchangeReportStep();
+  if (const int written = restored_rows - QueuedReportRecords(); written > 0)
+    Report(events_, Severity::kNotice,
+           std::to_string(written) + " waiting row(s) from the journal written to otchet.dbf");
+  // What was booked or withdrawn before the stop need not be read again.
+  CompactJournal(/*at_start=*/true);
 }
 
-TDB::~TDB() = default;
+TDB::~TDB() {
+  // Every change went into the journal as it was made; one that failed is
+  // made good now if the journal can be written at all.
+  if (!journal_ || !journal_->IsOpen()) return;
+  const std::string kept = std::to_string(PendingCount()) + " open operation(s) and " +
+                           std::to_string(QueuedReportRecords()) + " waiting row(s)";
+  if (BringJournalInStep())
+    Report(events_, Severity::kNotice, "stop: the journal keeps " + kept + " for the next start");
+  else
+    Report(events_, Severity::kError,
+           "stop: the journal " + journal_->Path() + " could not be brought up to date: " + kept +
+               " may be lost");
+}
 
 void TDB::SetViews(GridModel* goods, GridModel* report, GridModel* diagnostics) {
   goods_view_ = goods;

@@ -22,22 +22,39 @@ bool TDB::CheckGoodsLayout(File* file, GoodsLayout* layout) {
   return ReadGoodsLayout(dbf_, file, layout);
 }
 
+// A lasting problem with tovars.dbf, said once until it changes or a goods
+// file opens.
+void TDB::ReportGoodsProblem(const std::string& text) {
+  if (text == goods_problem_) return;
+  ReportCondition(events_, Severity::kError, kGoodsFileCondition, text);
+  goods_problem_ = text;
+}
+
 // Opens tovars.dbf and checks it; a file that fails stays closed and is
 // tried again at the next step.
 bool TDB::OpenGoodsFile(bool same_file) {
-  if (!fs_->Exists(goods_path_)) return false;
   std::unique_ptr<File> file;
-  if (fs_->Open(goods_path_, OpenMode::kReadWriteOthersRead, &file) != FsStatus::kOk) return false;
-  GoodsLayout layout;
-  if (!CheckGoodsLayout(file.get(), &layout)) {
-    file->Close();
-    if (!goods_rejection_reported_)
-      ReportCondition(events_, Severity::kError, kGoodsFileCondition,
-                      "goods file tovars.dbf rejected: not a usable goods layout");
-    goods_rejection_reported_ = true;
+  const FsStatus opened = fs_->Open(goods_path_, OpenMode::kReadWriteOthersRead, &file);
+  if (opened.code() == FsStatus::kNotFound) {
+    ReportGoodsProblem(
+        "goods file tovars.dbf is missing: every goods message is refused until "
+        "it is there");
     return false;
   }
-  goods_rejection_reported_ = false;
+  if (!opened.ok()) {
+    ReportGoodsProblem("goods file tovars.dbf cannot be opened (" + opened.Reason() +
+                       "): every goods message is refused until it can");
+    return false;
+  }
+  GoodsLayout layout;
+  std::string why;
+  if (!ReadGoodsLayout(dbf_, file.get(), &layout, &why)) {
+    file->Close();
+    ReportGoodsProblem("goods file tovars.dbf rejected: " + why +
+                       "; every goods message is refused until it is replaced");
+    return false;
+  }
+  goods_problem_.clear();
   layout_ = layout;
   if (layout_.res.length == 0) {
     if (!stock_disabled_ && track_stock_)
@@ -45,6 +62,8 @@ bool TDB::OpenGoodsFile(bool same_file) {
              "goods file tovars.dbf has no RES field: stock tracking is off");
     stock_disabled_ = true;
   }
+  goods_identity_ = FileIdentity();
+  file->Identity(&goods_identity_);
   goods_ = std::move(file);
   if (!same_file) ++goods_generation_;
   ReportConditionCleared(events_, kGoodsFileCondition, "goods file tovars.dbf opened",
@@ -52,41 +71,38 @@ bool TDB::OpenGoodsFile(bool same_file) {
   return true;
 }
 
-// Examines tovars2.dbf and, when it passes, puts it in place of tovars.dbf.
-// False leaves tovars.exp in place so that the next step tries again.
+// Examines tovars2.dbf and, when it passes, puts it in place of tovars.dbf
+// in one step, so that there is never a moment without a goods file. False
+// leaves tovars.exp in place so that the next step tries again, with the
+// old file still in service.
 bool TDB::TakeInCandidate() {
+  auto refuse = [&](Severity severity, const std::string& text) {
+    if (!candidate_rejection_reported_)
+      ReportCondition(events_, severity, kGoodsCandidateCondition, text);
+    candidate_rejection_reported_ = true;
+    return false;
+  };
   std::unique_ptr<File> candidate;
-  if (fs_->Open(goods_candidate_path_, OpenMode::kReadOnlyExclusive, &candidate) != FsStatus::kOk)
-    return false;  // busy, perhaps still being written
+  const FsStatus opened =
+      fs_->Open(goods_candidate_path_, OpenMode::kReadOnlyExclusive, &candidate);
+  if (opened.code() == FsStatus::kLocked) return false;  // perhaps still being written
+  if (!opened.ok())
+    return refuse(Severity::kWarning,
+                  "goods candidate tovars2.dbf cannot be opened (" + opened.Reason() + ")");
   GoodsLayout layout;
-  const bool usable = CheckGoodsLayout(candidate.get(), &layout);
+  std::string why;
+  const bool usable = ReadGoodsLayout(dbf_, candidate.get(), &layout, &why);
   candidate->Close();
-  if (!usable) {
-    if (!candidate_rejection_reported_)
-      ReportCondition(events_, Severity::kWarning, kGoodsCandidateCondition,
-                      "goods candidate tovars2.dbf rejected: not a usable goods layout");
-    candidate_rejection_reported_ = true;
-    return false;
-  }
-  // Deleted while still open (the open file lives on until it is closed), so
-  // that a refused deletion leaves the goods file in service untouched
-  // instead of closing and reopening it at every step.
-  const FsStatus removed = fs_->Unlink(goods_path_);
-  if (removed != FsStatus::kOk && removed != FsStatus::kNotFound) {
-    if (!candidate_rejection_reported_)
-      ReportCondition(events_, Severity::kWarning, kGoodsCandidateCondition,
-                      "goods candidate tovars2.dbf not taken in: tovars.dbf cannot be deleted");
-    candidate_rejection_reported_ = true;
-    return false;
-  }
+  if (!usable) return refuse(Severity::kWarning, "goods candidate tovars2.dbf rejected: " + why);
+  // The goods file in service stays open through the rename: should it
+  // fail, nothing has changed.
+  const FsStatus moved = fs_->RenameReplacing(goods_candidate_path_, goods_path_);
+  if (!moved.ok())
+    return refuse(Severity::kError,
+                  "goods candidate tovars2.dbf not taken in: it cannot take "
+                  "the place of tovars.dbf (" +
+                      moved.Reason() + "); the old goods file stays in service");
   CloseGoods();
-  if (fs_->Rename(goods_candidate_path_, goods_path_) != FsStatus::kOk) {
-    if (!candidate_rejection_reported_)
-      ReportCondition(events_, Severity::kWarning, kGoodsCandidateCondition,
-                      "goods candidate tovars2.dbf not taken in: it cannot be renamed");
-    candidate_rejection_reported_ = true;
-    return false;
-  }
   candidate_rejection_reported_ = false;
   ReportConditionCleared(events_, kGoodsCandidateCondition,
                          "goods file tovars2.dbf taken in as tovars.dbf");
@@ -122,30 +138,31 @@ bool TDB::ExchangeGoodsStep() {
   return OpenGoodsFile(was_open && !replaced);
 }
 
-void TDB::LookUp(OperationRecord& r) {
+LookUpResult TDB::LookUp(OperationRecord& r) {
   r.goods_record_number = -1;
   r.name[0] = 0;
   // A reused record carries no movement of its previous operation.
   if (r.pool_index >= 0 && r.pool_index < kCapacity) moved_in_[r.pool_index] = 0;
   // Every record pending: the operation is refused and nothing is moved.
-  if (Full() || !goods_) return;
+  if (Full()) return LookUpResult::kNotFound;
+  if (!goods_) return LookUpResult::kNoGoodsFile;
   const DbfField& code = layout_.code;
   const bool by_barcode = r.lookup_kind == kLookupByBarcode && layout_.sh_code.length > 0;
   const DbfField& searched = by_barcode ? layout_.sh_code : code;
   std::string key;
   if (!MakeKey(std::string_view(r.goods_code, strnlen(r.goods_code, sizeof r.goods_code)),
                code.length, layout_.code_type, &key))
-    return;
+    return LookUpResult::kNotFound;
   // A key longer than the searched field can never equal its contents; one
   // that is shorter must fill it up to spaces, so that an EAN-8 barcode does
   // not find an EAN-13 that merely starts with its digits.
-  if (static_cast<int>(key.size()) > searched.length) return;
+  if (static_cast<int>(key.size()) > searched.length) return LookUpResult::kNotFound;
   // Zero-filled so that the field positions checked against the layout stay
   // inside it whatever the record holds.
   char record[kMaxGoodsRecordLength + 1] = {};
   r.goods_record_number =
       dbf_.FindRecord(goods_.get(), searched.position, key, record, sizeof record, searched.length);
-  if (r.goods_record_number < 0) return;
+  if (r.goods_record_number < 0) return LookUpResult::kNotFound;
   // The found record is the record minus its flag: position p at index p - 1.
   const int name_length = std::min(layout_.name.length, kNameSize - 1);
   std::memcpy(r.name, record + layout_.name.position - 1, static_cast<size_t>(name_length));
@@ -156,27 +173,36 @@ void TDB::LookUp(OperationRecord& r) {
   r.amount = r.price * r.quantity * 100;
   // A name beginning with a zero byte reads as "not found" to the caller,
   // so such goods are refused before their stock is touched.
-  if (r.name[0] == 0) return;
-  if (TrackStock() && !MoveStock(r.pool_index)) r.name[0] = 0;
+  if (r.name[0] == 0) return LookUpResult::kNotFound;
+  if (!TrackStock()) return LookUpResult::kFound;
+  const StockResult moved = ApplyStock(r.pool_index, +1, false);
+  if (moved == StockResult::kMoved) return LookUpResult::kFound;
+  r.name[0] = 0;
+  return moved == StockResult::kShort ? LookUpResult::kOutOfStock : LookUpResult::kStockFailed;
 }
 
-bool TDB::MoveStock(int pool_index) { return ApplyStock(pool_index, +1, false); }
+bool TDB::MoveStock(int pool_index) {
+  return ApplyStock(pool_index, +1, false) == StockResult::kMoved;
+}
 
-bool TDB::ReverseStock(int pool_index) { return ApplyStock(pool_index, -1, true); }
+bool TDB::ReverseStock(int pool_index) {
+  return ApplyStock(pool_index, -1, true) == StockResult::kMoved;
+}
 
-bool TDB::ApplyStock(int pool_index, int direction, bool reversal) {
-  if (!goods_ || layout_.res.length == 0) return false;
-  if (pool_index < 0 || pool_index >= kCapacity) return false;
-  if (reversal && moved_in_[pool_index] != goods_generation_) return false;
+TDB::StockResult TDB::ApplyStock(int pool_index, int direction, bool reversal) {
+  constexpr StockResult kFailed = StockResult::kFailed;
+  if (!goods_ || layout_.res.length == 0) return kFailed;
+  if (pool_index < 0 || pool_index >= kCapacity) return kFailed;
+  if (reversal && moved_in_[pool_index] != goods_generation_) return kFailed;
   const OperationRecord& r = Record(pool_index);
   const DbfField& res = layout_.res;
   char text[256 + 1];
   DbfHeader header;
   // The file's current lengths, which a new goods file may have changed.
-  if (!dbf_.ReadHeader(goods_.get(), &header)) return false;
+  if (!dbf_.ReadHeader(goods_.get(), &header)) return kFailed;
   if (!dbf_.ReadField(goods_.get(), header.record_length, header.header_length,
                       r.goods_record_number, res.position, res.length, text))
-    return false;
+    return kFailed;
   double sign;
   switch (r.operation_code) {
     case kOpSaleByCode:
@@ -188,21 +214,21 @@ bool TDB::ApplyStock(int pool_index, int direction, bool reversal) {
       sign = +1;
       break;
     default:
-      return false;
+      return kFailed;
   }
   double stock = ParseDbfNumber(std::string_view(text, static_cast<size_t>(res.length))) +
                  sign * direction * r.quantity;
   if (stock > -0.001 && stock < 0) stock = 0;
-  if (stock < 0) return false;
-  if (!TDBFF::FormatNumber(stock, res.length, layout_.res_decimals, text)) return false;
+  if (stock < 0) return StockResult::kShort;
+  if (!TDBFF::FormatNumber(stock, res.length, layout_.res_decimals, text)) return kFailed;
   if (!dbf_.WriteField(goods_.get(), header.record_length, header.header_length,
                        r.goods_record_number, res.position, res.length, text))
-    return false;
+    return kFailed;
   moved_in_[pool_index] = reversal ? 0 : goods_generation_;
   if (goods_view_)
     goods_view_->SetCell(5, r.goods_record_number,
                          std::string_view(text, static_cast<size_t>(res.length)));
-  return true;
+  return StockResult::kMoved;
 }
 
 }  // namespace tillgate

@@ -26,6 +26,21 @@ void FillFromRequest(const GoodsRequest& request, OperationRecord& r) {
   r.quantity = request.quantity;
 }
 
+GoodsRefusal RefusalFor(LookUpResult result) {
+  switch (result) {
+    case LookUpResult::kNoGoodsFile:
+      return GoodsRefusal::kNoGoodsFile;
+    case LookUpResult::kOutOfStock:
+      return GoodsRefusal::kOutOfStock;
+    case LookUpResult::kStockFailed:
+      return GoodsRefusal::kStockFailed;
+    case LookUpResult::kFound:
+    case LookUpResult::kNotFound:
+      break;
+  }
+  return GoodsRefusal::kNotFound;
+}
+
 }  // namespace
 
 // A repeated sequence byte means the register did not get the answer to its
@@ -51,6 +66,8 @@ void TDB::TakeBackRepeated(RegisterState& state, const GoodsRequest& request,
   outcome->withdrawn = true;
   outcome->withdrawn_operation = last.operation_code;
   std::memcpy(outcome->withdrawn_code, last.goods_code, kGoodsCodeSize);
+  journal_batch_.push_back(EncodeEntry(JournalWithdrawal{OperationId(index)}));
+  RecordRegister(request.line_index, request.network_number, state);
   Release(index);
 }
 
@@ -62,47 +79,66 @@ GoodsOutcome TDB::ServeGoods(const GoodsRequest& request) {
     outcome.refusal = GoodsRefusal::kNoRegister;
     return outcome;
   }
+  // Nothing is served, not even taken back, that the journal cannot keep.
+  if (!BringJournalInStep()) {
+    outcome.refusal = GoodsRefusal::kNotRecorded;
+    return outcome;
+  }
+  journal_batch_.clear();
+  // A refusal still keeps what a repetition took back.
+  auto refuse = [&](GoodsRefusal refusal) {
+    outcome.refusal = refusal;
+    WriteJournal();
+    return outcome;
+  };
   // Taking back may free a record of a full pool for the repetition.
   TakeBackRepeated(*state, request, &outcome);
   // With every record pending no operation can be kept: refuse before the
   // look-up moves anything.
-  if (Full()) {
-    outcome.refusal = GoodsRefusal::kPoolFull;
-    return outcome;
-  }
+  if (Full()) return refuse(GoodsRefusal::kPoolFull);
   OperationRecord& r = Current();
   FillFromRequest(request, r);
-  LookUp(r);
+  const LookUpResult found = LookUp(r);
   outcome.looked_up = true;
-  if (r.name[0] == 0) {
-    outcome.refusal = GoodsRefusal::kNotFound;
+  if (found != LookUpResult::kFound) {
     outcome.record = r;
-    return outcome;
+    return refuse(RefusalFor(found));
   }
   r.line_index = request.line_index;
   if (r.operation_code == kOpVoid && !CheckVoid(r)) {
     // The look-up has already moved the stock; put it back.
     if (TrackStock()) ReverseStock(r.pool_index);
-    outcome.refusal = GoodsRefusal::kVoidNotCovered;
     outcome.record = r;
-    return outcome;
+    return refuse(GoodsRefusal::kVoidNotCovered);
   }
   // The register charges whole kopecks; the report keeps the same amount.
   outcome.kopecks = RoundKopecks(r.amount);
   r.amount = outcome.kopecks * 0.01;
-  state->last_operation = r.pool_index;
+  const int index = r.pool_index;
+  state->last_operation = index;
   outcome.record = r;
   Commit();
+  operation_ids_[index] = next_journal_id_++;
+  journal_batch_.push_back(OperationEntry(index));
+  RecordRegister(request.line_index, request.network_number, *state);
+  if (!WriteJournal()) {
+    // The register must not be told of a sale a crash could lose: nothing
+    // of it stays.
+    if (TrackStock()) ReverseStock(index);
+    Release(index);
+    state->last_operation = -1;
+    outcome.kopecks = 0;
+    outcome.refusal = GoodsRefusal::kNotRecorded;
+  }
+  CompactJournal(/*at_start=*/false);
   return outcome;
 }
 
 int TDB::CloseDocument(uint32_t line_index, uint8_t network_number, const DocumentStamp& stamp) {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (RegisterState* state = registers_.Find(line_index, network_number)) {
-    state->last_sequence = 0xFF;
-    state->last_operation = -1;  // nothing of the closed document is pending
-  }
-  return ReportPending(line_index, network_number, stamp);
+  const int rows = ReportPending(line_index, network_number, stamp);
+  CompactJournal(/*at_start=*/false);
+  return rows;
 }
 
 void TDB::ShowIdentification(const Identification& identification) {

@@ -31,6 +31,9 @@ class RegisterBook {
       return nullptr;
     return &states_[line_index][network_number - 1u];
   }
+  const RegisterState* Find(uint32_t line_index, uint8_t network_number) const {
+    return const_cast<RegisterBook*>(this)->Find(line_index, network_number);
+  }
 
  private:
   std::array<std::array<RegisterState, kRegistersPerLine>, kPortCount> states_{};

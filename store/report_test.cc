@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 #include "store/cp866.h"
 #include "store/report_record.h"
@@ -9,6 +11,7 @@
 namespace tillgate {
 namespace {
 
+using testing::DbfImage;
 using testing::FileExists;
 using testing::SampleGoods;
 using testing::StoreTest;
@@ -256,6 +259,29 @@ TEST_F(Report, HandOverRenamesAndStartsANewFile) {
   EXPECT_EQ(ReportBytes().size(), static_cast<size_t>(kReportHeaderLength + kReportRecordLength));
 }
 
+TEST_F(Report, AHandOverThatCannotRenameSaysWhyOnceAndIsTriedAgain) {
+  MakeStore();
+  fs_.FailNth(FsOp::kRename, 1, "otchet.dbf", 2, FsStatus(FsStatus::kDenied, EACCES));
+  Signal(Reports("otchet.exp"));
+  store_->ExchangeReport();
+  store_->ExchangeReport();
+  EXPECT_TRUE(FileExists(Reports("otchet.exp")));
+  EXPECT_FALSE(FileExists(Reports("otchet2.dbf")));
+  EXPECT_EQ(events_.Count("report hand-over failed: otchet.dbf cannot be renamed to otchet2.dbf "
+                          "(Permission denied); tried again at every step"),
+            1);
+  // Rows go on into otchet.dbf meanwhile.
+  Pend(0, 1, Operation("1", "Kept", 1, 1, kOpSaleByCode, '1'));
+  EXPECT_EQ(store_->CloseDocument(0, 1, Stamp("1111111", 1, 0x24)), 1);
+  EXPECT_EQ(store_->QueuedReportRecords(), 0);
+  EXPECT_TRUE(store_->ExchangeReport());
+  EXPECT_FALSE(FileExists(Reports("otchet.exp")));
+  EXPECT_EQ(testing::ReadDbfRecords(Reports("otchet2.dbf")).size(), 1u);
+  CollectedEvent done;
+  ASSERT_TRUE(events_.Find("report handed over as otchet2.dbf", &done));
+  EXPECT_TRUE(done.cleared);
+}
+
 TEST_F(Report, HandOverRefusedWhileOtchet2Waits) {
   MakeStore();
   Pend(0, 1, Operation("100", "Bread", 12.5, 1, kOpSaleByCode, '1'));
@@ -293,7 +319,7 @@ TEST_F(Report, FailedAppendIsQueuedAndWrittenFirstInOrder) {
   EXPECT_EQ(store_->PendingCount(), 0);
   EXPECT_EQ(views_.report.Cell(6, 1), "First");  // still shown
   EXPECT_EQ(views_.report.Cell(6, 2), "Second");
-  EXPECT_EQ(events_.Count("queued"), 2);
+  EXPECT_EQ(events_.Count("report append failed (No space left on device)"), 1);
   // A newer record waits behind them; the next step that can write takes all.
   Pend(0, 1, Operation("3", "Third", 1, 1, kOpSaleByCode, '1'));
   store_->CloseDocument(0, 1, Stamp("1111111", 2, 0x24));
@@ -332,13 +358,16 @@ TEST_F(Report, QueuedRecordsGoIntoTheNewFileAtAHandOver) {
 }
 
 TEST_F(Report, ReportFileThatCannotBeCreatedIsRetried) {
-  fs_.FailNth(FsOp::kCreate, 1, "otchet.dbf");
+  fs_.FailNth(FsOp::kCreate, 1, "otchet.dbf", 2, FsStatus(FsStatus::kDenied, EACCES));
   MakeStore();
   EXPECT_FALSE(store_->ReportOpen());
   EXPECT_FALSE(FileExists(Reports("otchet.dbf")));
   Pend(0, 1, Operation("1", "Kept", 1, 1, kOpSaleByCode, '1'));
-  store_->CloseDocument(0, 1, Stamp("1111111", 1, 0x24));
+  store_->CloseDocument(0, 1, Stamp("1111111", 1, 0x24));  // tries again at once
   EXPECT_EQ(store_->QueuedReportRecords(), 1);
+  EXPECT_EQ(events_.Count("report file otchet.dbf cannot be created (Permission denied): rows "
+                          "wait until it can"),
+            1);
   EXPECT_TRUE(store_->ExchangeReport());
   EXPECT_EQ(store_->QueuedReportRecords(), 0);
   EXPECT_EQ(ReportBytes().size(), static_cast<size_t>(kReportHeaderLength + kReportRecordLength));
@@ -380,6 +409,89 @@ TEST_F(Report, ReportFileCutShortInItsCreationIsCompleted) {
   EXPECT_EQ(ReportBytes(), "not a report");
   EXPECT_EQ(store_->QueuedReportRecords(), 1);
   EXPECT_EQ(events_.Count("not a report file"), 1);
+}
+
+TEST_F(Report, HeaderCountIsSetRightAndATornRecordCutWhenOpened) {
+  MakeStore();
+  Pend(0, 1, Operation("1", "First", 1, 1, kOpSaleByCode, '1'));
+  Pend(0, 1, Operation("2", "Second", 1, 1, kOpSaleByCode, '1'));
+  store_->CloseDocument(0, 1, Stamp("1111111", 1, 0x24));
+  store_.reset();
+  const std::string whole = ReportBytes();
+  // A stop between a record and its header update: the count is one short.
+  std::string short_count = whole;
+  short_count[4] = 1;
+  // A stop inside the next record: 50 bytes of it.
+  const std::string torn = whole + std::string(50, 'x');
+  // A count beyond the records present.
+  std::string long_count = whole;
+  long_count[4] = 9;
+  for (const std::string& bytes : {short_count, torn, long_count}) {
+    testing::WriteFile(Reports("otchet.dbf"), bytes);
+    MakeStore();
+    EXPECT_EQ(ReportBytes(), whole);
+    const auto read = testing::ReadWithDbfread(Reports("otchet.dbf"));
+    ASSERT_TRUE(read.ok) << read.error;
+    EXPECT_EQ(read.record_count, 2);
+    store_.reset();
+  }
+  EXPECT_EQ(events_.Count("its header counted 1 records where 2 are present; the count was set "
+                          "right"),
+            1);
+  EXPECT_EQ(events_.Count("a torn last record (50 bytes) was cut off"), 1);
+  EXPECT_EQ(events_.Count("its header counted 9 records"), 1);
+  // A report that was right is left as it is.
+  MakeStore();
+  EXPECT_EQ(events_.Count("otchet.dbf: "), 3);
+  store_.reset();
+  // Another table under the name is neither cut nor written to.
+  DbfImage other = SampleGoods();
+  testing::WriteFile(Reports("otchet.dbf"), other.Bytes() + "xyz");
+  MakeStore();
+  EXPECT_FALSE(store_->ReportOpen());
+  Pend(0, 1, Operation("3", "Third", 1, 1, kOpSaleByCode, '1'));
+  store_->CloseDocument(0, 1, Stamp("1111111", 2, 0x24));
+  EXPECT_EQ(ReportBytes(), other.Bytes() + "xyz");
+  EXPECT_EQ(store_->QueuedReportRecords(), 1);
+  EXPECT_EQ(events_.Count("report file otchet.dbf is not a report file (header length 225, "
+                          "record length 79)"),
+            1);
+  damaged_report_ = true;
+}
+
+TEST_F(Report, AReportDeletedOrMovedAwayIsStartedAgainWithTheWaitingRowsFirst) {
+  MakeStore();
+  Pend(0, 1, Operation("1", "Before", 1, 1, kOpSaleByCode, '1'));
+  store_->CloseDocument(0, 1, Stamp("1111111", 1, 0x24));
+  // The back office moves the report away while the server runs.
+  std::filesystem::rename(Reports("otchet.dbf"), Reports("moved.dbf"));
+  Pend(0, 1, Operation("2", "Second", 1, 1, kOpSaleByCode, '1'));
+  store_->CloseDocument(0, 1, Stamp("1111111", 2, 0x24));
+  // The rows went into a new otchet.dbf, none into the file moved away.
+  EXPECT_EQ(testing::ReadDbfRecords(Reports("moved.dbf")).size(), 1u);
+  auto rows = testing::ReadDbfRecords(Reports("otchet.dbf"));
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].at("NAME"), "Second");
+  EXPECT_EQ(events_.Count("report file otchet.dbf was deleted or moved away while open"), 1);
+
+  // The whole folder goes: the rows wait, and follow the folder back.
+  std::filesystem::remove_all(report_dir_.path());
+  Pend(0, 1, Operation("3", "Third", 1, 1, kOpSaleByCode, '1'));
+  store_->CloseDocument(0, 1, Stamp("1111111", 3, 0x24));
+  Pend(0, 1, Operation("4", "Fourth", 1, 1, kOpSaleByCode, '1'));
+  store_->CloseDocument(0, 1, Stamp("1111111", 4, 0x24));
+  for (int step = 0; step < 3; ++step) EXPECT_FALSE(store_->ExchangeReport());
+  EXPECT_EQ(store_->QueuedReportRecords(), 2);
+  EXPECT_EQ(events_.Count("deleted or moved away"), 2);  // once for each file lost
+  EXPECT_EQ(events_.Count("cannot be created"), 0);      // said already
+  std::filesystem::create_directory(report_dir_.path());
+  EXPECT_TRUE(store_->ExchangeReport());
+  rows = testing::ReadDbfRecords(Reports("otchet.dbf"));
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0].at("NAME"), "Third");
+  EXPECT_EQ(rows[1].at("NAME"), "Fourth");
+  EXPECT_EQ(events_.Count("report file otchet.dbf created"), 3);
+  EXPECT_EQ(events_.Count("report append failed"), 0);
 }
 
 }  // namespace

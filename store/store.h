@@ -29,7 +29,8 @@ class Store {
   virtual GoodsOutcome ServeGoods(const GoodsRequest& request) = 0;
   // The register closed its document: every pending operation of it goes to
   // the report stamped with `stamp`, is shown and released; its next goods
-  // message starts afresh. Returns the number of operations handed over.
+  // message starts afresh. Returns the number of operations handed over, or
+  // -1 when the document could not be booked (it then stays open).
   virtual int CloseDocument(uint32_t line_index, uint8_t network_number,
                             const DocumentStamp& stamp) = 0;
   // Lists the register in the diagnostics view: the first free row of rows

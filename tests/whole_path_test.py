@@ -63,13 +63,13 @@ class Shop:
         subprocess.run([self.tool("tools", "mkgoods", "tillgate-mkgoods"), csv, "-o", target],
                        check=True, stdout=subprocess.DEVNULL)
 
-    def start_sim(self, name, scenario):
+    def start_sim(self, name, scenario, args=("--max-time", "120")):
         path = os.path.join(self.root, name + ".txt")
         with open(path, "w", encoding="utf-8") as f:
             f.write(scenario)
         log = open(os.path.join(self.root, name + ".log"), "w+", encoding="utf-8")
         proc = subprocess.Popen([self.tool("tools", "regsim", "tillgate-regsim"), "--scenario",
-                                 path, "--max-time", "120"], stdout=log, stderr=subprocess.STDOUT)
+                                 path] + list(args), stdout=log, stderr=subprocess.STDOUT)
         deadline = time.monotonic() + 10
         pty = None
         while time.monotonic() < deadline and pty is None:
@@ -102,7 +102,8 @@ class Shop:
             f.write("\n".join(text))
 
     def start_server(self):
-        env = dict(os.environ, TILLGATE_REGISTRY=self.registry)
+        env = dict(os.environ, TILLGATE_REGISTRY=self.registry,
+                   TILLGATE_STATE_DIR=os.path.join(self.root, "state"))
         self.server_log = open(os.path.join(self.root, "server.log"), "w+", encoding="utf-8")
         self.server = subprocess.Popen(
             [self.program, "--headless"], env=env,

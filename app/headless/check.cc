@@ -71,33 +71,6 @@ std::string FieldText(const char* name, const DbfField& field) {
   return text;
 }
 
-// What makes a goods file's header unusable, in the order the server checks.
-std::string GoodsLayoutReason(TDBFF& dbf, File* file) {
-  DbfHeader header;
-  if (!dbf.ReadHeader(file, &header) || dbf.LoadHeaderBytes(file) < 12)
-    return "shorter than a dBASE header";
-  if (header.header_length < kMinHeaderLength)
-    return "header length " + std::to_string(header.header_length) + " is below 33";
-  if (header.record_length < 1 || header.record_length > kMaxGoodsRecordLength)
-    return "record length " + std::to_string(header.record_length) + " is not 1..299";
-  if (1 + dbf.DeclaredFieldsLength() > header.record_length)
-    return "its fields do not fit its record length " + std::to_string(header.record_length);
-  struct Required {
-    const char* name;
-    int most;
-  };
-  for (const Required& r :
-       {Required{"CODE", kMaxGoodsFieldLength}, Required{"NAME", 1 << 16},
-        Required{"PRICE", kMaxGoodsFieldLength}, Required{"DIVNUM", kMaxGoodsFieldLength}}) {
-    const DbfField field = dbf.FindField(r.name, false);
-    if (field.length == 0) return std::string("field ") + r.name + " is missing";
-    if (field.length > r.most)
-      return std::string("field ") + r.name + " is " + std::to_string(field.length) +
-             " long, at most " + std::to_string(r.most) + " is usable";
-  }
-  return "not a usable goods layout";
-}
-
 class Checker {
  public:
   explicit Checker(std::FILE* out) : out_(out) {}
@@ -130,9 +103,9 @@ class Checker {
     ReadOnlyFile file(fd);
     TDBFF dbf;
     GoodsLayout layout;
-    if (!ReadGoodsLayout(dbf, &file, &layout)) {
-      TDBFF again;
-      Problem("goods file " + path + " is refused: " + GoodsLayoutReason(again, &file));
+    std::string why;
+    if (!ReadGoodsLayout(dbf, &file, &layout, &why)) {
+      Problem("goods file " + path + " is refused: " + why);
       return;
     }
     DbfHeader header;

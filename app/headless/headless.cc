@@ -16,6 +16,7 @@
 #include "config/condition_filter.h"
 #include "config/reg_file_store.h"
 #include "config/settings.h"
+#include "config/state_folder.h"
 #include "config/version.h"
 #include "line/station.h"
 #include "line/store_factory.h"
@@ -102,7 +103,8 @@ int Serve(const Settings& settings, const TraceOptions& trace, EventSink* events
   {
     StationOptions options;
     options.events = events;
-    options.make_store = ServerStoreFactory();
+    // The journal of open documents: what a stop or a crash must not lose.
+    options.make_store = ServerStoreFactory(StateFolderPath());
     options.trace = trace;
     Station station(settings, std::move(options));
     Engine& engine = station.GetEngine();

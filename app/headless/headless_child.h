@@ -25,8 +25,10 @@ namespace tillgate {
 class HeadlessChild {
  public:
   // Runs the program with `args` (after its name), TILLGATE_REGISTRY set to
-  // `registry` and `extra_env` ("NAME=value"; "@PIPE@" stands for PipeId())
-  // added to the environment, started under the name `program_name`.
+  // `registry`, TILLGATE_STATE_DIR to the folder "state" beside it (so that
+  // no test shares a journal with another) and `extra_env` ("NAME=value";
+  // "@PIPE@" stands for PipeId()) added to the environment, started under
+  // the name `program_name`.
   HeadlessChild(const std::string& registry, std::vector<std::string> args = {"--headless"},
                 std::vector<std::string> extra_env = {},
                 const std::string& program_name = "tillgate") {
@@ -45,11 +47,16 @@ class HeadlessChild {
     posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], 2);
     posix_spawn_file_actions_addclose(&actions, pipe_fds[0]);
     std::vector<std::string> env_strings = {"TILLGATE_REGISTRY=" + registry};
+    bool own_state = false;
+    for (const std::string& e : extra_env) own_state |= e.rfind("TILLGATE_STATE_DIR=", 0) == 0;
+    if (!own_state)
+      env_strings.push_back("TILLGATE_STATE_DIR=" +
+                            std::filesystem::path(registry).parent_path().string() + "/state");
     for (const std::string& e : extra_env) env_strings.push_back(e);
     for (char** e = environ; *e; ++e) {
       const std::string entry(*e);
       const std::string name = entry.substr(0, entry.find('=') + 1);
-      bool replaced = name == "TILLGATE_REGISTRY=";
+      bool replaced = name == "TILLGATE_REGISTRY=" || name == "TILLGATE_STATE_DIR=";
       for (const std::string& x : extra_env) replaced = replaced || x.rfind(name, 0) == 0;
       if (!replaced) env_strings.push_back(entry);
     }

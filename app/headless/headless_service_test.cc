@@ -97,7 +97,12 @@ TEST(HeadlessService, IntoTheJournalLinesCarryPrioritiesInsteadOfTimes) {
   usleep(300 * 1000);  // its signal handling is set up right after that line
   child.Signal(SIGTERM);
   EXPECT_EQ(child.Wait(10), 0);
-  EXPECT_TRUE(child.WaitFor("<5>stopping on SIGTERM\n<5>stopped\n", 1)) << child.Output();
+  // The store says what its journal keeps for the next start before the end.
+  EXPECT_TRUE(
+      child.WaitFor("<5>stopping on SIGTERM\n<5>stop: the journal keeps 0 open "
+                    "operation(s) and 0 waiting row(s) for the next start\n<5>stopped\n",
+                    1))
+      << child.Output();
   EXPECT_EQ(child.Output().find(" tillgate: "), std::string::npos) << child.Output();
 }
 

@@ -17,6 +17,7 @@
 #include "app/window/tform1.h"
 #include "config/condition_filter.h"
 #include "config/reg_file_store.h"
+#include "config/state_folder.h"
 #include "config/version.h"
 #include "line/trace_options.h"
 
@@ -139,8 +140,11 @@ int main(int argc, char** argv) {
   static tillgate::ConditionFilter filtered_lines(&terminal_lines);
   tillgate::EventLog events(&filtered_lines);
   deps.events = &events;
+  // Open documents are kept in the journal in the state folder across a
+  // stop or a crash; the store says at start-up what it restored and at
+  // stop what it keeps.
   deps.make_engine = [&events, trace](const tillgate::Settings& settings) {
-    return tillgate::MakeStationEngine(settings, &events, trace);
+    return tillgate::MakeStationEngine(settings, &events, tillgate::StateFolderPath(), trace);
   };
   deps.end_program = [] { QCoreApplication::quit(); };
   tillgate::TForm1 form(std::move(deps));

@@ -15,8 +15,9 @@ Settings WithoutAutoStart(Settings settings) {
 
 class StationEngine final : public EngineLink {
  public:
-  StationEngine(const Settings& settings, EventSink* events, const TraceOptions& trace)
-      : station_(WithoutAutoStart(settings), Options(events, trace)) {
+  StationEngine(const Settings& settings, EventSink* events, const std::string& state_folder,
+                const TraceOptions& trace)
+      : station_(WithoutAutoStart(settings), Options(events, state_folder, trace)) {
     station_.GetEngine().Launch();
   }
   ~StationEngine() override { station_.GetEngine().Stop(); }
@@ -30,9 +31,10 @@ class StationEngine final : public EngineLink {
   MonitoringViews* Views() override { return &station_.Views(); }
 
  private:
-  static StationOptions Options(EventSink* events, const TraceOptions& trace) {
+  static StationOptions Options(EventSink* events, const std::string& state_folder,
+                                const TraceOptions& trace) {
     StationOptions options;
-    options.make_store = ServerStoreFactory();
+    options.make_store = ServerStoreFactory(state_folder);
     options.events = events;
     options.trace = trace;
     return options;
@@ -44,8 +46,9 @@ class StationEngine final : public EngineLink {
 }  // namespace
 
 std::unique_ptr<EngineLink> MakeStationEngine(const Settings& settings, EventSink* events,
+                                              const std::string& state_folder,
                                               const TraceOptions& trace) {
-  return std::make_unique<StationEngine>(settings, events, trace);
+  return std::make_unique<StationEngine>(settings, events, state_folder, trace);
 }
 
 }  // namespace tillgate

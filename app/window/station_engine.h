@@ -3,6 +3,7 @@
 // lines, store and decoding.
 
 #include <memory>
+#include <string>
 
 #include "app/window/engine_link.h"
 #include "config/event_sink.h"
@@ -13,9 +14,10 @@ namespace tillgate {
 
 // Builds the station from the loaded settings and launches its engine
 // thread. The automatic start is left to the window. Notable events go to
-// `events` when given (it must outlive the link); the ports in `trace` are
-// traced.
+// `events` when given (it must outlive the link). The store keeps its
+// journal in `state_folder` (empty: none); the ports in `trace` are traced.
 std::unique_ptr<EngineLink> MakeStationEngine(const Settings& settings, EventSink* events = nullptr,
+                                              const std::string& state_folder = std::string(),
                                               const TraceOptions& trace = {});
 
 }  // namespace tillgate

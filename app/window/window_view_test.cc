@@ -16,6 +16,8 @@
 #include <QTableView>
 #include <QTableWidget>
 #include <QTest>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <thread>
 
@@ -271,6 +273,11 @@ TEST_F(WindowView, FootLineShowsLastingProblemsUntilClearedAndOneOffsUntilSeen) 
 
 TEST(WindowProblems, PortThatFailsToOpenShowsAtTheFootOnItsPortAndInTheList) {
   ScratchDir data;
+  // A goods file, so that the newest problem at the foot is the port's.
+  const char* source = std::getenv("TILLGATE_SOURCE_DIR");
+  ASSERT_NE(source, nullptr);
+  std::filesystem::copy_file(std::string(source) + "/store/fuzz_seeds/goods.dbf",
+                             data.path() + "/tovars.dbf");
   const std::string device = data.path() + "/no-such-tty";
   EventLog events;
   Harness h(

@@ -40,6 +40,9 @@ Options:
   --loop              repeat each script (from its "loop" step) until killed;
                       automatic document numbers keep rising
   --forever           keep answering after the scenario is done, until killed
+  --resend            send a message left without an answer again at the next
+                      poll, with the same sequence byte, until it is answered
+                      (as a real register does; for a server that restarts)
   --answer-timeout MS how long to wait for the answer to a message (3000)
   --max-time SECONDS  give up (exit 1) when the scenario is not done by then
   --first-document N  first automatic document number (1)
@@ -75,6 +78,8 @@ Output lines (examples):
   net=2 got goods text="Сыр             |12.50     *1.234" amount=1543 section=1
   net=2 got command o
   net=2 no-answer to=p seq=3 reason=timeout
+  net=2 no-answer to=p seq=3 reason=polled again resend      (with --resend)
+  net=2 sent p seq=3 code=101 qty=0 resend
   net=2 mismatch seq=3 want=u got=goods
   malformed net=2 reason="bad checksum" bytes=0130030061FF
   done sent=4 answers=4 malformed=0 unanswered=0 mismatched=0
@@ -132,6 +137,8 @@ int main(int argc, char** argv) {
       options.forever = true;
     } else if (arg == "--verbose") {
       options.verbose = true;
+    } else if (arg == "--resend") {
+      options.resend = true;
     } else if (arg == "--scenario" || arg == "--device") {
       const char* v = value();
       if (v == nullptr) return Usage(arg + " needs a path");

@@ -34,7 +34,7 @@ bool SimRegister::LoopUseful() const {
 }
 
 bool SimRegister::Done() const {
-  if (outstanding_) return false;
+  if (outstanding_ || resend_) return false;
   if (next_ < script_.steps.size()) return false;
   return !(options_.loop && LoopUseful());
 }
@@ -47,6 +47,9 @@ void SimRegister::GiveUp(const char* why) {
                              : std::string(1, o.message.type) + " seq=" + std::to_string(o.seq);
   if (o.message.expect == Expect::kNone) {
     Print("no-answer to=" + to + " expected");
+  } else if (options_.resend && !o.idle && o.message.kind != MessageKind::kRaw) {
+    Print("no-answer to=" + to + " reason=" + why + " resend");
+    resend_ = o;
   } else {
     ++tally_.unanswered;
     Print("no-answer to=" + to + " reason=" + why);
@@ -151,6 +154,11 @@ std::vector<uint8_t> SimRegister::OnPoll(Clock::time_point now, bool start) {
   if (outstanding_) GiveUp("polled again");
   Advance(now);
   if (!on_) return {};
+  if (resend_) {
+    const Outstanding again = *resend_;
+    resend_.reset();
+    return Send(again.message, again.seq, false, now, " resend");
+  }
 
   if (next_ < script_.steps.size()) {
     const Step& step = script_.steps[next_];

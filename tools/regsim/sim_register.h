@@ -21,6 +21,9 @@ struct SimOptions {
   bool forever = false;    // keep answering after the scenario is done
   bool verbose = false;    // also print polls and the "nothing to say" exchanges
   bool keep_wire = false;  // keep every byte read and written (LineSimulator::Wire*)
+  // A message left without an answer goes again at the next poll, with the
+  // same sequence byte, until it is answered: what a real register does.
+  bool resend = false;
   uint32_t first_document = 1;
   std::chrono::milliseconds max_time{0};  // 0: no limit
 };
@@ -87,7 +90,8 @@ class SimRegister {
   bool on_ = true;
   std::optional<Clock::time_point> wait_until_;
   std::optional<Outstanding> outstanding_;
-  uint8_t seq_ = 0;  // the last sequence byte used
+  std::optional<Outstanding> resend_;  // with --resend: unanswered, goes again
+  uint8_t seq_ = 0;                    // the last sequence byte used
   std::optional<Outstanding> last_goods_;
   uint32_t next_document_;
   std::chrono::milliseconds reply_delay_{0};

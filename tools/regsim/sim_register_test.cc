@@ -123,6 +123,30 @@ TEST_F(SimRegisterTest, MissingAndWrongAnswersAreCounted) {
   EXPECT_NE(log_.str().find("no-answer to=p seq=3 reason=timeout"), std::string::npos);
 }
 
+TEST_F(SimRegisterTest, WithResendAnUnansweredMessageGoesAgainUntilAnswered) {
+  options_.resend = true;
+  options_.answer_timeout = milliseconds(300);
+  SimRegister& reg = Make("p 7\ni 42\n");
+  const auto sale = Poll();
+  EXPECT_EQ(reg.OnPoll(now_, true), sale);  // the server started again: same frame
+  Pass(milliseconds(400));                  // no answer in time
+  EXPECT_FALSE(reg.Done());
+  EXPECT_EQ(Poll(), sale);
+  AnswerGoods();
+  const auto close = Poll();
+  ASSERT_EQ(close[4], 'i');
+  EXPECT_EQ(close[3], 0x02);
+  EXPECT_EQ(Poll(), close);  // polled again: the same document, the same byte
+  Answer('o');
+  EXPECT_TRUE(reg.Done());
+  EXPECT_TRUE(tally_.Clean());
+  EXPECT_EQ(tally_.unanswered, 0);
+  EXPECT_NE(log_.str().find("no-answer to=p seq=1 reason=timeout resend\n"
+                            "net=4 sent p seq=1 code=7 qty=0 resend"),
+            std::string::npos)
+      << log_.str();
+}
+
 TEST_F(SimRegisterTest, LoopRepeatsFromItsMarkWithRisingDocuments) {
   options_.loop = true;
   options_.first_document = 100;

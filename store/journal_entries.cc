@@ -1,0 +1,193 @@
+#include "store/journal_entries.h"
+
+#include <bit>
+#include <cstring>
+
+namespace tillgate {
+namespace {
+
+// Little-endian fields, appended in order.
+class Writer {
+ public:
+  explicit Writer(JournalEntryType type) { bytes_.push_back(static_cast<char>(type)); }
+  void U8(uint8_t v) { bytes_.push_back(static_cast<char>(v)); }
+  void U32(uint32_t v) {
+    for (int i = 0; i < 4; ++i) U8(static_cast<uint8_t>(v >> (8 * i)));
+  }
+  void U64(uint64_t v) {
+    for (int i = 0; i < 8; ++i) U8(static_cast<uint8_t>(v >> (8 * i)));
+  }
+  void F64(double v) { U64(std::bit_cast<uint64_t>(v)); }
+  void Bytes(const char* p, size_t n) { bytes_.append(p, n); }
+  std::string Take() { return std::move(bytes_); }
+
+ private:
+  std::string bytes_;
+};
+
+// Reads the same fields back; every read checks that the bytes are there.
+class Reader {
+ public:
+  Reader(std::string_view bytes, JournalEntryType type)
+      : bytes_(bytes), ok_(!bytes.empty() && static_cast<uint8_t>(bytes[0]) == uint8_t(type)) {
+    at_ = 1;
+  }
+  uint8_t U8() {
+    if (!Need(1)) return 0;
+    return static_cast<uint8_t>(bytes_[at_++]);
+  }
+  uint32_t U32() {
+    uint32_t v = 0;
+    for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(U8()) << (8 * i);
+    return v;
+  }
+  uint64_t U64() {
+    uint64_t v = 0;
+    for (int i = 0; i < 8; ++i) v |= static_cast<uint64_t>(U8()) << (8 * i);
+    return v;
+  }
+  double F64() { return std::bit_cast<double>(U64()); }
+  void Bytes(char* out, size_t n) {
+    if (!Need(n)) return;
+    std::memcpy(out, bytes_.data() + at_, n);
+    at_ += n;
+  }
+  // A count of items of `item_size` bytes each that must still be there.
+  uint32_t Count(size_t item_size) {
+    const uint32_t n = U32();
+    if (ok_ && static_cast<uint64_t>(n) * item_size > bytes_.size() - at_) ok_ = false;
+    return ok_ ? n : 0;
+  }
+  // Every byte read, none left over.
+  bool Done() const { return ok_ && at_ == bytes_.size(); }
+
+ private:
+  bool Need(size_t n) {
+    if (ok_ && bytes_.size() - at_ >= n) return true;
+    ok_ = false;
+    return false;
+  }
+
+  std::string_view bytes_;
+  size_t at_ = 0;
+  bool ok_;
+};
+
+// Text fields keep their fixed size and always end in a zero byte.
+template <size_t N>
+void ReadText(Reader& in, char (&text)[N]) {
+  in.Bytes(text, N);
+  text[N - 1] = 0;
+}
+
+}  // namespace
+
+std::string EncodeEntry(const JournalOperation& e) {
+  const OperationRecord& r = e.record;
+  Writer out(JournalEntryType::kOperation);
+  out.U64(e.id);
+  out.U32(r.line_index);
+  out.U8(r.network_number);
+  out.Bytes(r.goods_code, sizeof r.goods_code);
+  out.F64(r.quantity);
+  out.F64(r.price);
+  out.F64(r.amount);
+  out.Bytes(r.name, sizeof r.name);
+  out.U8(static_cast<uint8_t>(r.section));
+  out.U8(static_cast<uint8_t>(r.operation_code));
+  out.U8(r.lookup_kind);
+  out.U32(static_cast<uint32_t>(r.goods_record_number));
+  out.U8(e.stock_moved ? 1 : 0);
+  out.U64(e.goods_file.device);
+  out.U64(e.goods_file.inode);
+  return out.Take();
+}
+
+bool DecodeEntry(std::string_view entry, JournalOperation* e) {
+  Reader in(entry, JournalEntryType::kOperation);
+  OperationRecord& r = e->record;
+  e->id = in.U64();
+  r.line_index = in.U32();
+  r.network_number = in.U8();
+  ReadText(in, r.goods_code);
+  r.quantity = in.F64();
+  r.price = in.F64();
+  r.amount = in.F64();
+  ReadText(in, r.name);
+  r.section = static_cast<char>(in.U8());
+  r.operation_code = static_cast<char>(in.U8());
+  r.lookup_kind = in.U8();
+  r.goods_record_number = static_cast<int32_t>(in.U32());
+  e->stock_moved = in.U8() != 0;
+  e->goods_file.device = in.U64();
+  e->goods_file.inode = in.U64();
+  return in.Done();
+}
+
+std::string EncodeEntry(const JournalWithdrawal& e) {
+  Writer out(JournalEntryType::kWithdrawal);
+  out.U64(e.id);
+  return out.Take();
+}
+
+bool DecodeEntry(std::string_view entry, JournalWithdrawal* e) {
+  Reader in(entry, JournalEntryType::kWithdrawal);
+  e->id = in.U64();
+  return in.Done();
+}
+
+std::string EncodeEntry(const JournalRegister& e) {
+  Writer out(JournalEntryType::kRegister);
+  out.U32(e.line_index);
+  out.U8(e.network_number);
+  out.U8(e.last_sequence);
+  out.U64(e.last_operation);
+  return out.Take();
+}
+
+bool DecodeEntry(std::string_view entry, JournalRegister* e) {
+  Reader in(entry, JournalEntryType::kRegister);
+  e->line_index = in.U32();
+  e->network_number = in.U8();
+  e->last_sequence = in.U8();
+  e->last_operation = in.U64();
+  return in.Done();
+}
+
+std::string EncodeEntry(const JournalDocument& e) {
+  Writer out(JournalEntryType::kDocument);
+  out.U64(e.id);
+  out.U32(static_cast<uint32_t>(e.operations.size()));
+  for (const JournalId id : e.operations) out.U64(id);
+  out.U32(static_cast<uint32_t>(e.rows.size()));
+  for (const ReportRecordBytes& row : e.rows) out.Bytes(row.data(), row.size());
+  return out.Take();
+}
+
+bool DecodeEntry(std::string_view entry, JournalDocument* e) {
+  Reader in(entry, JournalEntryType::kDocument);
+  e->id = in.U64();
+  e->operations.resize(in.Count(sizeof(JournalId)));
+  for (JournalId& id : e->operations) id = in.U64();
+  e->rows.resize(in.Count(kReportRecordLength));
+  for (ReportRecordBytes& row : e->rows) in.Bytes(row.data(), row.size());
+  return in.Done();
+}
+
+std::string EncodeEntry(const JournalBooked& e) {
+  Writer out(JournalEntryType::kBooked);
+  out.U64(e.id);
+  return out.Take();
+}
+
+bool DecodeEntry(std::string_view entry, JournalBooked* e) {
+  Reader in(entry, JournalEntryType::kBooked);
+  e->id = in.U64();
+  return in.Done();
+}
+
+uint8_t EntryType(std::string_view entry) {
+  return entry.empty() ? 0 : static_cast<uint8_t>(entry[0]);
+}
+
+}  // namespace tillgate

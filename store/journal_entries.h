@@ -1,0 +1,78 @@
+#pragma once
+// What the store writes into its journal: operations committed and
+// withdrawn, each register's last sequence byte and operation, documents
+// closed with their report rows, and documents booked into the report.
+// Replaying the entries in order gives back the pending operations, the
+// register states and the rows still waiting for the report.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "store/file_system.h"
+#include "store/operation_record.h"
+#include "store/report_record.h"
+
+namespace tillgate {
+
+enum class JournalEntryType : uint8_t {
+  kOperation = 1,   // an operation became pending
+  kWithdrawal = 2,  // a pending operation was taken back
+  kRegister = 3,    // a register's last sequence byte and operation
+  kDocument = 4,    // a document closed: its operations left, its rows wait
+  kBooked = 5,      // a document's rows are in the report
+};
+
+// Journal ids number operations and documents; 0 is none.
+using JournalId = uint64_t;
+
+struct JournalOperation {
+  JournalId id = 0;
+  // Line, network number, goods code, quantity, price, amount, name,
+  // section, operation code, look-up kind, goods record number.
+  OperationRecord record;
+  // The stock was moved in the goods file named here (taking the operation
+  // back moves it back only in that same file).
+  bool stock_moved = false;
+  FileIdentity goods_file;
+};
+
+struct JournalWithdrawal {
+  JournalId id = 0;
+};
+
+struct JournalRegister {
+  uint32_t line_index = 0;
+  uint8_t network_number = 0;
+  uint8_t last_sequence = 0xFF;
+  JournalId last_operation = 0;
+};
+
+struct JournalDocument {
+  JournalId id = 0;
+  std::vector<JournalId> operations;  // released by the close
+  std::vector<ReportRecordBytes> rows;
+};
+
+struct JournalBooked {
+  JournalId id = 0;
+};
+
+std::string EncodeEntry(const JournalOperation& entry);
+std::string EncodeEntry(const JournalWithdrawal& entry);
+std::string EncodeEntry(const JournalRegister& entry);
+std::string EncodeEntry(const JournalDocument& entry);
+std::string EncodeEntry(const JournalBooked& entry);
+
+// The type of an encoded entry; 0 for an empty one.
+uint8_t EntryType(std::string_view entry);
+// False when the bytes are not an entry of that type (wrong type, cut short,
+// or bytes left over).
+bool DecodeEntry(std::string_view entry, JournalOperation* out);
+bool DecodeEntry(std::string_view entry, JournalWithdrawal* out);
+bool DecodeEntry(std::string_view entry, JournalRegister* out);
+bool DecodeEntry(std::string_view entry, JournalDocument* out);
+bool DecodeEntry(std::string_view entry, JournalBooked* out);
+
+}  // namespace tillgate

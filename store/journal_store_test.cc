@@ -1,0 +1,262 @@
+// The store with its journal across stops and starts: what it restores,
+// what it says, and what it does with a journal it cannot use.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "store/store_fixture.h"
+
+namespace tillgate {
+namespace {
+
+using testing::DbfImage;
+using testing::Request;
+using testing::StoreTest;
+
+DocumentStamp Stamp(uint32_t document) {
+  DocumentStamp stamp;
+  std::snprintf(stamp.serial_number, sizeof stamp.serial_number, "0000007");
+  stamp.document_number = document;
+  stamp.year = 0x26;
+  stamp.month = 0x03;
+  stamp.day = 0x15;
+  return stamp;
+}
+
+class JournaledStore : public StoreTest {
+ protected:
+  void SetUp() override { PutGoods("tovars.dbf", testing::TwoGoods("100.000")); }
+  std::vector<std::string> ReportNames() {
+    std::vector<std::string> names;
+    for (const auto& r : testing::ReadDbfRecords(Reports("otchet.dbf")))
+      names.push_back(r.at("CHECK") + " " + r.at("NAME") + " " + r.at("QUANTY"));
+    return names;
+  }
+};
+
+TEST_F(JournaledStore, OpenDocumentsAndRegisterStatesComeBackAfterAStop) {
+  MakeJournaledStore(true);
+  EXPECT_TRUE(events_.Has("journal " + State("journal") +
+                          ": 0 open operation(s) and 0 waiting row(s) restored"));
+  ASSERT_TRUE(store_->ServeGoods(Request(2, 4, 1, "100", 2)).Served());
+  ASSERT_TRUE(store_->ServeGoods(Request(2, 4, 2, "300", 1)).Served());
+  ASSERT_TRUE(store_->ServeGoods(Request(5, 1, 1, "100", 3)).Served());
+  EXPECT_EQ(Stock(1), 95);
+  store_.reset();
+  EXPECT_TRUE(events_.Has("stop: the journal keeps 3 open operation(s) and 0 waiting row(s)"));
+
+  MakeJournaledStore(true);
+  EXPECT_TRUE(events_.Has("3 open operation(s) and 0 waiting row(s) restored"));
+  EXPECT_EQ(store_->PendingCount(), 3);
+  // The register did not get the answer to its last message and sends it
+  // again after the restart: the first is taken back, stock included, and
+  // the sale is there once.
+  const GoodsOutcome again = store_->ServeGoods(Request(2, 4, 2, "300", 1));
+  ASSERT_TRUE(again.Served());
+  EXPECT_TRUE(again.withdrawn);
+  EXPECT_EQ(Stock(2), 99);
+  // Other goods sent with the same byte go the same way.
+  EXPECT_TRUE(store_->ServeGoods(Request(5, 1, 1, "300", 4)).withdrawn);
+  EXPECT_EQ(Stock(1), 98);
+  EXPECT_EQ(store_->CloseDocument(2, 4, Stamp(1)), 2);
+  EXPECT_EQ(ReportNames(), (std::vector<std::string>{"1 Bread 2.000", "1 Cheese 1.000"}));
+  // A closed document starts afresh: after another restart, the same
+  // sequence byte is a new message.
+  MakeJournaledStore(true);
+  EXPECT_TRUE(events_.Has("1 open operation(s) and 0 waiting row(s) restored"));
+  EXPECT_FALSE(store_->ServeGoods(Request(2, 4, 1, "100", 1)).withdrawn);
+  EXPECT_EQ(store_->CloseDocument(5, 1, Stamp(2)), 1);
+  EXPECT_EQ(store_->CloseDocument(2, 4, Stamp(3)), 1);
+  EXPECT_EQ(ReportNames(), (std::vector<std::string>{"1 Bread 2.000", "1 Cheese 1.000",
+                                                     "2 Cheese 4.000", "3 Bread 1.000"}));
+}
+
+TEST_F(JournaledStore, WaitingRowsSurviveAStopAndGoFirst) {
+  MakeJournaledStore();
+  fs_.FailAlways(FsOp::kWrite, "otchet.dbf", FsStatus::kNoSpace);
+  ASSERT_TRUE(store_->ServeGoods(Request(0, 1, 1, "100", 1)).Served());
+  ASSERT_TRUE(store_->ServeGoods(Request(0, 1, 2, "300", 1)).Served());
+  EXPECT_EQ(store_->CloseDocument(0, 1, Stamp(1)), 2);  // booked, waiting
+  EXPECT_EQ(store_->QueuedReportRecords(), 2);
+  ASSERT_TRUE(store_->ServeGoods(Request(0, 1, 1, "300", 5)).Served());
+  store_.reset();
+  EXPECT_TRUE(events_.Has("stop: the journal keeps 1 open operation(s) and 2 waiting row(s)"));
+  fs_.Clear();
+
+  MakeJournaledStore();
+  EXPECT_TRUE(events_.Has("1 open operation(s) and 2 waiting row(s) restored"));
+  EXPECT_TRUE(events_.Has("2 waiting row(s) from the journal written to otchet.dbf"));
+  EXPECT_EQ(store_->QueuedReportRecords(), 0);
+  EXPECT_EQ(store_->CloseDocument(0, 1, Stamp(2)), 1);
+  EXPECT_EQ(ReportNames(),
+            (std::vector<std::string>{"1 Bread 1.000", "1 Cheese 1.000", "2 Cheese 5.000"}));
+  // Booked rows are not written again by the next start.
+  events_.Clear();
+  MakeJournaledStore();
+  EXPECT_TRUE(events_.Has("0 open operation(s) and 0 waiting row(s) restored"));
+  EXPECT_EQ(ReportNames().size(), 3u);
+}
+
+TEST_F(JournaledStore, RowsThatMayBeInTheReportAreWrittenOnlyOnceItsEndCanBeRead) {
+  MakeJournaledStore();
+  ASSERT_TRUE(store_->ServeGoods(Request(0, 1, 1, "100", 1)).Served());
+  // The rows reach the report, the mark that they did does not, and the
+  // server dies before its journal could say so.
+  fs_.FailNth(FsOp::kWrite, 2, "/journal");
+  EXPECT_EQ(store_->CloseDocument(0, 1, Stamp(1)), 1);
+  fs_.CrashAtWrite(1, false);
+  store_.reset();
+  fs_.Clear();
+  // At the start the report's end cannot be read: the document waits.
+  fs_.FailNth(FsOp::kRead, 2, "otchet.dbf");
+  MakeJournaledStore();
+  EXPECT_EQ(store_->QueuedReportRecords(), 1);
+  EXPECT_TRUE(events_.Has("report append failed (Input/output error)"));
+  // Once it can be read, the rows are found there and not written again.
+  EXPECT_TRUE(store_->ExchangeReport());
+  EXPECT_EQ(store_->QueuedReportRecords(), 0);
+  EXPECT_EQ(ReportNames(), std::vector<std::string>{"1 Bread 1.000"});
+}
+
+TEST_F(JournaledStore, ARestoredSaleIsTakenBackOnlyInTheGoodsFileItWasMadeIn) {
+  MakeJournaledStore(true);
+  ASSERT_TRUE(store_->ServeGoods(Request(0, 1, 1, "100", 10)).Served());
+  store_.reset();
+  // While the server was down, a new goods file came in where record 1 is
+  // other goods.
+  DbfImage next;
+  next.fields = {{"CODE", 'C', 13},
+                 {"NAME", 'C', 30},
+                 {"PRICE", 'N', 10, 2},
+                 {"DIVNUM", 'C', 2},
+                 {"RES", 'N', 12, 3}};
+  next.records = {{"900", "Other", "1.00", "1", "50.000"}, {"100", "Bread", "12.50", "1", "7.000"}};
+  PutGoods("tovars2.dbf", next);
+  std::filesystem::rename(Goods("tovars2.dbf"), Goods("tovars.dbf"));
+  MakeJournaledStore(true);
+  EXPECT_TRUE(store_->ServeGoods(Request(0, 1, 1, "100", 1)).withdrawn);
+  EXPECT_EQ(Stock(1), 50);  // untouched
+  EXPECT_EQ(Stock(2), 6);
+}
+
+TEST_F(JournaledStore, TheJournalStaysSmall) {
+  MakeJournaledStore();
+  uint64_t largest = 0;
+  for (uint32_t d = 1; d <= 400; ++d) {
+    ASSERT_TRUE(store_->ServeGoods(Request(0, 1, 1, "100", 1)).Served());
+    ASSERT_TRUE(store_->ServeGoods(Request(0, 1, 2, "300", 1)).Served());
+    ASSERT_EQ(store_->CloseDocument(0, 1, Stamp(d)), 2);
+    largest = std::max<uint64_t>(largest, std::filesystem::file_size(State("journal")));
+  }
+  // Left alone it would have grown to about 250 KB; mostly dead, it is
+  // rewritten once it passes 64 KB.
+  EXPECT_GT(largest, 60u * 1024);
+  EXPECT_LT(largest, 66u * 1024);
+  ASSERT_TRUE(store_->ServeGoods(Request(0, 1, 1, "100", 7)).Served());
+  events_.Clear();
+  MakeJournaledStore();
+  EXPECT_TRUE(events_.Has(": 1 open operation(s) and 0 waiting row(s) restored"));
+  // What a start found dead is gone.
+  EXPECT_LT(std::filesystem::file_size(State("journal")), 200u);
+  EXPECT_EQ(ReportNames().size(), 800u);
+}
+
+// The journal is rewritten from what the store holds once a transaction is
+// done, never halfway: a close that makes it mostly dead leaves a journal
+// that holds neither the closed sales nor the booked document.
+TEST_F(JournaledStore, ACompactionAtADocumentCloseKeepsWhatTheCloseDid) {
+  MakeJournaledStore();
+  const std::string journal = State("journal");
+  uint32_t document = 0;
+  // Whole documents until the journal nears the size where it is looked at.
+  while (std::filesystem::file_size(journal) < 60u * 1024) {
+    ASSERT_TRUE(store_->ServeGoods(Request(0, 1, 1, "100", 1)).Served());
+    ASSERT_EQ(store_->CloseDocument(0, 1, Stamp(++document)), 1);
+  }
+  // Sales until the next would pass 64 KB: the close is what passes it.
+  uint8_t sequence = 1;
+  uint64_t size = std::filesystem::file_size(journal);
+  for (uint64_t step = 0; size + 2 * step < 64u * 1024; sequence++) {
+    ASSERT_TRUE(store_->ServeGoods(Request(0, 1, sequence, "300", 1)).Served());
+    const uint64_t now = std::filesystem::file_size(journal);
+    step = now - size;
+    size = now;
+  }
+  ASSERT_LT(size, 64u * 1024);
+  ASSERT_GT(store_->CloseDocument(0, 1, Stamp(++document)), 0);
+  ASSERT_LT(std::filesystem::file_size(journal), 1024u);  // rewritten
+  events_.Clear();
+  MakeJournaledStore();
+  EXPECT_TRUE(events_.Has(": 0 open operation(s) and 0 waiting row(s) restored"));
+  EXPECT_EQ(store_->CloseDocument(0, 1, Stamp(++document)), 0);
+  EXPECT_EQ(ReportNames().size(), document - 2 + sequence - 1);
+}
+
+TEST_F(JournaledStore, ABadJournalNeverStopsTheServerAndIsNeverDroppedSilently) {
+  std::filesystem::create_directories(State(""));
+  testing::WriteFile(State("journal"), "this is no journal");
+  MakeJournaledStore();
+  CollectedEvent event;
+  ASSERT_TRUE(events_.Find("is not a journal file: it was kept as", &event));
+  EXPECT_EQ(event.severity, Severity::kError);
+  EXPECT_TRUE(store_->ServeGoods(Request(0, 1, 1, "100", 1)).Served());
+  int aside = 0;
+  for (const auto& e : std::filesystem::directory_iterator(State("")))
+    aside += e.path().filename().string().rfind("journal.bad-", 0) == 0;
+  EXPECT_EQ(aside, 1);
+}
+
+TEST_F(JournaledStore, WithoutAWorkingJournalNothingIsSoldOrClosed) {
+  MakeJournaledStore();
+  ASSERT_TRUE(store_->ServeGoods(Request(0, 1, 1, "100", 1)).Served());
+  fs_.FailAlways(FsOp::kWrite, "/journal", FsStatus::kNoSpace);
+  fs_.FailAlways(FsOp::kCreate, "journal.new", FsStatus::kNoSpace);
+  const GoodsOutcome refused = store_->ServeGoods(Request(0, 1, 2, "300", 1));
+  EXPECT_EQ(refused.refusal, GoodsRefusal::kNotRecorded);
+  EXPECT_EQ(Stock(2), 100);  // nothing of it stays
+  EXPECT_EQ(store_->PendingCount(), 1);
+  EXPECT_EQ(store_->ServeGoods(Request(0, 1, 3, "300", 1)).refusal, GoodsRefusal::kNotRecorded);
+  EXPECT_EQ(store_->CloseDocument(0, 1, Stamp(1)), -1);  // stays open
+  EXPECT_EQ(store_->PendingCount(), 1);
+  EXPECT_EQ(events_.Count("cannot be written (No space left on device): goods messages are "
+                          "refused and documents stay open until it can"),
+            1);
+  fs_.Clear();
+  EXPECT_EQ(store_->CloseDocument(0, 1, Stamp(1)), 1);
+  EXPECT_TRUE(events_.Has("journal " + State("journal") + " can be written again"));
+  events_.Clear();
+  MakeJournaledStore();
+  EXPECT_TRUE(events_.Has("0 open operation(s) and 0 waiting row(s) restored"));
+  EXPECT_EQ(ReportNames(), std::vector<std::string>{"1 Bread 1.000"});
+}
+
+TEST_F(JournaledStore, AJournalHeldElsewhereIsTakenUpOnceItIsFree) {
+  MakeJournaledStore();
+  ASSERT_TRUE(store_->ServeGoods(Request(0, 1, 1, "100", 1)).Served());
+  Journal other(PosixFileSystem(), state_dir_.path());
+  store_.reset();
+  JournalRecovery ignored;
+  ASSERT_TRUE(other.Open(&ignored).ok());  // another server has it now
+  MakeJournaledStore();
+  EXPECT_TRUE(events_.Has("is held by another server"));
+  EXPECT_EQ(store_->ServeGoods(Request(1, 1, 1, "100", 1)).refusal, GoodsRefusal::kNotRecorded);
+  other.Close();
+  EXPECT_TRUE(store_->ServeGoods(Request(1, 1, 1, "100", 1)).Served());
+  EXPECT_EQ(store_->PendingCount(), 2);  // the one it held, and the new one
+}
+
+TEST_F(JournaledStore, NoJournalWithoutAStateFolderOrStoreFolders) {
+  MakeStore();
+  EXPECT_EQ(store_->GetJournal(), nullptr);
+  EXPECT_TRUE(store_->ServeGoods(Request(0, 1, 1, "100", 1)).Served());
+  store_.reset();
+  EXPECT_FALSE(events_.Has("journal"));
+  TDB not_installed("", "", &fs_, &events_, state_dir_.path());
+  EXPECT_EQ(not_installed.GetJournal(), nullptr);
+  EXPECT_FALSE(std::filesystem::exists(State("journal")));
+}
+
+}  // namespace
+}  // namespace tillgate

@@ -1,0 +1,278 @@
+// The journal file: entries kept whole across reopening, a torn end cut,
+// anything unreadable kept aside, a rewrite all or nothing; the store's
+// entries read back as written.
+
+#include "store/journal.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+
+#include "store/fault_file_system.h"
+#include "store/journal_entries.h"
+#include "store/store_test_util.h"
+
+namespace tillgate {
+namespace {
+
+using testing::ReadFile;
+using testing::ScratchDir;
+using testing::WriteFile;
+
+std::vector<std::string> Entries(int n, size_t size = 40) {
+  std::vector<std::string> entries;
+  for (int i = 0; i < n; ++i) entries.push_back(std::string(size, static_cast<char>('a' + i)));
+  return entries;
+}
+
+// Files beside the journal whose names start with "journal.bad-".
+std::vector<std::string> KeptAside(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(folder))
+    if (e.path().filename().string().rfind("journal.bad-", 0) == 0)
+      names.push_back(e.path().string());
+  return names;
+}
+
+class JournalFile : public ::testing::Test {
+ protected:
+  JournalFile() : fs_(PosixFileSystem()) {}
+  std::string Folder() const { return dir_.path() + "/state"; }
+  std::string Path() const { return Folder() + "/journal"; }
+
+  // Reopens the journal as a new start would.
+  JournalRecovery Reopen() {
+    journal_ = std::make_unique<Journal>(&fs_, Folder());
+    JournalRecovery recovery;
+    EXPECT_TRUE(journal_->Open(&recovery).ok());
+    return recovery;
+  }
+
+  ScratchDir dir_;
+  FaultFileSystem fs_;
+  std::unique_ptr<Journal> journal_;
+};
+
+TEST_F(JournalFile, EntriesComeBackInOrderAfterReopeningAndRewriting) {
+  // The folder is made when missing.
+  EXPECT_TRUE(Reopen().entries.empty());
+  ASSERT_TRUE(journal_->Append(Entries(2)).ok());
+  ASSERT_TRUE(journal_->Append({std::string(1, 'z')}).ok());
+  EXPECT_EQ(journal_->Size(), std::filesystem::file_size(Path()));
+  std::vector<std::string> all = Entries(2);
+  all.push_back("z");
+  JournalRecovery again = Reopen();
+  EXPECT_EQ(again.entries, all);
+  EXPECT_EQ(again.repair, "");
+
+  ASSERT_TRUE(journal_->Rewrite(Entries(1, 3)).ok());
+  EXPECT_EQ(journal_->Size(), Journal::EncodedSize(Entries(1, 3)));
+  ASSERT_TRUE(journal_->Append(Entries(1)).ok());
+  EXPECT_EQ(Reopen().entries, (std::vector<std::string>{"aaa", std::string(40, 'a')}));
+  EXPECT_FALSE(std::filesystem::exists(Path() + ".new"));
+}
+
+TEST_F(JournalFile, ATornLastEntryIsCutAtEveryLength) {
+  Reopen();
+  ASSERT_TRUE(journal_->Append(Entries(2)).ok());
+  const uint64_t whole = journal_->Size();
+  ASSERT_TRUE(journal_->Append(Entries(1, 30)).ok());
+  const std::string bytes = ReadFile(Path());
+  for (uint64_t cut = whole + 1; cut < bytes.size(); ++cut) {
+    journal_.reset();
+    WriteFile(Path(), bytes.substr(0, cut));
+    const JournalRecovery recovery = Reopen();
+    EXPECT_EQ(recovery.entries, Entries(2)) << cut;
+    EXPECT_NE(recovery.repair.find("its last entry was cut short by a stop (" +
+                                   std::to_string(cut - whole) + " bytes)"),
+              std::string::npos)
+        << recovery.repair;
+    EXPECT_EQ(std::filesystem::file_size(Path()), whole);
+  }
+  // A torn entry whose length is all there but whose bytes are not.
+  std::string bad = bytes;
+  bad.back() ^= 1;
+  journal_.reset();
+  WriteFile(Path(), bad);
+  EXPECT_EQ(Reopen().entries, Entries(2));
+  // Appends go on where the whole entries end.
+  ASSERT_TRUE(journal_->Append({"new"}).ok());
+  std::vector<std::string> all = Entries(2);
+  all.push_back("new");
+  EXPECT_EQ(Reopen().entries, all);
+  EXPECT_TRUE(KeptAside(Folder()).empty());
+}
+
+TEST_F(JournalFile, AnUnreadableJournalIsKeptAsideAndANewOneStarted) {
+  Reopen();
+  ASSERT_TRUE(journal_->Append(Entries(3)).ok());
+  const std::string good = ReadFile(Path());
+  journal_.reset();
+  struct Case {
+    std::string bytes;
+    std::string says;
+    std::vector<std::string> kept;
+  };
+  std::string damaged = good;
+  damaged[8 + 8 + 40 + 8 + 5] ^= 0x40;  // inside the second entry
+  std::string newer = good;
+  newer[4] = 2;
+  const Case cases[] = {
+      {"garbage that is no journal", "is not a journal file", {}},
+      {newer, "was written by a newer version of the server (format 2)", {}},
+      {damaged, "is damaged at byte 56; the 1 entries before it are used", Entries(1)},
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove_all(Folder());
+    std::filesystem::create_directory(Folder());
+    WriteFile(Path(), c.bytes);
+    const JournalRecovery recovery = Reopen();
+    EXPECT_EQ(recovery.entries, c.kept);
+    EXPECT_NE(recovery.repair.find(c.says), std::string::npos) << recovery.repair;
+    EXPECT_EQ(recovery.repair_severity, Severity::kError);
+    // Nothing is dropped: the file as it was lies beside the new journal.
+    const auto aside = KeptAside(Folder());
+    ASSERT_EQ(aside.size(), 1u);
+    EXPECT_NE(recovery.repair.find("kept as " + aside[0]), std::string::npos);
+    EXPECT_EQ(ReadFile(aside[0]), c.bytes);
+    EXPECT_EQ(Reopen().entries, c.kept);
+    EXPECT_EQ(Reopen().repair, "");
+  }
+  // A file cut inside its header was never more than begun: started afresh.
+  journal_.reset();
+  std::filesystem::remove_all(Folder());
+  std::filesystem::create_directory(Folder());
+  WriteFile(Path(), good.substr(0, 3));
+  EXPECT_EQ(Reopen().repair, "");
+  EXPECT_TRUE(KeptAside(Folder()).empty());
+  EXPECT_TRUE(journal_->Append({"x"}).ok());
+  EXPECT_EQ(Reopen().entries, std::vector<std::string>{"x"});
+}
+
+TEST_F(JournalFile, OneServerAtATime) {
+  Reopen();
+  Journal second(&fs_, Folder());
+  JournalRecovery recovery;
+  EXPECT_EQ(second.Open(&recovery), FsStatus::kLocked);
+  EXPECT_FALSE(second.IsOpen());
+  // Its rewrite hands the lock on to the new file.
+  ASSERT_TRUE(journal_->Rewrite({"a"}).ok());
+  EXPECT_EQ(second.Open(&recovery), FsStatus::kLocked);
+  journal_.reset();
+  EXPECT_TRUE(second.Open(&recovery).ok());
+  EXPECT_EQ(recovery.entries, std::vector<std::string>{"a"});
+}
+
+TEST_F(JournalFile, AFailedRewriteLeavesTheOldJournalAndAFailedAppendAsksForOne) {
+  Reopen();
+  ASSERT_TRUE(journal_->Append(Entries(2)).ok());
+  for (const FsOp op : {FsOp::kCreate, FsOp::kWrite, FsOp::kSync, FsOp::kRenameReplacing}) {
+    fs_.FailNth(op, 1, "", 1, FsStatus::kNoSpace);
+    const FsStatus s = journal_->Rewrite({"replacement"});
+    EXPECT_EQ(s, FsStatus::kNoSpace) << static_cast<int>(op);
+    EXPECT_EQ(s.Reason(), "No space left on device");
+    EXPECT_TRUE(journal_->InStep());
+    EXPECT_FALSE(std::filesystem::exists(Path() + ".new"));
+    ASSERT_TRUE(journal_->Append({"more"}).ok());
+  }
+  // A folder that cannot be synced does not undo a rewrite that is done.
+  fs_.FailNth(FsOp::kSyncFolder, 1);
+  EXPECT_TRUE(journal_->Rewrite({"done"}).ok());
+
+  // An append cut short leaves nothing behind and asks for a rewrite.
+  fs_.FailNth(FsOp::kWrite, 1, "", 1, FsStatus::kShortTransfer);
+  EXPECT_FALSE(journal_->Append({"cut short"}).ok());
+  EXPECT_FALSE(journal_->InStep());
+  EXPECT_EQ(journal_->Append({"more"}), FsStatus::kError);
+  ASSERT_TRUE(journal_->Rewrite({"done"}).ok());
+  // So does one that may not have reached the disk.
+  fs_.FailNth(FsOp::kSync, 1);
+  EXPECT_FALSE(journal_->Append({"unsynced"}).ok());
+  EXPECT_FALSE(journal_->InStep());
+  ASSERT_TRUE(journal_->Rewrite({"done", "again"}).ok());
+  EXPECT_EQ(Reopen().entries, (std::vector<std::string>{"done", "again"}));
+}
+
+// Decoded and encoded again, every entry gives back its very bytes: no field
+// is lost, cut or moved.
+template <typename Entry>
+std::string AgainFrom(const std::string& bytes) {
+  Entry decoded;
+  EXPECT_TRUE(DecodeEntry(bytes, &decoded));
+  return EncodeEntry(decoded);
+}
+
+TEST(JournalEntries, EachKindReadsBackAsWritten) {
+  JournalOperation op;
+  op.id = 0x0102030405060708ull;
+  op.record.line_index = 15;
+  op.record.network_number = 10;
+  std::strcpy(op.record.goods_code, "12345678901234");
+  op.record.quantity = 1.234;
+  op.record.price = 649.0;
+  op.record.amount = 800.87;
+  std::strcpy(op.record.name, "\xD1\xFB\xF0 name of 34 characters......");
+  op.record.section = '3';
+  op.record.operation_code = kOpReturn;
+  op.record.lookup_kind = kLookupByBarcode;
+  op.record.goods_record_number = 70000;
+  op.stock_moved = true;
+  op.goods_file = {0xFFFFFFFF01ull, 0xABCDEFull};
+  const std::string op_bytes = EncodeEntry(op);
+  EXPECT_EQ(AgainFrom<JournalOperation>(op_bytes), op_bytes);
+  JournalOperation op_back;
+  ASSERT_TRUE(DecodeEntry(op_bytes, &op_back));
+  EXPECT_EQ(op_back.record.amount, 800.87);
+  EXPECT_STREQ(op_back.record.name, op.record.name);
+
+  JournalDocument document{7, {1, 2, 3}, {}};
+  document.rows.resize(2);
+  document.rows[0].fill('x');
+  document.rows[1].fill('y');
+  for (const std::string& bytes :
+       {EncodeEntry(document), EncodeEntry(JournalRegister{3, 9, 0x42, 77}),
+        EncodeEntry(JournalWithdrawal{5}), EncodeEntry(JournalBooked{6})}) {
+    switch (static_cast<JournalEntryType>(EntryType(bytes))) {
+      case JournalEntryType::kDocument:
+        EXPECT_EQ(AgainFrom<JournalDocument>(bytes), bytes);
+        break;
+      case JournalEntryType::kRegister:
+        EXPECT_EQ(AgainFrom<JournalRegister>(bytes), bytes);
+        break;
+      case JournalEntryType::kWithdrawal:
+        EXPECT_EQ(AgainFrom<JournalWithdrawal>(bytes), bytes);
+        break;
+      case JournalEntryType::kBooked:
+        EXPECT_EQ(AgainFrom<JournalBooked>(bytes), bytes);
+        break;
+      default:
+        ADD_FAILURE() << "type " << int(EntryType(bytes));
+    }
+  }
+}
+
+TEST(JournalEntries, BytesThatAreNotAWholeEntryAreRefused) {
+  const std::string document = EncodeEntry(JournalDocument{7, {1, 2}, {ReportRecordBytes{}}});
+  JournalDocument out;
+  for (size_t cut = 0; cut < document.size(); ++cut)
+    EXPECT_FALSE(DecodeEntry(document.substr(0, cut), &out)) << cut;
+  EXPECT_FALSE(DecodeEntry(document + "x", &out));
+  // A count beyond what the bytes hold is refused before anything is sized.
+  std::string huge = document;
+  huge[1 + 8] = '\xFF';
+  huge[1 + 8 + 3] = '\x7F';
+  EXPECT_FALSE(DecodeEntry(huge, &out));
+  JournalBooked booked;
+  EXPECT_FALSE(DecodeEntry(document, &booked));  // another kind
+  EXPECT_FALSE(DecodeEntry("", &booked));
+  // Text fields always end in a zero byte, whatever the bytes say.
+  JournalOperation op;
+  std::memset(op.record.name, 'N', sizeof op.record.name);
+  JournalOperation op_back;
+  ASSERT_TRUE(DecodeEntry(EncodeEntry(op), &op_back));
+  EXPECT_EQ(std::strlen(op_back.record.name), sizeof op.record.name - 1);
+}
+
+}  // namespace
+}  // namespace tillgate
