@@ -47,7 +47,12 @@ void SimRegister::GiveUp(const char* why) {
                              : std::string(1, o.message.type) + " seq=" + std::to_string(o.seq);
   if (o.message.expect == Expect::kNone) {
     Print("no-answer to=" + to + " expected");
-  } else if (options_.resend && !o.idle && o.message.kind != MessageKind::kRaw) {
+  } else if (options_.resend && o.idle) {
+    // Nothing to say went without its answer (the server was stopped or
+    // restarted in the exchange): the next poll simply asks again, as a real
+    // register would have it. Nothing is lost, so nothing is counted.
+    if (options_.verbose) Print("no-answer to=" + to + " reason=" + why + " idle");
+  } else if (options_.resend && o.message.kind != MessageKind::kRaw) {
     Print("no-answer to=" + to + " reason=" + why + " resend");
     resend_ = o;
   } else {

@@ -141,6 +141,11 @@ TEST_F(SimRegisterTest, WithResendAnUnansweredMessageGoesAgainUntilAnswered) {
   EXPECT_TRUE(reg.Done());
   EXPECT_TRUE(tally_.Clean());
   EXPECT_EQ(tally_.unanswered, 0);
+  // Nothing to say, left without its "+" by a restarting server, is asked
+  // again by the next poll: nothing is lost and nothing is counted.
+  ASSERT_EQ(Poll()[4], 'f');
+  EXPECT_EQ(reg.OnPoll(now_, true)[4], 'f');
+  EXPECT_TRUE(tally_.Clean()) << log_.str();
   EXPECT_NE(log_.str().find("no-answer to=p seq=1 reason=timeout resend\n"
                             "net=4 sent p seq=1 code=7 qty=0 resend"),
             std::string::npos)
