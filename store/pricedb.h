@@ -163,7 +163,11 @@ class TDB : public TPEREBOR, public Store {
   // False (and the file closed, said once) when otchet.dbf no longer names
   // the file held open: deleted, moved away, or replaced.
   bool ReportStillNamed();
+  // Hands otchet.dbf over as otchet2.dbf, once no waiting document may
+  // still be partly at its end.
   bool HandOverReport();
+  // A waiting document may have rows in otchet.dbf already.
+  bool MaybeWrittenWaiting() const;
   void CloseReport();
   // Appends waiting documents in order; stops at the first that fails.
   void FlushReportQueue();

@@ -172,6 +172,14 @@ bool TDB::HandOverReport() {
            "report hand-over refused: otchet2.dbf has not been collected");
     return OpenOrCreateReport();
   }
+  // Not yet opened since a start: opening it sets its header right.
+  if (!report_ && fs_->Exists(report_path_)) OpenOrCreateReport();
+  if (report_ && MaybeWrittenWaiting()) {
+    // Rows a crash may have left at its end are looked for while they can
+    // be: after the hand-over they would be written again into the new file.
+    FlushReportQueue();
+    if (MaybeWrittenWaiting()) return false;  // said by the flush; tried again
+  }
   if (report_) {
     // The file handed over must say how many records it holds, and the
     // journal must know which documents are in it: after the hand-over they
@@ -223,6 +231,11 @@ bool TDB::ExchangeReportStep() {
     OpenOrCreateReport();
   if (report_) FlushReportQueue();
   return report_ != nullptr;
+}
+
+bool TDB::MaybeWrittenWaiting() const {
+  return std::any_of(report_queue_.begin(), report_queue_.end(),
+                     [](const WaitingDocument& d) { return d.maybe_written; });
 }
 
 int TDB::QueuedReportRecords() const {
@@ -325,10 +338,11 @@ bool TDB::AppendDocument(WaitingDocument& document) {
       !dbf_.WriteRecordCount(report_.get(), static_cast<uint32_t>(present + count - done)))
     report_append_status_ = FsStatus(FsStatus::kError, EIO);
   if (report_append_status_.ok()) return true;
-  // None of the document stays: it is written whole at the next try.
+  // None of the document stays: it is written whole at the next try. A
+  // count left too high is set right when the file is opened or handed over.
   const uint64_t before = present - done;
-  document.maybe_written = !report_->Truncate(RecordOffset(before)).ok() ||
-                           !dbf_.WriteRecordCount(report_.get(), static_cast<uint32_t>(before));
+  document.maybe_written = !report_->Truncate(RecordOffset(before)).ok();
+  if (!document.maybe_written) dbf_.WriteRecordCount(report_.get(), static_cast<uint32_t>(before));
   return false;
 }
 
