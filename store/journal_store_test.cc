@@ -157,6 +157,32 @@ TEST_F(JournaledStore, AHandOverAskedForWhileTheServerWasDownTakesWhatACrashLeft
   }
 }
 
+// Only the last unmarked document can be found at the report's end after a
+// crash: while the journal cannot take a mark, no further document goes
+// into the report.
+TEST_F(JournaledStore, NoDocumentGoesIntoTheReportWhileTheMarkOfTheLastCannotBeKept) {
+  MakeJournaledStore();
+  fs_.FailAlways(FsOp::kWrite, "otchet.dbf", FsStatus::kNoSpace);
+  ASSERT_TRUE(store_->ServeGoods(Request(0, 1, 1, "100", 1)).Served());
+  ASSERT_EQ(store_->CloseDocument(0, 1, Stamp(1)), 1);
+  ASSERT_TRUE(store_->ServeGoods(Request(0, 1, 1, "300", 2)).Served());
+  ASSERT_EQ(store_->CloseDocument(0, 1, Stamp(2)), 1);
+  ASSERT_EQ(store_->QueuedReportRecords(), 2);
+  // The report has room again just as the state folder's disk fills up.
+  fs_.Clear();
+  fs_.FailAlways(FsOp::kWrite, "/journal", FsStatus::kNoSpace);
+  fs_.FailAlways(FsOp::kCreate, "journal.new", FsStatus::kNoSpace);
+  store_->ExchangeReport();
+  EXPECT_EQ(ReportNames(), std::vector<std::string>{"1 Bread 1.000"});
+  EXPECT_EQ(store_->QueuedReportRecords(), 1);
+  // Then the server dies.
+  fs_.CrashAtWrite(1, false);
+  store_.reset();
+  fs_.Clear();
+  MakeJournaledStore();
+  EXPECT_EQ(ReportNames(), (std::vector<std::string>{"1 Bread 1.000", "2 Cheese 2.000"}));
+}
+
 TEST_F(JournaledStore, ARestoredSaleIsTakenBackOnlyInTheGoodsFileItWasMadeIn) {
   MakeJournaledStore(true);
   ASSERT_TRUE(store_->ServeGoods(Request(0, 1, 1, "100", 10)).Served());

@@ -251,6 +251,10 @@ void TDB::FlushReportQueue() {
   if (!OpenOrCreateReport()) return;
   int written = 0;
   while (!report_queue_.empty()) {
+    // After a crash only the last document without its mark can be found at
+    // the report's end: a second one would push the first away from it, and
+    // the first would be written again. The rows wait in the journal.
+    if (journal_ && !JournalWorking() && !BringJournalInStep()) return;
     if (!AppendDocument(report_queue_.front())) {
       // A report that lost its name has been said so already.
       if (report_ && !report_append_failed_) {
