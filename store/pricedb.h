@@ -213,7 +213,7 @@ class TDB : public TPEREBOR, public Store {
   bool goods_enabled_;
   bool report_enabled_;
   std::string goods_path_, goods_candidate_path_, goods_signal_path_;
-  std::string report_path_, report_handover_path_, report_signal_path_;
+  std::string report_folder_, report_path_, report_handover_path_, report_signal_path_;
   std::unique_ptr<File> goods_;
   std::unique_ptr<File> report_;
   GridModel* goods_view_ = nullptr;

@@ -54,6 +54,10 @@ bool TDB::CreateReport() {
     fs_->Unlink(report_path_);
     return false;
   }
+  // The new name, and the hand-over's rename before it, reach the disk
+  // before rows are booked into the file. A folder that cannot be synced
+  // (some shared ones) does not stop the report.
+  fs_->SyncFolder(report_folder_);
   report_identity_ = FileIdentity();
   file->Identity(&report_identity_);
   report_ = std::move(file);
