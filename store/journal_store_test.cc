@@ -305,9 +305,12 @@ TEST_F(JournaledStore, AJournalHeldElsewhereIsTakenUpOnceItIsFree) {
   MakeJournaledStore();
   EXPECT_TRUE(events_.Has("is held by another server"));
   EXPECT_EQ(store_->ServeGoods(Request(1, 1, 1, "100", 1)).refusal, GoodsRefusal::kNotRecorded);
+  // Nor is a document closed: the journal may hold sales of it.
+  EXPECT_EQ(store_->CloseDocument(0, 1, Stamp(1)), -1);
   other.Close();
   EXPECT_TRUE(store_->ServeGoods(Request(1, 1, 1, "100", 1)).Served());
   EXPECT_EQ(store_->PendingCount(), 2);  // the one it held, and the new one
+  EXPECT_EQ(store_->CloseDocument(0, 1, Stamp(1)), 1);
 }
 
 TEST_F(JournaledStore, NoJournalWithoutAStateFolderOrStoreFolders) {

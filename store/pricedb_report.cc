@@ -372,6 +372,9 @@ bool TDB::CheckVoid(const OperationRecord& r) {
 }
 
 int TDB::ReportPending(uint32_t line_index, uint8_t network_number, const DocumentStamp& stamp) {
+  // A journal not yet taken up (held by another server) may hold sales of
+  // this document: it is not closed without them.
+  if (journal_ && !journal_->IsOpen() && !BringJournalInStep()) return -1;
   RegisterState* state = registers_.Find(line_index, network_number);
   std::vector<int> closed;
   int index = Head();
