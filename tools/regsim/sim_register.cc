@@ -47,7 +47,10 @@ void SimRegister::GiveUp(const char* why) {
                              : std::string(1, o.message.type) + " seq=" + std::to_string(o.seq);
   if (o.message.expect == Expect::kNone) {
     Print("no-answer to=" + to + " expected");
-  } else if (options_.resend && !o.idle && o.message.kind != MessageKind::kRaw) {
+  } else if (options_.resend && o.idle) {
+    // Nothing was lost: a register with nothing to say says so again.
+    if (options_.verbose) Print("no-answer to=" + to + " reason=" + why + " idle");
+  } else if (options_.resend && o.message.kind != MessageKind::kRaw) {
     Print("no-answer to=" + to + " reason=" + why + " resend");
     resend_ = o;
   } else {

@@ -138,6 +138,11 @@ TEST_F(SimRegisterTest, WithResendAnUnansweredMessageGoesAgainUntilAnswered) {
   EXPECT_EQ(close[3], 0x02);
   EXPECT_EQ(Poll(), close);  // polled again: the same document, the same byte
   Answer('o');
+  // A server that restarts before it answers "nothing to say" costs nothing:
+  // the register says it, or its next message, at the next poll.
+  EXPECT_EQ(Poll()[4], 'f');
+  EXPECT_EQ(reg.OnPoll(now_, true)[4], 'f');
+  Answer('+');
   EXPECT_TRUE(reg.Done());
   EXPECT_TRUE(tally_.Clean());
   EXPECT_EQ(tally_.unanswered, 0);
