@@ -38,11 +38,17 @@ void TKkmEkr::OpenPort() {
     condition_.OpenFailed(LastResult().message);
     return;
   }
-  condition_.Opened();
   // Bytes from before (a register still answering an earlier server, noise
   // while the device came up) are no answer to anything this line sends.
   DiscardWaiting("after opening the port", 0);
-  (void)TakeIoFailure();  // a failure here shows again at the first step
+  // Another failure here shows again at the first step; a hang-up has
+  // closed the port, which then never opened for use.
+  const SerialResult failure = TakeIoFailure();
+  if (!IsOpen()) {
+    condition_.OpenFailed(failure.message);
+    return;
+  }
+  condition_.Opened();
 }
 
 void TKkmEkr::SetTables(LineRuntimes* runtime, BarcodeSetups* barcodes) {

@@ -354,6 +354,26 @@ TEST(TKkmEkr, APortIsOpenedAgainByARescanToldOnceEachWay) {
             l.fake->Calls().end());
 }
 
+// A device that hangs up as soon as it is opened cannot be used: it is told
+// as a port that failed to open (once, however often a rescan tries), not
+// as one that opened.
+TEST(TKkmEkr, APortThatHangsUpAsItOpensFailedToOpen) {
+  auto owned = std::make_unique<FakeSerialDevice>();
+  FakeSerialDevice* fake = owned.get();
+  fake->Fail(Op::kFlushInput, SerialResult::Make(SerialCode::kHangUp, "tcflush: line hung up"));
+  Events events;
+  TKkmEkr line(2, "COM3", "/dev/ttyUSB7", std::move(owned), &events);
+  line.SetOptions(LineOptions{false, false, 5});
+  EXPECT_FALSE(line.IsOpen());
+  for (int i = 0; i < 3; ++i) line.Rescan();
+  fake->Succeed(Op::kFlushInput);
+  line.Rescan();
+  EXPECT_TRUE(line.IsOpen());
+  EXPECT_EQ(events.Lines(),
+            (Calls{"COM3 (/dev/ttyUSB7): port failed to open: tcflush: line hung up",
+                   "COM3 (/dev/ttyUSB7): port opened again"}));
+}
+
 TEST(TKkmEkr, ADeadLineIsToldOnceAndAgainWhenItWorks) {
   FakeLine l;
   l.line->Restart();

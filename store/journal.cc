@@ -141,11 +141,31 @@ FsStatus Journal::Open(JournalRecovery* recovery) {
   *recovery = JournalRecovery();
   FsStatus s = fs_->MakeFolders(folder_);
   if (!s.ok()) return s;
-  std::unique_ptr<File> file;
-  s = fs_->Open(path_, OpenMode::kReadWriteExclusive, &file);
-  if (s.code() == FsStatus::kNotFound) return Rewrite({});
-  if (!s.ok()) return s;
-  return OpenExisting(std::move(file), recovery);
+  // Another server may put a new file in place between our open and our
+  // lock, or start a journal at the same moment: a lock counts only on the
+  // file the name leads to.
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    std::unique_ptr<File> file;
+    s = fs_->Open(path_, OpenMode::kReadWriteExclusive, &file);
+    const bool created = s.code() == FsStatus::kNotFound;
+    // Made under its own name, so that only one server can make it; empty,
+    // it reads as a journal whose header was cut short.
+    if (created) s = fs_->Create(path_, OpenMode::kReadWriteExclusive, &file);
+    if (s.code() == FsStatus::kExists) continue;
+    if (!s.ok()) return s;
+    if (!NamedByPath(file.get())) continue;
+    s = OpenExisting(std::move(file), recovery);
+    if (s.ok() && created) fs_->SyncFolder(folder_);
+    return s;
+  }
+  return FsStatus(FsStatus::kLocked, EAGAIN);
+}
+
+bool Journal::NamedByPath(File* file) {
+  FileIdentity held;
+  FileIdentity named;
+  if (!file->Identity(&held).ok()) return true;  // cannot be told: taken as it is
+  return fs_->Identity(path_, &named).ok() && named == held;
 }
 
 FsStatus Journal::OpenExisting(std::unique_ptr<File> file, JournalRecovery* recovery) {

@@ -68,6 +68,8 @@ class Journal {
 
  private:
   FsStatus OpenExisting(std::unique_ptr<File> file, JournalRecovery* recovery);
+  // `file` is the one the journal's name leads to now.
+  bool NamedByPath(File* file);
   // A copy of `bytes` beside the journal, named in `*aside`.
   FsStatus KeepAside(const std::string& bytes, std::string* aside);
 

@@ -21,7 +21,7 @@ namespace {
 using testing::StoreTest;
 
 struct Step {
-  enum Kind { kSale, kRepeat, kClose, kRestart } kind;
+  enum Kind { kSale, kRepeat, kClose, kRestart, kHandOver } kind;
   uint32_t line = 0;
   uint8_t network = 0;
   const char* code = "";
@@ -39,9 +39,10 @@ Step Close(uint32_t line, uint8_t network, uint32_t document) {
   return {Step::kClose, line, network, "", 0, 0, document};
 }
 Step Restart() { return {Step::kRestart}; }
+Step HandOver() { return {Step::kHandOver}; }
 
 // Two registers on two lines; a repeated message, a return, a clean stop
-// with documents open.
+// with documents open, hand-overs to the back office.
 const std::vector<Step> kScenario = {
     Sale(0, 1, "100", 1.001),
     Sale(0, 1, "300", 1.002),
@@ -49,12 +50,14 @@ const std::vector<Step> kScenario = {
     Repeat(0, 1),
     Sale(1, 3, "300", 1.004),
     Close(0, 1, 11),
+    HandOver(),
     Restart(),
     Sale(1, 3, "100", 1.005),
     Sale(0, 1, "100", 1.006),
     Close(1, 3, 21),
     Sale(0, 1, "300", 1.007, kOpReturn),
     Close(0, 1, 12),
+    HandOver(),
     Sale(1, 3, "300", 1.008),
     Close(1, 3, 22),
 };
@@ -87,6 +90,7 @@ class JournalCrash : public StoreTest {
     ++restarts_;
     store_.reset();  // still crashed: nothing it tries on its way out lands
     fs_.Clear();
+    if (ask_while_down_) BackOfficeAsks();
     Start();
   }
 
@@ -147,8 +151,32 @@ class JournalCrash : public StoreTest {
     ADD_FAILURE() << "a document was never closed";
   }
 
+  // The back office: once its last request is done, collects what it
+  // handed over, if anything, and asks for the next hand-over.
+  void BackOfficeAsks() {
+    if (testing::FileExists(Reports("otchet.exp"))) return;  // not done yet
+    if (testing::FileExists(Reports("otchet2.dbf"))) {
+      std::string problem;
+      for (const std::string& row : ReportRows("otchet2.dbf", &problem)) collected_.push_back(row);
+      EXPECT_EQ(problem, "") << "otchet2.dbf";
+      std::filesystem::remove(Reports("otchet2.dbf"));
+    }
+    Signal(Reports("otchet.exp"));
+  }
+
+  // A report step carries the request out.
+  void AskForHandOver() {
+    BackOfficeAsks();
+    store_->ExchangeReport();
+    if (fs_.Crashed()) StartAfterCrash();
+  }
+
   void Run(const std::vector<Step>& scenario) {
     for (const Step& step : scenario) {
+      if (step.kind == Step::kHandOver) {
+        AskForHandOver();
+        continue;
+      }
       if (step.kind == Step::kRestart) {
         Start();
         // A crash while it starts: it starts again.
@@ -174,28 +202,34 @@ class JournalCrash : public StoreTest {
     }
   }
 
-  // The report as a reader that trusts the header sees it.
-  std::vector<std::string> ReportRows(std::string* problem) {
-    const std::string bytes = testing::ReadFile(Reports("otchet.dbf"));
+  // A report file as a reader that trusts the header sees it.
+  std::vector<std::string> ReportRows(const std::string& name, std::string* problem) {
+    const std::string bytes = testing::ReadFile(Reports(name));
     if (bytes.size() < static_cast<size_t>(kReportHeaderLength)) {
-      *problem = "no report";
+      *problem = "no " + name;
       return {};
     }
     uint32_t count = 0;
     std::memcpy(&count, bytes.data() + 4, 4);
     if (bytes.size() != kReportHeaderLength + size_t{count} * kReportRecordLength)
-      *problem = "header counts " + std::to_string(count) + " records in " +
+      *problem = name + ": header counts " + std::to_string(count) + " records in " +
                  std::to_string(bytes.size()) + " bytes";
     std::vector<std::string> rows;
-    for (const auto& record : testing::ReadDbfRecords(Reports("otchet.dbf")))
+    for (const auto& record : testing::ReadDbfRecords(Reports(name)))
       rows.push_back(RowText(std::stoul(record.at("CHECK")), record.at("OPERATE")[0],
                              record.at("CODE"), std::stod(record.at("QUANTY"))));
     return rows;
   }
 
+  // Every row the back office collected or will collect, in order.
   void ExpectReportTrue(const std::string& what) {
     std::string problem;
-    const std::vector<std::string> rows = ReportRows(&problem);
+    std::vector<std::string> rows = collected_;
+    if (testing::FileExists(Reports("otchet2.dbf"))) {
+      for (const std::string& row : ReportRows("otchet2.dbf", &problem)) rows.push_back(row);
+      EXPECT_EQ(problem, "") << what;
+    }
+    for (const std::string& row : ReportRows("otchet.dbf", &problem)) rows.push_back(row);
     EXPECT_EQ(problem, "") << what;
     EXPECT_EQ(rows, expected_) << what;
     EXPECT_EQ(store_->PendingCount(), 0) << what;
@@ -205,7 +239,9 @@ class JournalCrash : public StoreTest {
   // Runs the scenario from scratch; `arm` sets the fault up after the first
   // start. The writes of the whole run, counted.
   int RunFresh(const std::function<void()>& arm) {
-    std::filesystem::remove_all(report_dir_.path() + "/otchet.dbf");
+    for (const char* name : {"otchet.dbf", "otchet2.dbf", "otchet.exp"})
+      std::filesystem::remove_all(report_dir_.path() + "/" + name);
+    collected_.clear();
     std::filesystem::remove_all(state_dir_.path());
     std::filesystem::create_directory(state_dir_.path());
     SetUp();
@@ -222,6 +258,8 @@ class JournalCrash : public StoreTest {
 
   SimulatedRegister registers_[160];
   std::vector<std::string> expected_;
+  std::vector<std::string> collected_;  // from hand-overs the back office took
+  bool ask_while_down_ = false;         // the back office asks while the server is down
   int restarts_ = 0;
 };
 
@@ -230,10 +268,14 @@ TEST_F(JournalCrash, ACrashAtAnyWriteLosesNoAnsweredSaleAndTearsNoDocument) {
   ExpectReportTrue("without a crash");
   ASSERT_EQ(expected_.size(), 8u);
   ASSERT_GT(writes, 30);
-  for (const bool torn : {false, true}) {
+  // The back office may ask for the report while the server is down: the
+  // hand-over then comes first at the start.
+  for (const auto& [torn, ask] : {std::pair{false, false}, {true, false}, {false, true}}) {
+    ask_while_down_ = ask;
     for (int n = 1; n <= writes; ++n) {
       const std::string what = std::string(torn ? "torn " : "") + "crash at write " +
-                               std::to_string(n) + " of " + std::to_string(writes);
+                               std::to_string(n) + " of " + std::to_string(writes) +
+                               (ask ? ", hand-over asked for while down" : "");
       RunFresh([&] { fs_.CrashAtWrite(n, torn); });
       EXPECT_EQ(restarts_, 1) << what;
       ExpectReportTrue(what);

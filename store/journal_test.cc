@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <functional>
 
 #include "store/fault_file_system.h"
 #include "store/journal_entries.h"
@@ -162,6 +163,92 @@ TEST_F(JournalFile, OneServerAtATime) {
   journal_.reset();
   EXPECT_TRUE(second.Open(&recovery).ok());
   EXPECT_EQ(recovery.entries, std::vector<std::string>{"a"});
+}
+
+// Forwards to the disk; once armed, the next open or creation of a path
+// ending in `suffix` lets `race` run at that moment, as another server
+// would.
+class RacingFileSystem final : public FileSystem {
+ public:
+  void Arm(FsOp op, std::string suffix, std::function<void()> race) {
+    op_ = op;
+    suffix_ = std::move(suffix);
+    race_ = std::move(race);
+  }
+  bool Exists(const std::string& path) override { return base_->Exists(path); }
+  FsStatus Identity(const std::string& path, FileIdentity* identity) override {
+    return base_->Identity(path, identity);
+  }
+  FsStatus Open(const std::string& path, OpenMode mode, std::unique_ptr<File>* file) override {
+    // Opened just before the other server put a new file in its place, and
+    // locked just after that server let go of the old one.
+    if (!Fire(FsOp::kOpen, path)) return base_->Open(path, mode, file);
+    std::filesystem::create_hard_link(path, path + ".old");
+    race_();
+    const FsStatus s = base_->Open(path + ".old", mode, file);
+    std::filesystem::remove(path + ".old");
+    return s;
+  }
+  FsStatus Create(const std::string& path, OpenMode mode, std::unique_ptr<File>* file) override {
+    const FsStatus s = base_->Create(path, mode, file);
+    if (s.ok() && Fire(FsOp::kCreate, path)) race_();
+    return s;
+  }
+  FsStatus Unlink(const std::string& path) override { return base_->Unlink(path); }
+  FsStatus Rename(const std::string& from, const std::string& to) override {
+    return base_->Rename(from, to);
+  }
+  FsStatus RenameReplacing(const std::string& from, const std::string& to) override {
+    return base_->RenameReplacing(from, to);
+  }
+  FsStatus SyncFolder(const std::string& folder) override { return base_->SyncFolder(folder); }
+  FsStatus MakeFolders(const std::string& folder) override { return base_->MakeFolders(folder); }
+
+ private:
+  bool Fire(FsOp op, const std::string& path) {
+    if (!race_ || op != op_ || path.size() < suffix_.size() ||
+        path.compare(path.size() - suffix_.size(), suffix_.size(), suffix_) != 0)
+      return false;
+    op_ = FsOp::kExists;  // once
+    return true;
+  }
+
+  FileSystem* base_ = PosixFileSystem();
+  FsOp op_ = FsOp::kExists;
+  std::string suffix_;
+  std::function<void()> race_;
+};
+
+// The lock counts only on the file the name leads to: two servers starting
+// together, or one starting while the other rewrites, never both write.
+TEST_F(JournalFile, OneServerAtATimeAlsoWhenTheyMeetHalfway) {
+  RacingFileSystem racing;
+  // The other server rewrites its journal between this one's open and lock.
+  Reopen();
+  ASSERT_TRUE(journal_->Append({"theirs"}).ok());
+  Journal late(&racing, Folder());
+  racing.Arm(FsOp::kOpen, "/journal", [&] { ASSERT_TRUE(journal_->Rewrite({"theirs"}).ok()); });
+  JournalRecovery recovery;
+  EXPECT_EQ(late.Open(&recovery), FsStatus::kLocked);
+  EXPECT_FALSE(late.IsOpen());
+  ASSERT_TRUE(journal_->Append({"more"}).ok());
+  journal_.reset();
+  EXPECT_EQ(Reopen().entries, (std::vector<std::string>{"theirs", "more"}));
+  journal_.reset();
+
+  // Both find no journal and start one at the same moment.
+  std::filesystem::remove_all(Folder());
+  Journal first(&racing, Folder());
+  Journal second(&racing, Folder());
+  JournalRecovery second_recovery;
+  FsStatus second_opened;
+  racing.Arm(FsOp::kCreate, "", [&] { second_opened = second.Open(&second_recovery); });
+  ASSERT_TRUE(first.Open(&recovery).ok());
+  EXPECT_EQ(second_opened, FsStatus::kLocked);
+  EXPECT_FALSE(second.IsOpen());
+  ASSERT_TRUE(first.Append({"first"}).ok());
+  first.Close();
+  EXPECT_EQ(Reopen().entries, std::vector<std::string>{"first"});
 }
 
 TEST_F(JournalFile, AFailedRewriteLeavesTheOldJournalAndAFailedAppendAsksForOne) {

@@ -29,6 +29,7 @@ TDB::TDB(const std::string& goods_folder, const std::string& report_folder, File
   goods_path_ = goods_folder + "/tovars.dbf";
   goods_candidate_path_ = goods_folder + "/tovars2.dbf";
   goods_signal_path_ = goods_folder + "/tovars.exp";
+  report_folder_ = report_folder;
   report_path_ = report_folder + "/otchet.dbf";
   report_handover_path_ = report_folder + "/otchet2.dbf";
   report_signal_path_ = report_folder + "/otchet.exp";

@@ -163,7 +163,11 @@ class TDB : public TPEREBOR, public Store {
   // False (and the file closed, said once) when otchet.dbf no longer names
   // the file held open: deleted, moved away, or replaced.
   bool ReportStillNamed();
+  // Hands otchet.dbf over as otchet2.dbf, once no waiting document may
+  // still be partly at its end.
   bool HandOverReport();
+  // A waiting document may have rows in otchet.dbf already.
+  bool MaybeWrittenWaiting() const;
   void CloseReport();
   // Appends waiting documents in order; stops at the first that fails.
   void FlushReportQueue();
@@ -209,7 +213,7 @@ class TDB : public TPEREBOR, public Store {
   bool goods_enabled_;
   bool report_enabled_;
   std::string goods_path_, goods_candidate_path_, goods_signal_path_;
-  std::string report_path_, report_handover_path_, report_signal_path_;
+  std::string report_folder_, report_path_, report_handover_path_, report_signal_path_;
   std::unique_ptr<File> goods_;
   std::unique_ptr<File> report_;
   GridModel* goods_view_ = nullptr;

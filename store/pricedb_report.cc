@@ -54,6 +54,10 @@ bool TDB::CreateReport() {
     fs_->Unlink(report_path_);
     return false;
   }
+  // The new name, and the hand-over's rename before it, reach the disk
+  // before rows are booked into the file. A folder that cannot be synced
+  // (some shared ones) does not stop the report.
+  fs_->SyncFolder(report_folder_);
   report_identity_ = FileIdentity();
   file->Identity(&report_identity_);
   report_ = std::move(file);
@@ -172,6 +176,14 @@ bool TDB::HandOverReport() {
            "report hand-over refused: otchet2.dbf has not been collected");
     return OpenOrCreateReport();
   }
+  // Not yet opened since a start: opening it sets its header right.
+  if (!report_ && fs_->Exists(report_path_)) OpenOrCreateReport();
+  if (report_ && MaybeWrittenWaiting()) {
+    // Rows a crash may have left at its end are looked for while they can
+    // be: after the hand-over they would be written again into the new file.
+    FlushReportQueue();
+    if (MaybeWrittenWaiting()) return false;  // said by the flush; tried again
+  }
   if (report_) {
     // The file handed over must say how many records it holds, and the
     // journal must know which documents are in it: after the hand-over they
@@ -225,6 +237,11 @@ bool TDB::ExchangeReportStep() {
   return report_ != nullptr;
 }
 
+bool TDB::MaybeWrittenWaiting() const {
+  return std::any_of(report_queue_.begin(), report_queue_.end(),
+                     [](const WaitingDocument& d) { return d.maybe_written; });
+}
+
 int TDB::QueuedReportRecords() const {
   int rows = 0;
   for (const WaitingDocument& d : report_queue_) rows += static_cast<int>(d.rows.size());
@@ -238,6 +255,10 @@ void TDB::FlushReportQueue() {
   if (!OpenOrCreateReport()) return;
   int written = 0;
   while (!report_queue_.empty()) {
+    // After a crash only the last document without its mark can be found at
+    // the report's end: a second one would push the first away from it, and
+    // the first would be written again. The rows wait in the journal.
+    if (journal_ && !JournalWorking() && !BringJournalInStep()) return;
     if (!AppendDocument(report_queue_.front())) {
       // A report that lost its name has been said so already.
       if (report_ && !report_append_failed_) {
@@ -325,10 +346,11 @@ bool TDB::AppendDocument(WaitingDocument& document) {
       !dbf_.WriteRecordCount(report_.get(), static_cast<uint32_t>(present + count - done)))
     report_append_status_ = FsStatus(FsStatus::kError, EIO);
   if (report_append_status_.ok()) return true;
-  // None of the document stays: it is written whole at the next try.
+  // None of the document stays: it is written whole at the next try. A
+  // count left too high is set right when the file is opened or handed over.
   const uint64_t before = present - done;
-  document.maybe_written = !report_->Truncate(RecordOffset(before)).ok() ||
-                           !dbf_.WriteRecordCount(report_.get(), static_cast<uint32_t>(before));
+  document.maybe_written = !report_->Truncate(RecordOffset(before)).ok();
+  if (!document.maybe_written) dbf_.WriteRecordCount(report_.get(), static_cast<uint32_t>(before));
   return false;
 }
 
@@ -350,6 +372,9 @@ bool TDB::CheckVoid(const OperationRecord& r) {
 }
 
 int TDB::ReportPending(uint32_t line_index, uint8_t network_number, const DocumentStamp& stamp) {
+  // A journal not yet taken up (held by another server) may hold sales of
+  // this document: it is not closed without them.
+  if (journal_ && !journal_->IsOpen() && !BringJournalInStep()) return -1;
   RegisterState* state = registers_.Find(line_index, network_number);
   std::vector<int> closed;
   int index = Head();

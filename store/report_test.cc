@@ -246,7 +246,10 @@ TEST_F(Report, HandOverRenamesAndStartsANewFile) {
   Pend(0, 1, Operation("100", "Bread", 12.5, 1, kOpSaleByCode, '1'));
   store_->CloseDocument(0, 1, Stamp("1111111", 1, 0x24));
   Signal(Reports("otchet.exp"));
+  const int folder_syncs = fs_.Calls(FsOp::kSyncFolder);
   EXPECT_TRUE(store_->ExchangeReport());
+  // Rows booked into the new file must not go with its name in a power cut.
+  EXPECT_EQ(fs_.Calls(FsOp::kSyncFolder), folder_syncs + 1);
   EXPECT_FALSE(FileExists(Reports("otchet.exp")));
   EXPECT_EQ(events_.Count("handed over"), 1);
   const auto handed = testing::ReadWithDbfread(Reports("otchet2.dbf"));
