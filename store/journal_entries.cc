@@ -154,6 +154,25 @@ bool DecodeEntry(std::string_view entry, JournalRegister* e) {
   return in.Done();
 }
 
+std::string EncodeEntry(const JournalIdentification& e) {
+  Writer out(JournalEntryType::kIdentification);
+  out.U32(e.line_index);
+  out.U8(e.network_number);
+  out.U8(e.year);
+  out.Bytes(e.serial_number, kSerialNumberLength);
+  return out.Take();
+}
+
+bool DecodeEntry(std::string_view entry, JournalIdentification* e) {
+  Reader in(entry, JournalEntryType::kIdentification);
+  e->line_index = in.U32();
+  e->network_number = in.U8();
+  e->year = in.U8();
+  in.Bytes(e->serial_number, kSerialNumberLength);
+  e->serial_number[kSerialNumberLength] = 0;
+  return in.Done();
+}
+
 std::string EncodeEntry(const JournalDocument& e) {
   Writer out(JournalEntryType::kDocument);
   out.U64(e.id);

@@ -62,6 +62,8 @@ bool TDB::OpenGoodsFile(bool same_file) {
              "goods file tovars.dbf has no RES field: stock tracking is off");
     stock_disabled_ = true;
   }
+  DbfHeader header;
+  goods_records_ = dbf_.ReadHeader(file.get(), &header) ? header.record_count : 0;
   goods_identity_ = FileIdentity();
   file->Identity(&goods_identity_);
   goods_ = std::move(file);
@@ -111,6 +113,7 @@ bool TDB::TakeInCandidate() {
 
 bool TDB::ExchangeGoods() {
   std::lock_guard<std::mutex> lock(mutex_);
+  const PublishOnExit publish(*this);
   return ExchangeGoodsStep();
 }
 

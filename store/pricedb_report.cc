@@ -211,6 +211,7 @@ bool TDB::HandOverReport() {
 
 bool TDB::ExchangeReport() {
   std::lock_guard<std::mutex> lock(mutex_);
+  const PublishOnExit publish(*this);
   return ExchangeReportStep();
 }
 
@@ -251,6 +252,7 @@ void TDB::FlushReportQueue() {
     }
     const JournalId booked = report_queue_.front().id;
     written += static_cast<int>(report_queue_.front().rows.size());
+    rows_written_ += report_queue_.front().rows.size();
     report_queue_.pop_front();
     // Without this mark the rows would be looked for at the report's end
     // after a restart; a failed mark is made good by the journal's next
@@ -349,8 +351,16 @@ bool TDB::CheckVoid(const OperationRecord& r) {
   return covered >= -kQuantityTolerance;
 }
 
-int TDB::ReportPending(uint32_t line_index, uint8_t network_number, const DocumentStamp& stamp) {
+int TDB::ReportPending(uint32_t line_index, uint8_t network_number,
+                       const DocumentStamp& line_stamp) {
   RegisterState* state = registers_.Find(line_index, network_number);
+  // A line that has not heard the register identify since a restart has no
+  // serial number for it; the one the store kept stands in.
+  DocumentStamp stamp = line_stamp;
+  if (stamp.serial_number[0] == 0 && state != nullptr && state->identified) {
+    std::memcpy(stamp.serial_number, state->serial_number, kSerialNumberLength);
+    stamp.year = state->year;
+  }
   std::vector<int> closed;
   int index = Head();
   for (int n = PendingCount(); n > 0; --n) {
