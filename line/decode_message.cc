@@ -262,7 +262,8 @@ class Decoding final {
     if (store_ != nullptr) {
       const LineRuntime* runtime = line_.Runtime();
       store_->ShowIdentification({runtime ? runtime->port_name : line_.PortName(),
-                                  runtime ? runtime->model_name : "", serial, network_});
+                                  runtime ? runtime->model_name : "", serial, network_,
+                                  static_cast<uint32_t>(line_.PortIndex()), stamp.year});
     }
     Report(line_.Events(), Who() + ": identified, serial number " + serial);
     Wait(kIdentificationWaitMs);

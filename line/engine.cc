@@ -8,6 +8,7 @@
 #include "store/folder_watch.h"
 #include "store/grid_model.h"
 #include "store/monitoring_views.h"
+#include "store/status_board.h"
 #include "store/store.h"
 
 namespace tillgate {
@@ -51,12 +52,15 @@ Engine::Engine(const EngineParts& parts)
       store_(parts.store),
       delay_(parts.delay),
       diagnostics_(parts.diagnostics),
+      status_(parts.status),
       events_(parts.events),
       watched_folders_(parts.watched_folders),
       own_watch_(parts.watch ? nullptr : MakePosixFolderWatch()),
       watch_(parts.watch ? parts.watch : own_watch_.get()),
       idle_check_(parts.idle_check),
-      failures_(parts.events) {}
+      failures_(parts.events) {
+  PublishPortStates();
+}
 
 Engine::~Engine() { Stop(); }
 
@@ -103,7 +107,14 @@ StartResult Engine::StartLines(const StartBoxes& boxes) {
       entry.state = connected ? kLineConnected : kLineNotConnected;
     }
   }
+  PublishPortStates();
   return result;
+}
+
+void Engine::PublishPortStates() {
+  if (!status_ || !runtime_) return;
+  for (int i = 0; i < kPortCount; ++i)
+    status_->SetPortState(i, static_cast<uint8_t>((*runtime_)[static_cast<size_t>(i)].state));
 }
 
 StartResult Engine::Start(const StartBoxes& boxes, bool clear_diagnostics) {

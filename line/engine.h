@@ -34,6 +34,7 @@ namespace tillgate {
 class FolderWatch;
 class GridModel;
 class LineWorker;
+class StatusBoard;
 class Store;
 class TEvent;
 class TKkmEkr;
@@ -55,6 +56,7 @@ struct EngineParts {
   Store* store = nullptr;                     // null: no store steps
   TEvent* delay = nullptr;                    // signalled by Stop
   GridModel* diagnostics = nullptr;           // cleared by Start when asked
+  StatusBoard* status = nullptr;              // told each port's run state
   EventSink* events = nullptr;
   // The goods and report folders: a file placed there wakes the engine at
   // once. Folders without change notification are checked on the timer.
@@ -130,6 +132,8 @@ class Engine {
   bool AnyLinePolling() const;
   void Post(Command command);
   void ReportStart(const StartResult& result);
+  // Every port's run state to the status board.
+  void PublishPortStates();
 
   LineArray lines_;
   LineRuntimes* runtime_;
@@ -137,6 +141,7 @@ class Engine {
   Store* store_;
   TEvent* delay_;
   GridModel* diagnostics_;
+  StatusBoard* status_;
   EventSink* events_;
   std::vector<std::string> watched_folders_;
   std::unique_ptr<FolderWatch> own_watch_;

@@ -45,6 +45,11 @@ void TKkmEkr::OpenPort() {
   (void)TakeIoFailure();  // a failure here shows again at the first step
 }
 
+void TKkmEkr::SetStatusBoard(StatusBoard* board) {
+  status_ = board;
+  condition_.SetBoard(board, port_index_);
+}
+
 void TKkmEkr::SetTables(LineRuntimes* runtime, BarcodeSetups* barcodes) {
   runtime_ = runtime;
   barcodes_ = barcodes;
@@ -223,6 +228,8 @@ bool TKkmEkr::ReadAnswer(uint8_t network_number) {
         DescribeAnswer(receive_.data(), first, total, network_number, check, options_.strict));
   }
   if (!check.Accepted(options_.strict)) return false;
+  if (status_)
+    status_->RegisterAnswered(port_index_, network_number, std::chrono::system_clock::now());
   DecodeMessage(network_number);
   return true;
 }

@@ -68,6 +68,9 @@ class TKkmEkr : public TCommPort {
   // identified registers. Without one, goods messages are refused.
   void SetStore(Store* store) { store_ = store; }
   void SetOptions(const LineOptions& options) { options_ = options; }
+  // The board that shows the port's state and when each register last
+  // answered. Set before the line's thread runs; not owned.
+  void SetStatusBoard(StatusBoard* board);
   const LineOptions& Options() const { return options_; }
 
   // --- polling
@@ -191,6 +194,7 @@ class TKkmEkr : public TCommPort {
   Store* store_ = nullptr;
   EventSink* events_ = nullptr;
   ProtocolTrace* trace_ = nullptr;
+  StatusBoard* status_ = nullptr;
   LineOptions options_;
   PortCondition condition_;
   std::optional<std::chrono::steady_clock::time_point> last_received_;

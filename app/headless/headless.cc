@@ -106,6 +106,9 @@ int Serve(const Settings& settings, const TraceOptions& trace, EventSink* events
     // The journal of open documents: what a stop or a crash must not lose.
     options.make_store = ServerStoreFactory(StateFolderPath());
     options.trace = trace;
+    // What it does, for monitoring tools; a server that is not installed
+    // serves nothing and keeps nothing in the state folder.
+    if (settings.installed) options.status_folder = StateFolderPath();
     Station station(settings, std::move(options));
     Engine& engine = station.GetEngine();
     const std::string status = ServingText(station);
