@@ -77,23 +77,6 @@ int WaitForSignal(const sigset_t& wanted, int seconds) {
   }
 }
 
-// The status "systemctl status" shows. A line whose port failed to open
-// serves nothing, so it is named apart. Read before the engine runs: only
-// start-up opens the ports.
-std::string ServingText(const Station& station) {
-  std::string open;
-  std::string failed;
-  for (int i = 0; i < kPortCount; ++i) {
-    const TKkmEkr* line = station.Line(i);
-    if (line == nullptr) continue;
-    std::string& list = line->IsOpen() ? open : failed;
-    list += (list.empty() ? "COM" : ", COM") + std::to_string(i + 1);
-  }
-  std::string text = open.empty() ? "running, no line" : "running, lines " + open;
-  if (!failed.empty()) text += "; port failed to open: " + failed;
-  return text;
-}
-
 int Serve(const Settings& settings, const TraceOptions& trace, EventSink* events) {
   FolderReporter folders(settings, events);
   folders.Check();
@@ -111,13 +94,19 @@ int Serve(const Settings& settings, const TraceOptions& trace, EventSink* events
     if (settings.installed) options.status_folder = StateFolderPath();
     Station station(settings, std::move(options));
     Engine& engine = station.GetEngine();
-    const std::string status = ServingText(station);
     // The stored selection starts at once, as automatic start would.
     if (!station.AutoStarted()) engine.Start(station.StoredStartBoxes(), false);
     engine.Launch();
+    // The lines as they are now, and again whenever that changes (a port
+    // opened by a rescan, a line that hung up).
+    std::string status = ServiceStatusText(station.Status().Snapshot());
     NotifyReady(status);
     while (true) {
       signal_number = WaitForSignal(wanted, kFolderCheckSeconds);
+      if (std::string now = ServiceStatusText(station.Status().Snapshot()); now != status) {
+        status = std::move(now);
+        NotifyStatus(status);
+      }
       if (signal_number == 0) {
         folders.Check();
       } else if (signal_number == SIGHUP) {

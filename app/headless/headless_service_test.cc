@@ -8,9 +8,12 @@
 #include <sys/un.h>
 
 #include <algorithm>
+#include <fstream>
+#include <memory>
 #include <string>
 
 #include "app/headless/headless_child.h"
+#include "app/headless/service_notify.h"
 #include "line/register_peer.h"
 #include "store/store_test_util.h"
 
@@ -57,6 +60,7 @@ class NotifySocket {
     return received_.find(text) != std::string::npos;
   }
   const std::string& Received() const { return received_; }
+  void Clear() { received_.clear(); }
 
  private:
   std::string path_;
@@ -87,6 +91,51 @@ TEST(HeadlessService, TheServiceManagerHearsReadyOnceTheLinesAreUpAndStopping) {
   child.Signal(SIGTERM);
   EXPECT_TRUE(manager.WaitFor("STOPPING=1", 10)) << manager.Received();
   EXPECT_EQ(child.Wait(10), 0);
+}
+
+// "systemctl status" follows the lines: a port that a rescan opens joins
+// the lines served, one that hangs up is named apart.
+TEST(HeadlessService, TheServiceStatusFollowsTheLines) {
+  ScratchShop shop("\"COM1\"=hex:01,01,01\n\"RESCAN\"=dword:00000001\n");
+  const std::string device = shop.Dir() + "/ttyUSB0";
+  {
+    std::ofstream out(shop.Registry(), std::ios::app);
+    out << "\"DEVICE1\"=\"" << device << "\"\n";
+  }
+  NotifySocket manager(shop.Dir() + "/notify");
+  ASSERT_TRUE(manager.ok());
+  HeadlessChild child(shop.Registry(), {}, {"NOTIFY_SOCKET=" + shop.Dir() + "/notify"});
+  ASSERT_TRUE(child.ok());
+  ASSERT_TRUE(manager.WaitFor("READY=1", 20)) << manager.Received();
+  EXPECT_NE(manager.Received().find("STATUS=running, no line; port failed to open: COM1\n"),
+            std::string::npos)
+      << manager.Received();
+  auto peer = std::make_unique<RegisterPeer>();
+  ASSERT_TRUE(peer->ok());
+  peer->SetAnswering({2});
+  ASSERT_EQ(symlink(peer->DevicePath().c_str(), device.c_str()), 0);
+  EXPECT_TRUE(manager.WaitFor("STATUS=running, lines COM1\n", 10)) << manager.Received();
+  ASSERT_TRUE(child.WaitFor("register 2 answered the start command", 10)) << child.Output();
+  manager.Clear();
+  unlink(device.c_str());
+  peer.reset();  // the line hangs up; its rescans then find no device
+  EXPECT_TRUE(manager.WaitFor("STATUS=running, no line; port", 10))
+      << manager.Received() << child.Output();
+  child.Signal(SIGTERM);
+  EXPECT_EQ(child.Wait(10), 0);
+}
+
+TEST(ServiceStatusText, NamesTheLinesServedAndEachOtherApart) {
+  StatusBoard board;
+  EXPECT_EQ(ServiceStatusText(board.Snapshot()), "running, no line");
+  board.SetPortHealth(0, PortHealth::kOpen);
+  board.SetPortHealth(2, PortHealth::kFailing, "read: Input/output error");
+  board.SetPortHealth(3, PortHealth::kOpenFailed, "port failed to open: x");
+  board.SetPortHealth(4, PortHealth::kClosed, "port closed: y");
+  board.SetPortHealth(5, PortHealth::kOpen);
+  EXPECT_EQ(ServiceStatusText(board.Snapshot()),
+            "running, lines COM1, COM3, COM6; transfers failing: COM3; port failed to open: COM4; "
+            "port closed: COM5");
 }
 
 TEST(HeadlessService, IntoTheJournalLinesCarryPrioritiesInsteadOfTimes) {
