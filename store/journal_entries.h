@@ -76,6 +76,15 @@ std::string EncodeEntry(const JournalIdentification& entry);
 std::string EncodeEntry(const JournalDocument& entry);
 std::string EncodeEntry(const JournalBooked& entry);
 
+// What a journal's entries leave for the next start, counted as a replay
+// would find them (without the limit of the pool).
+struct JournalTotals {
+  int open_operations = 0;
+  int waiting_rows = 0;
+  int unreadable = 0;  // entries that are none of the kinds above
+};
+JournalTotals CountJournal(const std::vector<std::string>& entries);
+
 // The type of an encoded entry; 0 for an empty one.
 uint8_t EntryType(std::string_view entry);
 // False when the bytes are not an entry of that type (wrong type, cut short,

@@ -158,7 +158,7 @@ int RunHeadless(int argc, char** argv, const char* invocation) {
     return 2;
   }
   const std::string registry_path = DefaultRegistryPath();
-  if (check) return RunCheck(registry_path, WorkingFolder(), stdout);
+  if (check) return RunCheck(registry_path, WorkingFolder(), StateFolderPath(), stdout);
 
   // Event lines go to standard error; a reader that goes away must cost the
   // lines, never the registers being served (nor a document half written).
