@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "config/folder_reporter.h"
 #include "line/event.h"
 #include "line/kkm_ekr.h"
 #include "line/line_worker.h"
@@ -58,6 +59,8 @@ Engine::Engine(const EngineParts& parts)
       own_watch_(parts.watch ? nullptr : MakePosixFolderWatch()),
       watch_(parts.watch ? parts.watch : own_watch_.get()),
       idle_check_(parts.idle_check),
+      folders_(parts.folders),
+      folder_check_(parts.folder_check),
       failures_(parts.events) {
   PublishPortStates();
 }
@@ -229,6 +232,14 @@ void Engine::Stop() {
     for (auto& worker : workers_) worker.reset();
 }
 
+void Engine::CheckFolders() {
+  if (!folders_) return;
+  const auto now = std::chrono::steady_clock::now();
+  if (now < next_folder_check_) return;
+  next_folder_check_ = now + folder_check_;
+  failures_.Run("folder check", [this] { folders_->Check(); });
+}
+
 // The supervisor: commands, then the store's part, then sleep until a
 // command, a file placed in a watched folder or the timed check.
 void Engine::ThreadMain() {
@@ -239,6 +250,7 @@ void Engine::ThreadMain() {
     }
     RunCommands();
     Timer1Timer();
+    CheckFolders();
     watch_->Wait(AnyLinePolling() ? kPollingCheck : idle_check_);
   }
 }

@@ -17,7 +17,9 @@ LineOptions OptionsOf(const Settings& settings, int port) {
 }  // namespace
 
 Station::Station(const Settings& settings, StationOptions options)
-    : settings_(settings), events_(options.events) {
+    : settings_(settings), events_(options.events), folders_(settings_, events_) {
+  // A missing folder is said before the store finds its files missing.
+  folders_.Check();
   views_.WriteHeadings();
   const std::string trace_folder =
       options.trace.ports.any() ? TraceFolder(options.trace) : std::string();
@@ -56,6 +58,7 @@ Station::Station(const Settings& settings, StationOptions options)
   parts.delay = &delay_;
   parts.diagnostics = &views_.diagnostics;
   parts.status = &views_.status;
+  parts.folders = &folders_;
   parts.events = events_;
   if (store_) parts.watched_folders = {settings_.store_goods_folder, settings_.store_report_folder};
   engine_ = std::make_unique<Engine>(parts);

@@ -1,5 +1,6 @@
 #pragma once
-// The server as start-up assembles it from the loaded settings: the run-time
+// The server as start-up assembles it from the loaded settings: the shop's
+// folders checked (and looked at again by the engine while it runs), the run-time
 // and barcode tables, one line object per port connected with a register
 // model (its port opened at once, its options QUICKn, STRICTn and RESCAN
 // set, its protocol trace when asked for), the monitoring views, the store,
@@ -10,6 +11,7 @@
 #include <memory>
 
 #include "config/event_sink.h"
+#include "config/folder_reporter.h"
 #include "config/settings.h"
 #include "config/tables.h"
 #include "line/engine.h"
@@ -76,6 +78,7 @@ class Station {
  private:
   Settings settings_;
   EventSink* events_;
+  FolderReporter folders_;
   MonitoringViews views_;
   TEvent delay_{kDelayEventName, true};
   std::array<std::unique_ptr<ProtocolTrace>, kPortCount> traces_;

@@ -10,7 +10,6 @@
 #include <string>
 
 #include "app/headless/check.h"
-#include "app/headless/folder_reporter.h"
 #include "app/headless/service_notify.h"
 #include "app/headless/stderr_sink.h"
 #include "config/condition_filter.h"
@@ -25,8 +24,8 @@
 namespace tillgate {
 namespace {
 
-// How often the folders are looked at again while the server runs.
-constexpr int kFolderCheckSeconds = 2;
+// How often the service status is looked at again while the server runs.
+constexpr int kStatusCheckSeconds = 2;
 
 void PrintUsage(std::FILE* out, const char* invocation) {
   std::fprintf(out,
@@ -78,8 +77,6 @@ int WaitForSignal(const sigset_t& wanted, int seconds) {
 }
 
 int Serve(const Settings& settings, const TraceOptions& trace, EventSink* events) {
-  FolderReporter folders(settings, events);
-  folders.Check();
   sigset_t previous;
   const sigset_t wanted = BlockServerSignals(&previous);
   int signal_number = 0;
@@ -102,18 +99,16 @@ int Serve(const Settings& settings, const TraceOptions& trace, EventSink* events
     std::string status = ServiceStatusText(station.Status().Snapshot());
     NotifyReady(status);
     while (true) {
-      signal_number = WaitForSignal(wanted, kFolderCheckSeconds);
+      signal_number = WaitForSignal(wanted, kStatusCheckSeconds);
       if (std::string now = ServiceStatusText(station.Status().Snapshot()); now != status) {
         status = std::move(now);
         NotifyStatus(status);
       }
-      if (signal_number == 0) {
-        folders.Check();
-      } else if (signal_number == SIGHUP) {
+      if (signal_number == SIGHUP) {
         // As the window's "Запуск" does: the diagnostics rows are cleared.
         Report(events, Severity::kNotice, "SIGHUP: Start with the stored start selection");
         engine.PostStart(station.StoredStartBoxes(), true);
-      } else {
+      } else if (signal_number != 0) {
         break;
       }
     }
