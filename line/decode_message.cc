@@ -180,6 +180,9 @@ class Decoding final {
       case GoodsRefusal::kStockFailed:
         Refuse("goods " + CodeText(request.goods_code) + ": stock could not be written back");
         return;
+      case GoodsRefusal::kUnreadable:
+        Refuse("goods " + CodeText(request.goods_code) + ": the goods file could not be read");
+        return;
       case GoodsRefusal::kVoidNotCovered:
         Refuse("void of " + CodeText(request.goods_code) + " not covered by the document");
         return;

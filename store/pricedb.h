@@ -39,6 +39,7 @@ enum class LookUpResult : uint8_t {
   kNotFound,     // no goods with that code (or the pool is full)
   kOutOfStock,   // the stock would go below zero
   kStockFailed,  // the stock could not be read or written back
+  kReadFailed,   // the goods file could not be read
 };
 
 class TDB : public TPEREBOR, public Store {
@@ -167,6 +168,11 @@ class TDB : public TPEREBOR, public Store {
 
   // `same_file`: reopening the file just closed, not a new one.
   bool OpenGoodsFile(bool same_file = false);
+  // A look-up's read of the goods file failed, or worked after one had.
+  void GoodsReadFailed();
+  void GoodsReadWorked();
+  // Says when the file holds fewer whole records than its header counts.
+  void CheckGoodsLength(File* file, uint32_t records, const GoodsLayout& layout);
   void ReportGoodsProblem(const std::string& text);
   bool TakeInCandidate();
   bool ExchangeGoodsStep();
@@ -258,6 +264,7 @@ class TDB : public TPEREBOR, public Store {
   // Events are reported on changes, not on every tick.
   bool candidate_rejection_reported_ = false;
   std::string goods_problem_;             // the last one said, until a goods file opens
+  bool goods_unreadable_ = false;         // a look-up could not read it; said once
   bool report_failure_reported_ = false;  // the report file cannot be used
   bool report_append_failed_ = false;
   FsStatus report_append_status_;  // why the last append failed

@@ -34,6 +34,8 @@ GoodsRefusal RefusalFor(LookUpResult result) {
       return GoodsRefusal::kOutOfStock;
     case LookUpResult::kStockFailed:
       return GoodsRefusal::kStockFailed;
+    case LookUpResult::kReadFailed:
+      return GoodsRefusal::kUnreadable;
     case LookUpResult::kFound:
     case LookUpResult::kNotFound:
       break;
