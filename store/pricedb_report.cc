@@ -47,12 +47,13 @@ bool TDB::CreateReport() {
   const FsStatus created = fs_->Create(report_path_, OpenMode::kReadWriteExclusiveSync, &file);
   if (!created.ok()) return ReportFileFailure("created", created);
   const auto& image = ReportHeaderImage();
-  if (file->WriteAt(0, reinterpret_cast<const char*>(image.data()), image.size()) !=
-      FsStatus::kOk) {
+  const FsStatus written =
+      file->WriteAt(0, reinterpret_cast<const char*>(image.data()), image.size());
+  if (!written.ok()) {
     // A file without its header must not be taken for a report next time.
     file->Close();
     fs_->Unlink(report_path_);
-    return false;
+    return ReportFileFailure("created", written);
   }
   report_identity_ = FileIdentity();
   file->Identity(&report_identity_);
