@@ -1,9 +1,20 @@
 #pragma once
-// For tests: the window's controls as they stand right after a load.
+// For tests: the window's controls as they stand right after a load;
+// installed settings with given shop folders.
+
+#include <string>
 
 #include "config/settings.h"
 
 namespace tillgate {
+
+inline Settings InstalledWithFolders(const std::string& goods, const std::string& reports) {
+  Settings settings;
+  settings.installed = true;
+  settings.store_goods_folder = goods;
+  settings.store_report_folder = reports;
+  return settings;
+}
 
 inline SaveControls ControlsAsLoaded(const Settings& settings) {
   SaveControls controls;

@@ -180,6 +180,9 @@ class Decoding final {
       case GoodsRefusal::kStockFailed:
         Refuse("goods " + CodeText(request.goods_code) + ": stock could not be written back");
         return;
+      case GoodsRefusal::kUnreadable:
+        Refuse("goods " + CodeText(request.goods_code) + ": the goods file could not be read");
+        return;
       case GoodsRefusal::kVoidNotCovered:
         Refuse("void of " + CodeText(request.goods_code) + " not covered by the document");
         return;
@@ -262,7 +265,8 @@ class Decoding final {
     if (store_ != nullptr) {
       const LineRuntime* runtime = line_.Runtime();
       store_->ShowIdentification({runtime ? runtime->port_name : line_.PortName(),
-                                  runtime ? runtime->model_name : "", serial, network_});
+                                  runtime ? runtime->model_name : "", serial, network_,
+                                  static_cast<uint32_t>(line_.PortIndex()), stamp.year});
     }
     Report(line_.Events(), Who() + ": identified, serial number " + serial);
     Wait(kIdentificationWaitMs);

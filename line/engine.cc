@@ -2,12 +2,14 @@
 
 #include <system_error>
 
+#include "config/folder_reporter.h"
 #include "line/event.h"
 #include "line/kkm_ekr.h"
 #include "line/line_worker.h"
 #include "store/folder_watch.h"
 #include "store/grid_model.h"
 #include "store/monitoring_views.h"
+#include "store/status_board.h"
 #include "store/store.h"
 
 namespace tillgate {
@@ -51,12 +53,17 @@ Engine::Engine(const EngineParts& parts)
       store_(parts.store),
       delay_(parts.delay),
       diagnostics_(parts.diagnostics),
+      status_(parts.status),
       events_(parts.events),
       watched_folders_(parts.watched_folders),
       own_watch_(parts.watch ? nullptr : MakePosixFolderWatch()),
       watch_(parts.watch ? parts.watch : own_watch_.get()),
       idle_check_(parts.idle_check),
-      failures_(parts.events) {}
+      folders_(parts.folders),
+      folder_check_(parts.folder_check),
+      failures_(parts.events) {
+  PublishPortStates();
+}
 
 Engine::~Engine() { Stop(); }
 
@@ -103,7 +110,14 @@ StartResult Engine::StartLines(const StartBoxes& boxes) {
       entry.state = connected ? kLineConnected : kLineNotConnected;
     }
   }
+  PublishPortStates();
   return result;
+}
+
+void Engine::PublishPortStates() {
+  if (!status_ || !runtime_) return;
+  for (int i = 0; i < kPortCount; ++i)
+    status_->SetPortState(i, static_cast<uint8_t>((*runtime_)[static_cast<size_t>(i)].state));
 }
 
 StartResult Engine::Start(const StartBoxes& boxes, bool clear_diagnostics) {
@@ -218,6 +232,14 @@ void Engine::Stop() {
     for (auto& worker : workers_) worker.reset();
 }
 
+void Engine::CheckFolders() {
+  if (!folders_) return;
+  const auto now = std::chrono::steady_clock::now();
+  if (now < next_folder_check_) return;
+  next_folder_check_ = now + folder_check_;
+  failures_.Run("folder check", [this] { folders_->Check(); });
+}
+
 // The supervisor: commands, then the store's part, then sleep until a
 // command, a file placed in a watched folder or the timed check.
 void Engine::ThreadMain() {
@@ -228,6 +250,7 @@ void Engine::ThreadMain() {
     }
     RunCommands();
     Timer1Timer();
+    CheckFolders();
     watch_->Wait(AnyLinePolling() ? kPollingCheck : idle_check_);
   }
 }

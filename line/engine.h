@@ -5,8 +5,8 @@
 // engine thread supervises: it takes commands (Start, goods refresh), runs
 // the store's exchange steps and the goods view refresh, and sleeps in
 // between until a command, a change in the shop's folders or its timed check
-// (100 ms while a line polls, 500 ms otherwise) wakes it. The store
-// serializes its own transactions.
+// (100 ms while a line polls, 500 ms otherwise) wakes it; every 2 s it looks
+// at the shop's folders again. The store serializes its own transactions.
 //
 // Without the threads, a test or tool drives the same parts on its own
 // thread: Timer1Timer (the store's part, then one PollStep of every running
@@ -31,9 +31,11 @@
 
 namespace tillgate {
 
+class FolderReporter;
 class FolderWatch;
 class GridModel;
 class LineWorker;
+class StatusBoard;
 class Store;
 class TEvent;
 class TKkmEkr;
@@ -55,6 +57,7 @@ struct EngineParts {
   Store* store = nullptr;                     // null: no store steps
   TEvent* delay = nullptr;                    // signalled by Stop
   GridModel* diagnostics = nullptr;           // cleared by Start when asked
+  StatusBoard* status = nullptr;              // told each port's run state
   EventSink* events = nullptr;
   // The goods and report folders: a file placed there wakes the engine at
   // once. Folders without change notification are checked on the timer.
@@ -63,6 +66,9 @@ struct EngineParts {
   FolderWatch* watch = nullptr;
   // The timed check while no line polls.
   std::chrono::milliseconds idle_check{500};
+  // Looked at again this often by the engine thread (null: none). Not owned.
+  FolderReporter* folders = nullptr;
+  std::chrono::milliseconds folder_check{2000};
 };
 
 class Engine {
@@ -127,9 +133,13 @@ class Engine {
   };
 
   void ThreadMain();
+  // The shop's folders, when their time has come.
+  void CheckFolders();
   bool AnyLinePolling() const;
   void Post(Command command);
   void ReportStart(const StartResult& result);
+  // Every port's run state to the status board.
+  void PublishPortStates();
 
   LineArray lines_;
   LineRuntimes* runtime_;
@@ -137,11 +147,15 @@ class Engine {
   Store* store_;
   TEvent* delay_;
   GridModel* diagnostics_;
+  StatusBoard* status_;
   EventSink* events_;
   std::vector<std::string> watched_folders_;
   std::unique_ptr<FolderWatch> own_watch_;
   FolderWatch* watch_;
   std::chrono::milliseconds idle_check_;
+  FolderReporter* folders_;
+  std::chrono::milliseconds folder_check_;
+  std::chrono::steady_clock::time_point next_folder_check_{};
 
   // Used by the tick's thread only.
   bool timer_idle_ = true;

@@ -23,7 +23,8 @@ TKkmEkr::TKkmEkr(int port_index, std::string port_name, std::string device_path,
       device_path_(std::move(device_path)),
       events_(events),
       trace_(trace),
-      condition_(events, port_name_, port_name_ + " (" + device_path_ + ")") {
+      condition_(events, port_name_, port_name_ + " (" + device_path_ + ")"),
+      silence_(events, port_name_, port_name_ + " (" + device_path_ + ")") {
   for (int i = 0; i < kSlotCount; ++i) {
     RegisterSlot& slot = slots_[static_cast<size_t>(i)];
     slot.network_number = static_cast<uint8_t>(i + 1);
@@ -49,6 +50,12 @@ void TKkmEkr::OpenPort() {
     return;
   }
   condition_.Opened();
+  silence_.Restart(std::chrono::steady_clock::now());
+}
+
+void TKkmEkr::SetStatusBoard(StatusBoard* board) {
+  status_ = board;
+  condition_.SetBoard(board, port_index_);
 }
 
 void TKkmEkr::SetTables(LineRuntimes* runtime, BarcodeSetups* barcodes) {
@@ -78,6 +85,7 @@ void TKkmEkr::Restart() {
     slot.rescan_due = false;
   }
   current_slot_ = 0;
+  silence_.Restart(std::chrono::steady_clock::now());
 }
 
 bool TKkmEkr::HasPresentSlot() const {
@@ -168,6 +176,9 @@ int TKkmEkr::PollStep() {
         slot.poll_state = kPollDue;
         const bool first = slot.first_exchange;
         const bool answered = ReadAnswer(slot.network_number);
+        // A dropped register's silence at a rescan says nothing of the line.
+        if (answered || !slot.rescan_due)
+          silence_.Polled(answered, std::chrono::steady_clock::now());
         if (slot.rescan_due) {
           slot.rescan_due = false;
           slot.present = answered;
@@ -229,6 +240,8 @@ bool TKkmEkr::ReadAnswer(uint8_t network_number) {
         DescribeAnswer(receive_.data(), first, total, network_number, check, options_.strict));
   }
   if (!check.Accepted(options_.strict)) return false;
+  if (status_)
+    status_->RegisterAnswered(port_index_, network_number, std::chrono::system_clock::now());
   DecodeMessage(network_number);
   return true;
 }

@@ -17,6 +17,7 @@
 #include "config/port_config.h"
 #include "line/answer_check.h"
 #include "line/frames.h"
+#include "line/line_silence.h"
 #include "line/port_condition.h"
 #include "line/register_slot.h"
 #include "serial/comm_port.h"
@@ -68,6 +69,9 @@ class TKkmEkr : public TCommPort {
   // identified registers. Without one, goods messages are refused.
   void SetStore(Store* store) { store_ = store; }
   void SetOptions(const LineOptions& options) { options_ = options; }
+  // The board that shows the port's state and when each register last
+  // answered. Set before the line's thread runs; not owned.
+  void SetStatusBoard(StatusBoard* board);
   const LineOptions& Options() const { return options_; }
 
   // --- polling
@@ -78,7 +82,8 @@ class TKkmEkr : public TCommPort {
   // command): start command on its first visit, poll byte afterwards, then
   // reads its answer. A closed port makes a step do nothing: its registers
   // keep their places until it is open again. Tells the port's condition
-  // when a transfer failed, worked again, or the port was closed. Always
+  // when a transfer failed, worked again, or the port was closed, and the
+  // line's silence when no register has answered for kLineSilence. Always
   // returns 1.
   int PollStep();
   // False once every register has been dropped: a step then does no I/O.
@@ -191,8 +196,10 @@ class TKkmEkr : public TCommPort {
   Store* store_ = nullptr;
   EventSink* events_ = nullptr;
   ProtocolTrace* trace_ = nullptr;
+  StatusBoard* status_ = nullptr;
   LineOptions options_;
   PortCondition condition_;
+  LineSilence silence_;
   std::optional<std::chrono::steady_clock::time_point> last_received_;
 };
 

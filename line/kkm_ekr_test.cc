@@ -410,5 +410,43 @@ TEST(TKkmEkr, ADeadLineIsToldOnceAndAgainWhenItWorks) {
   EXPECT_EQ(port[0].text, "COM3 (/dev/ttyUSB7): port closed: read: line hung up");
 }
 
+TEST(TKkmEkr, TheStatusBoardFollowsThePortAndTheRegistersThatAnswer) {
+  FakeLine l(true);  // held by another program at start-up
+  StatusBoard board;
+  l.line->SetStatusBoard(&board);  // set after the opening: it is told what happened
+  const auto port = [&board] { return board.Snapshot().ports[2]; };
+  EXPECT_EQ(port().health, PortHealth::kOpenFailed);
+  EXPECT_FALSE(port().Open());
+  EXPECT_EQ(port().last_error, "port failed to open: held by another program");
+  l.fake->Succeed(Op::kOpen);
+  l.line->Rescan();
+  EXPECT_EQ(port().health, PortHealth::kOpen);
+  EXPECT_EQ(port().last_error, "port failed to open: held by another program");  // kept
+
+  // Only an accepted answer counts as the register's.
+  l.fake->QueueRead(Message(4, 'f'));
+  EXPECT_TRUE(l.line->ReadAnswer(4));
+  l.fake->QueueRead({0x42});
+  EXPECT_FALSE(l.line->ReadAnswer(5));
+  const StatusSnapshot snapshot = board.Snapshot();
+  EXPECT_TRUE(snapshot.registers[2][3].answered);
+  EXPECT_GT(snapshot.registers[2][3].last_answer.time_since_epoch().count(), 0);
+  EXPECT_FALSE(snapshot.registers[2][4].answered);
+
+  l.line->Restart();
+  l.fake->Fail(Op::kRead, SerialResult::Make(SerialCode::kFailed, "read: Input/output error"));
+  l.line->PollStep();
+  EXPECT_EQ(port().health, PortHealth::kFailing);
+  EXPECT_TRUE(port().Open());
+  EXPECT_EQ(port().last_error, "read: Input/output error");
+  l.fake->Succeed(Op::kRead);
+  l.line->PollStep();
+  EXPECT_EQ(port().health, PortHealth::kOpen);
+  l.fake->Fail(Op::kRead, SerialResult::Make(SerialCode::kHangUp, "read: line hung up"));
+  l.line->PollStep();
+  EXPECT_EQ(port().health, PortHealth::kClosed);
+  EXPECT_EQ(port().last_error, "port closed: read: line hung up");
+}
+
 }  // namespace
 }  // namespace tillgate

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "config/event_sink.h"
+#include "store/status_board.h"
 
 namespace tillgate {
 
@@ -27,17 +28,27 @@ class PortCondition {
   void TransferFailed(const std::string& reason);
   // A step's transfers all worked: "port works again" after a failure.
   void Worked();
+  // Every change (and the state now) also goes to `board` as port
+  // `port_index`'s health and last error. May be nullptr; not owned.
+  void SetBoard(StatusBoard* board, int port_index);
 
  private:
   enum class State { kUnknown, kOpen, kOpenFailed, kClosed, kFailing };
 
   std::string Condition() const { return port_name_ + " port"; }
+  PortHealth Health() const;
+  // Tells the board the state now; a non-empty `error` is the port's latest
+  // failure.
+  void Publish(const std::string& error = {});
 
   EventSink* events_;
   std::string port_name_;
   std::string where_;
   State state_ = State::kUnknown;
   std::string reason_;
+  std::string error_;  // the board's text of the latest failure
+  StatusBoard* board_ = nullptr;
+  int port_index_ = -1;
 };
 
 }  // namespace tillgate

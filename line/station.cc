@@ -17,7 +17,9 @@ LineOptions OptionsOf(const Settings& settings, int port) {
 }  // namespace
 
 Station::Station(const Settings& settings, StationOptions options)
-    : settings_(settings), events_(options.events) {
+    : settings_(settings), events_(options.events), folders_(settings_, events_) {
+  // A missing folder is said before the store finds its files missing.
+  folders_.Check();
   views_.WriteHeadings();
   const std::string trace_folder =
       options.trace.ports.any() ? TraceFolder(options.trace) : std::string();
@@ -34,6 +36,12 @@ Station::Station(const Settings& settings, StationOptions options)
                                           std::move(device), events_, traces_[p].get());
     lines_[p]->SetOptions(OptionsOf(settings_, port));
   });
+  for (int i = 0; i < kPortCount; ++i) {
+    views_.status.SetPort(i, tables_.runtime[static_cast<size_t>(i)].port_name,
+                          DevicePath(settings_, i));
+    if (lines_[static_cast<size_t>(i)])
+      lines_[static_cast<size_t>(i)]->SetStatusBoard(&views_.status);
+  }
   if (options.make_store) store_ = options.make_store(StoreContext{settings_, views_, events_});
   EngineParts parts;
   for (int i = 0; i < kPortCount; ++i) {
@@ -49,6 +57,8 @@ Station::Station(const Settings& settings, StationOptions options)
   parts.store = store_.get();
   parts.delay = &delay_;
   parts.diagnostics = &views_.diagnostics;
+  parts.status = &views_.status;
+  parts.folders = &folders_;
   parts.events = events_;
   if (store_) parts.watched_folders = {settings_.store_goods_folder, settings_.store_report_folder};
   engine_ = std::make_unique<Engine>(parts);
@@ -56,9 +66,17 @@ Station::Station(const Settings& settings, StationOptions options)
     engine_->Start(StoredStartBoxes(), false);
     auto_started_ = true;
   }
+  if (!options.status_folder.empty()) {
+    status_file_ = std::make_unique<StatusFile>(views_.status, options.status_folder, events_,
+                                                options.status_file);
+    status_file_->Start();
+  }
 }
 
-Station::~Station() { engine_->Stop(); }
+Station::~Station() {
+  engine_->Stop();
+  if (status_file_) status_file_->Stop();
+}
 
 bool Station::HasLine(int port_index) const { return Line(port_index) != nullptr; }
 

@@ -1,13 +1,16 @@
 #include "line/station.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <mutex>
 #include <thread>
 
 #include "config/event_collector.h"
+#include "config/settings_testing.h"
 #include "line/register_peer.h"
 #include "serial/fake_serial_device.h"
 #include "store/recording_store.h"
@@ -115,6 +118,34 @@ TEST(Station, WithoutAutoStartNothingRuns) {
   station.GetEngine().Start(station.StoredStartBoxes(), false);
   station.GetEngine().Timer1Timer();
   EXPECT_FALSE(fake->Calls().empty());
+}
+
+// The window and the headless server both build a station: both are told
+// of a missing shop folder at once and of its return while they run.
+TEST(Station, AMissingFolderIsToldAtStartUpAndItsReturnWhileTheEngineRuns) {
+  char base[] = "/tmp/tillgate-station-XXXXXX";
+  ASSERT_NE(mkdtemp(base), nullptr);
+  const std::string goods = std::string(base) + "/goods";
+  Settings settings = InstalledWithFolders(goods, base);
+  Events events;
+  StationOptions options;
+  options.events = &events;
+  options.make_store = [&](const StoreContext&) -> std::unique_ptr<Store> {
+    EXPECT_TRUE(events.Has(goods + ": No such file or directory"));  // said before
+    return std::make_unique<RecordingStore>();
+  };
+  Station station(settings, std::move(options));
+  station.GetEngine().Launch();
+  ASSERT_EQ(mkdir(goods.c_str(), 0755), 0);
+  bool back = false;
+  for (int i = 0; i < 100 && !back; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    back = events.Has("goods folder (InPath) " + goods + " is usable again");
+  }
+  station.GetEngine().Stop();
+  EXPECT_TRUE(back) << ::testing::PrintToString(events.Lines());
+  EXPECT_EQ(events.Count(": No such file or directory"), 1);
+  std::filesystem::remove_all(base);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@ StoreFactory ServerStoreFactory(const std::string& state_folder) {
                                        context.events, state_folder);
     store->SetViews(&context.views.goods, &context.views.report, &context.views.diagnostics);
     store->SetTrackStock(context.settings.track_stock);
+    store->SetStatusBoard(&context.views.status);
     return store;
   };
 }

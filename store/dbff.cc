@@ -53,15 +53,21 @@ int SlotsForHeader(int header_length) {
 int TDBFF::ReadChunk(File* file, uint64_t offset, size_t n) {
   if (!file || n > sizeof buffer_) return -1;
   size_t got = 0;
-  if (file->ReadAt(offset, buffer_, n, &got) != FsStatus::kOk) return -1;
+  const FsStatus read = file->ReadAt(offset, buffer_, n, &got);
+  if (!read.ok()) {
+    read_failure_ = read;
+    return -1;
+  }
   return static_cast<int>(got);
 }
 
 bool TDBFF::ReadHeader(File* file, DbfHeader* header) {
   char bytes[16];
   size_t got = 0;
-  if (!file || file->ReadAt(0, bytes, sizeof bytes, &got) != FsStatus::kOk || got < 16)
-    return false;
+  if (!file) return false;
+  const FsStatus read = file->ReadAt(0, bytes, sizeof bytes, &got);
+  if (!read.ok()) read_failure_ = read;
+  if (!read.ok() || got < 16) return false;
   header->record_count = Le32(bytes + 4);
   header->header_length = Le16(bytes + 8);
   header->record_length = Le16(bytes + 10);
@@ -119,8 +125,9 @@ int TDBFF::DeclaredFieldsLength() const {
 }
 
 int32_t TDBFF::FindRecord(File* file, int position, std::string_view key, char* out,
-                          size_t out_size, int field_length) {
+                          size_t out_size, int field_length, bool* failed) {
   int32_t found = -1;
+  if (failed) *failed = false;
   if (position < 0 || out_size == 0) return -1;
   const int key_length = static_cast<int>(key.size());
   const int compared = std::max(key_length, field_length);
@@ -135,6 +142,7 @@ int32_t TDBFF::FindRecord(File* file, int position, std::string_view key, char* 
     found = number;
     return false;
   });
+  if (!scanned && failed) *failed = true;
   return scanned ? found : -1;
 }
 

@@ -57,9 +57,13 @@ class TDBFF {
   // at record position p at index p - 1) and zero-terminated. -1 when none,
   // on any failure, or when the record would not fit `out_size` - 1 bytes.
   // With `field_length` above the key's length, the rest of the field must
-  // be spaces: the field holds the key, not merely starts with it.
+  // be spaces: the field holds the key, not merely starts with it. A read
+  // that failed sets `*failed` (when given), so that "not there" and "could
+  // not be read" can be told apart; ReadFailure says why.
   int32_t FindRecord(File* file, int position, std::string_view key, char* out, size_t out_size,
-                     int field_length = 0);
+                     int field_length = 0, bool* failed = nullptr);
+  // Why the latest read of a file failed (with the system's error number).
+  const FsStatus& ReadFailure() const { return read_failure_; }
 
   // Visits records 1.. in reads of floor(3000 / record length) records.
   // `visit(number, record, record_length)` returns false to stop. Returns
@@ -105,6 +109,7 @@ class TDBFF {
 
   char buffer_[kWorkBufferSize] = {};
   int loaded_ = 0;  // header bytes from LoadHeaderBytes
+  FsStatus read_failure_;
 };
 
 template <typename Visit>

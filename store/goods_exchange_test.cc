@@ -50,6 +50,47 @@ TEST_F(GoodsExchange, NoGoodsFileThenPickedUpAtTheNextStep) {
   EXPECT_DOUBLE_EQ(r.amount, 2500);
 }
 
+// A goods file damaged past its header: one cut short by a copy that did
+// not finish is served with a warning, and a file that cannot be read is
+// told apart from goods that are not there.
+TEST_F(GoodsExchange, ADamagedGoodsFileSaysWhy) {
+  const std::string whole = SampleGoods().Bytes();
+  const size_t record = static_cast<size_t>(SampleGoods().RecordLength());
+  // The last record is missing.
+  PutGoods("tovars.dbf", SampleGoods());
+  testing::WriteFile(Goods("tovars.dbf"), whole.substr(0, whole.size() - record));
+  TDB& store = MakeStore();
+  ASSERT_TRUE(store.GoodsOpen());
+  CollectedEvent cut;
+  ASSERT_TRUE(events_.Find("goods file tovars.dbf is cut short", &cut));
+  EXPECT_EQ(cut.text,
+            "goods file tovars.dbf is cut short: its header counts 5 records, 4 are there; goods "
+            "in the missing records are not found");
+  EXPECT_EQ(cut.severity, Severity::kWarning);
+  uint8_t sequence = 0;
+  const auto serve = [&](const char* code) {
+    return store.ServeGoods(testing::Request(0, 1, ++sequence, code, 1)).refusal;
+  };
+  EXPECT_EQ(serve("77"), GoodsRefusal::kNone);
+  EXPECT_EQ(serve("5"), GoodsRefusal::kNotFound);
+  damaged_goods_ = true;
+
+  fs_.FailNth(FsOp::kRead, 1, "tovars.dbf", 2, FsStatus(FsStatus::kError, EIO));
+  EXPECT_EQ(serve("77"), GoodsRefusal::kUnreadable);
+  EXPECT_EQ(serve("77"), GoodsRefusal::kUnreadable);
+  EXPECT_EQ(serve("77"), GoodsRefusal::kNone);
+  std::vector<CollectedEvent> goods;
+  for (const CollectedEvent& e : events_.Events())
+    if (e.condition == "goods file") goods.push_back(e);
+  ASSERT_EQ(goods.size(), 3u);  // opened, cannot be read (once), read again
+  EXPECT_EQ(goods[1].text,
+            "goods file tovars.dbf cannot be read (Input/output error): goods messages are "
+            "refused while it cannot");
+  EXPECT_EQ(goods[1].severity, Severity::kError);
+  EXPECT_EQ(goods[2].text, "goods file tovars.dbf can be read again");
+  EXPECT_TRUE(goods[2].cleared);
+}
+
 TEST_F(GoodsExchange, LayoutsOutsideTheLimitsAreRejected) {
   struct Case {
     const char* what;

@@ -27,6 +27,7 @@ enum class GoodsRefusal : uint8_t {
   kNotFound,        // no goods with that code in the goods file
   kOutOfStock,      // the stock would go below zero
   kStockFailed,     // the stock could not be read or written back
+  kUnreadable,      // the goods file could not be read
   kVoidNotCovered,  // a void the register's pending operations do not cover
   kNotRecorded,     // the journal could not keep it
 };

@@ -118,6 +118,38 @@ std::string DateTimeText() {
 
 }  // namespace
 
+JournalReading ReadJournalBytes(const std::string& bytes) {
+  Parsed parsed = Parse(bytes);
+  JournalReading reading;
+  reading.damaged = parsed.kind == Parsed::kNotJournal || parsed.kind == Parsed::kNewer ||
+                    parsed.kind == Parsed::kDamaged;
+  switch (parsed.kind) {
+    case Parsed::kClean:
+      break;
+    case Parsed::kHeaderCut:
+      reading.problem = "its header was cut short; it is started afresh";
+      break;
+    case Parsed::kTornTail:
+      reading.problem = "its last entry was cut short by a stop (" +
+                        std::to_string(bytes.size() - parsed.good_end) +
+                        " bytes); it is cut off at the next start";
+      break;
+    case Parsed::kNotJournal:
+      reading.problem = "is not a journal file; it is kept aside at the next start";
+      break;
+    case Parsed::kNewer:
+      reading.problem = "was written by a newer version of the server (format " +
+                        std::to_string(parsed.version) + "); it is kept aside at the next start";
+      break;
+    case Parsed::kDamaged:
+      reading.problem = "is damaged at byte " + std::to_string(parsed.good_end) +
+                        "; the entries before it are used and it is kept aside at the next start";
+      break;
+  }
+  reading.entries = std::move(parsed.entries);
+  return reading;
+}
+
 Journal::Journal(FileSystem* fs, std::string folder)
     : fs_(fs), folder_(std::move(folder)), path_(folder_ + "/" + kJournalFileName) {}
 

@@ -30,6 +30,18 @@ struct JournalRecovery {
   Severity repair_severity = Severity::kWarning;
 };
 
+// How a journal file's bytes read, for a look that changes nothing (a
+// check beside a running server): no lock taken, nothing repaired.
+struct JournalReading {
+  // Empty when the file reads cleanly; otherwise what the server does with
+  // it at its next start ("its last entry was cut short ...").
+  std::string problem;
+  // Not merely cut short by a stop: some of it cannot be used.
+  bool damaged = false;
+  std::vector<std::string> entries;  // the whole entries before any damage
+};
+JournalReading ReadJournalBytes(const std::string& bytes);
+
 class Journal {
  public:
   // The journal file `folder`/journal; `fs` is not owned.

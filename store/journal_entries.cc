@@ -2,6 +2,8 @@
 
 #include <bit>
 #include <cstring>
+#include <map>
+#include <set>
 
 namespace tillgate {
 namespace {
@@ -154,6 +156,25 @@ bool DecodeEntry(std::string_view entry, JournalRegister* e) {
   return in.Done();
 }
 
+std::string EncodeEntry(const JournalIdentification& e) {
+  Writer out(JournalEntryType::kIdentification);
+  out.U32(e.line_index);
+  out.U8(e.network_number);
+  out.U8(e.year);
+  out.Bytes(e.serial_number, kSerialNumberLength);
+  return out.Take();
+}
+
+bool DecodeEntry(std::string_view entry, JournalIdentification* e) {
+  Reader in(entry, JournalEntryType::kIdentification);
+  e->line_index = in.U32();
+  e->network_number = in.U8();
+  e->year = in.U8();
+  in.Bytes(e->serial_number, kSerialNumberLength);
+  e->serial_number[kSerialNumberLength] = 0;
+  return in.Done();
+}
+
 std::string EncodeEntry(const JournalDocument& e) {
   Writer out(JournalEntryType::kDocument);
   out.U64(e.id);
@@ -184,6 +205,55 @@ bool DecodeEntry(std::string_view entry, JournalBooked* e) {
   Reader in(entry, JournalEntryType::kBooked);
   e->id = in.U64();
   return in.Done();
+}
+
+JournalTotals CountJournal(const std::vector<std::string>& entries) {
+  std::set<JournalId> open;
+  std::map<JournalId, size_t> waiting;  // document -> rows
+  JournalTotals totals;
+  for (const std::string& bytes : entries) {
+    switch (static_cast<JournalEntryType>(EntryType(bytes))) {
+      case JournalEntryType::kOperation: {
+        JournalOperation e;
+        if (!DecodeEntry(bytes, &e)) break;
+        open.insert(e.id);
+        continue;
+      }
+      case JournalEntryType::kWithdrawal: {
+        JournalWithdrawal e;
+        if (!DecodeEntry(bytes, &e)) break;
+        open.erase(e.id);
+        continue;
+      }
+      case JournalEntryType::kDocument: {
+        JournalDocument e;
+        if (!DecodeEntry(bytes, &e)) break;
+        for (const JournalId id : e.operations) open.erase(id);
+        if (!e.rows.empty()) waiting[e.id] = e.rows.size();
+        continue;
+      }
+      case JournalEntryType::kBooked: {
+        JournalBooked e;
+        if (!DecodeEntry(bytes, &e)) break;
+        waiting.erase(e.id);
+        continue;
+      }
+      case JournalEntryType::kRegister: {
+        JournalRegister e;
+        if (!DecodeEntry(bytes, &e)) break;
+        continue;
+      }
+      case JournalEntryType::kIdentification: {
+        JournalIdentification e;
+        if (!DecodeEntry(bytes, &e)) break;
+        continue;
+      }
+    }
+    ++totals.unreadable;
+  }
+  totals.open_operations = static_cast<int>(open.size());
+  for (const auto& [id, rows] : waiting) totals.waiting_rows += static_cast<int>(rows);
+  return totals;
 }
 
 uint8_t EntryType(std::string_view entry) {

@@ -1,15 +1,17 @@
 #pragma once
 // What the store writes into its journal: operations committed and
-// withdrawn, each register's last sequence byte and operation, documents
-// closed with their report rows, and documents booked into the report.
-// Replaying the entries in order gives back the pending operations, the
-// register states and the rows still waiting for the report.
+// withdrawn, each register's last sequence byte and operation and its
+// identification, documents closed with their report rows, and documents
+// booked into the report. Replaying the entries in order gives back the
+// pending operations, the register states and the rows still waiting for
+// the report.
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "store/document_stamp.h"
 #include "store/file_system.h"
 #include "store/operation_record.h"
 #include "store/report_record.h"
@@ -17,11 +19,12 @@
 namespace tillgate {
 
 enum class JournalEntryType : uint8_t {
-  kOperation = 1,   // an operation became pending
-  kWithdrawal = 2,  // a pending operation was taken back
-  kRegister = 3,    // a register's last sequence byte and operation
-  kDocument = 4,    // a document closed: its operations left, its rows wait
-  kBooked = 5,      // a document's rows are in the report
+  kOperation = 1,       // an operation became pending
+  kWithdrawal = 2,      // a pending operation was taken back
+  kRegister = 3,        // a register's last sequence byte and operation
+  kDocument = 4,        // a document closed: its operations left, its rows wait
+  kBooked = 5,          // a document's rows are in the report
+  kIdentification = 6,  // a register's serial number and year
 };
 
 // Journal ids number operations and documents; 0 is none.
@@ -49,6 +52,13 @@ struct JournalRegister {
   JournalId last_operation = 0;
 };
 
+struct JournalIdentification {
+  uint32_t line_index = 0;
+  uint8_t network_number = 0;
+  uint8_t year = 0;                                  // BCD
+  char serial_number[kSerialNumberLength + 1] = {};  // zero-terminated
+};
+
 struct JournalDocument {
   JournalId id = 0;
   std::vector<JournalId> operations;  // released by the close
@@ -62,8 +72,18 @@ struct JournalBooked {
 std::string EncodeEntry(const JournalOperation& entry);
 std::string EncodeEntry(const JournalWithdrawal& entry);
 std::string EncodeEntry(const JournalRegister& entry);
+std::string EncodeEntry(const JournalIdentification& entry);
 std::string EncodeEntry(const JournalDocument& entry);
 std::string EncodeEntry(const JournalBooked& entry);
+
+// What a journal's entries leave for the next start, counted as a replay
+// would find them (without the limit of the pool).
+struct JournalTotals {
+  int open_operations = 0;
+  int waiting_rows = 0;
+  int unreadable = 0;  // entries that are none of the kinds above
+};
+JournalTotals CountJournal(const std::vector<std::string>& entries);
 
 // The type of an encoded entry; 0 for an empty one.
 uint8_t EntryType(std::string_view entry);
@@ -72,6 +92,7 @@ uint8_t EntryType(std::string_view entry);
 bool DecodeEntry(std::string_view entry, JournalOperation* out);
 bool DecodeEntry(std::string_view entry, JournalWithdrawal* out);
 bool DecodeEntry(std::string_view entry, JournalRegister* out);
+bool DecodeEntry(std::string_view entry, JournalIdentification* out);
 bool DecodeEntry(std::string_view entry, JournalDocument* out);
 bool DecodeEntry(std::string_view entry, JournalBooked* out);
 

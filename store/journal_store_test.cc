@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 
 #include "store/store_fixture.h"
@@ -71,6 +72,62 @@ TEST_F(JournaledStore, OpenDocumentsAndRegisterStatesComeBackAfterAStop) {
   EXPECT_EQ(store_->CloseDocument(2, 4, Stamp(3)), 1);
   EXPECT_EQ(ReportNames(), (std::vector<std::string>{"1 Bread 2.000", "1 Cheese 1.000",
                                                      "2 Cheese 4.000", "3 Bread 1.000"}));
+}
+
+// After a restart the line knows no serial number until the register
+// identifies again; a document open across the restart keeps the one the
+// register gave before it.
+TEST_F(JournaledStore, ADocumentOpenAcrossARestartKeepsItsRegistersSerialNumber) {
+  auto identify = [&](uint32_t line, uint8_t network, const char* serial, uint8_t year) {
+    Identification id;
+    id.port_name = "COM" + std::to_string(line + 1);
+    id.serial_number = serial;
+    id.network_number = network;
+    id.line_index = line;
+    id.year = year;
+    store_->ShowIdentification(id);
+  };
+  DocumentStamp unidentified = Stamp(7);  // a slot after a restart
+  std::memset(unidentified.serial_number, 0, sizeof unidentified.serial_number);
+  unidentified.year = 0;
+  auto banks = [&] {
+    std::vector<std::string> out;
+    for (const auto& r : testing::ReadDbfRecords(Reports("otchet.dbf")))
+      out.push_back(r.at("BANK") + " " + r.at("DATA"));
+    return out;
+  };
+
+  MakeJournaledStore();
+  identify(2, 4, "0012345", 0x25);
+  identify(3, 1, "0099999", 0x24);
+  ASSERT_TRUE(store_->ServeGoods(Request(2, 4, 1, "100", 2)).Served());
+  ASSERT_TRUE(store_->ServeGoods(Request(3, 1, 1, "300", 1)).Served());
+  // Registers identify again at every start: the same identification adds
+  // nothing to the journal.
+  const uintmax_t size = std::filesystem::file_size(State("journal"));
+  identify(2, 4, "0012345", 0x25);
+  EXPECT_EQ(std::filesystem::file_size(State("journal")), size);
+  store_.reset();
+
+  MakeJournaledStore();
+  MakeJournaledStore();  // and a start's compaction keeps it
+  EXPECT_EQ(store_->CloseDocument(2, 4, unidentified), 1);
+  // A register that identifies anew after the restart, with another serial
+  // number, is stamped with the new one; a stamp of its own always wins.
+  identify(3, 1, "0077777", 0x26);
+  EXPECT_EQ(store_->CloseDocument(3, 1, unidentified), 1);
+  ASSERT_TRUE(store_->ServeGoods(Request(2, 4, 1, "300", 1)).Served());
+  EXPECT_EQ(store_->CloseDocument(2, 4, Stamp(8)), 1);
+  // A register never identified keeps the report's mark for that.
+  ASSERT_TRUE(store_->ServeGoods(Request(5, 2, 1, "300", 1)).Served());
+  EXPECT_EQ(store_->CloseDocument(5, 2, unidentified), 1);
+  const std::vector<std::string> rows = banks();
+  ASSERT_EQ(rows.size(), 4u);
+  EXPECT_EQ(rows[0], "0012345 20250315");
+  EXPECT_EQ(rows[1], "0077777 20260315");
+  EXPECT_EQ(rows[2], "0000007 20260315");
+  EXPECT_NE(rows[3].substr(0, 7), "0012345");
+  EXPECT_NE(rows[3].substr(0, 7), "0077777");
 }
 
 TEST_F(JournaledStore, WaitingRowsSurviveAStopAndGoFirst) {

@@ -319,7 +319,8 @@ TEST(JournalEntries, EachKindReadsBackAsWritten) {
   document.rows[1].fill('y');
   for (const std::string& bytes :
        {EncodeEntry(document), EncodeEntry(JournalRegister{3, 9, 0x42, 77}),
-        EncodeEntry(JournalWithdrawal{5}), EncodeEntry(JournalBooked{6})}) {
+        EncodeEntry(JournalWithdrawal{5}), EncodeEntry(JournalBooked{6}),
+        EncodeEntry(JournalIdentification{15, 10, 0x26, "0310001"})}) {
     switch (static_cast<JournalEntryType>(EntryType(bytes))) {
       case JournalEntryType::kDocument:
         EXPECT_EQ(AgainFrom<JournalDocument>(bytes), bytes);
@@ -332,6 +333,9 @@ TEST(JournalEntries, EachKindReadsBackAsWritten) {
         break;
       case JournalEntryType::kBooked:
         EXPECT_EQ(AgainFrom<JournalBooked>(bytes), bytes);
+        break;
+      case JournalEntryType::kIdentification:
+        EXPECT_EQ(AgainFrom<JournalIdentification>(bytes), bytes);
         break;
       default:
         ADD_FAILURE() << "type " << int(EntryType(bytes));
@@ -359,6 +363,64 @@ TEST(JournalEntries, BytesThatAreNotAWholeEntryAreRefused) {
   JournalOperation op_back;
   ASSERT_TRUE(DecodeEntry(EncodeEntry(op), &op_back));
   EXPECT_EQ(std::strlen(op_back.record.name), sizeof op.record.name - 1);
+}
+
+// What a look beside a running server finds: the same counts a replay
+// would restore, and damage named without anything repaired.
+TEST(JournalEntries, ALookAtTheBytesCountsWhatTheNextStartRestores) {
+  auto op = [](JournalId id) {
+    JournalOperation e;
+    e.id = id;
+    return EncodeEntry(e);
+  };
+  JournalDocument closed{10, {1, 2}, std::vector<ReportRecordBytes>(2)};
+  JournalDocument waiting{11, {3}, std::vector<ReportRecordBytes>(3)};
+  const std::vector<std::string> entries = {
+      op(1),
+      op(2),
+      op(3),
+      op(4),
+      op(5),
+      EncodeEntry(JournalWithdrawal{4}),
+      EncodeEntry(closed),
+      EncodeEntry(JournalBooked{10}),
+      EncodeEntry(waiting),
+      EncodeEntry(JournalRegister{0, 1, 7, 5}),
+      EncodeEntry(JournalIdentification{0, 1, 0x26, "0000001"}),
+      std::string("\x63junk")};
+  const JournalTotals totals = CountJournal(entries);
+  EXPECT_EQ(totals.open_operations, 1);  // 5
+  EXPECT_EQ(totals.waiting_rows, 3);
+  EXPECT_EQ(totals.unreadable, 1);
+
+  ScratchDir dir;
+  FaultFileSystem fs(PosixFileSystem());
+  {
+    Journal journal(&fs, dir.path());
+    JournalRecovery recovery;
+    ASSERT_TRUE(journal.Open(&recovery).ok());
+    ASSERT_TRUE(journal.Append(entries).ok());
+  }
+  const std::string bytes = ReadFile(dir.File("journal"));
+  JournalReading reading = ReadJournalBytes(bytes);
+  EXPECT_EQ(reading.entries, entries);
+  EXPECT_TRUE(reading.problem.empty());
+  reading = ReadJournalBytes(bytes.substr(0, bytes.size() - 3));
+  EXPECT_EQ(reading.entries.size(), entries.size() - 1);
+  EXPECT_FALSE(reading.damaged);
+  EXPECT_EQ(reading.problem, "its last entry was cut short by a stop (" +
+                                 std::to_string(8 + entries.back().size() - 3) +
+                                 " bytes); it is cut off at the next start");
+  std::string broken = bytes;
+  broken[20] ^= 0x55;
+  reading = ReadJournalBytes(broken);
+  EXPECT_TRUE(reading.damaged);
+  EXPECT_EQ(reading.problem,
+            "is damaged at byte 8; the entries before it are used and it is kept aside at the "
+            "next start");
+  reading = ReadJournalBytes("this is no journal");
+  EXPECT_TRUE(reading.damaged);
+  EXPECT_TRUE(reading.entries.empty());
 }
 
 }  // namespace

@@ -1,9 +1,11 @@
 #pragma once
 // The three monitoring grids: diagnostics (registers that identified
 // themselves), goods (the goods file) and report (the last report rows).
-// Every cell, headings included, holds code page 866 bytes.
+// Every cell, headings included, holds code page 866 bytes. Beside them the
+// status board, the same figures for monitoring tools.
 
 #include "store/grid_model.h"
+#include "store/status_board.h"
 
 namespace tillgate {
 
@@ -22,6 +24,7 @@ struct MonitoringViews {
   GridModel diagnostics{kDiagnosticsColumns, kDiagnosticsRows};
   GridModel goods{kGoodsColumns, kGoodsInitialRows};
   GridModel report{kReportColumns, kReportRows};
+  StatusBoard status;
 
   // Writes row 0 of all three grids; done once at start-up.
   void WriteHeadings();

@@ -70,6 +70,48 @@ void TDB::SetViews(GridModel* goods, GridModel* report, GridModel* diagnostics) 
   diagnostics_view_ = diagnostics;
 }
 
+void TDB::SetStatusBoard(StatusBoard* board) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  status_ = board;
+  PublishStatus();
+}
+
+void TDB::PublishStatus() {
+  if (!status_) return;
+  RegisterTable registers;
+  for (uint32_t line = 0; line < static_cast<uint32_t>(kPortCount); ++line) {
+    for (uint8_t network = 1; network <= kRegistersPerLine; ++network) {
+      const RegisterState* state = registers_.Find(line, network);
+      if (state->identified)
+        registers[line][network - 1u].serial_number.assign(
+            state->serial_number, strnlen(state->serial_number, sizeof state->serial_number));
+    }
+  }
+  int index = Head();
+  for (int n = PendingCount(); n > 0; --n) {
+    const OperationRecord& r = Record(index);
+    if (r.line_index < static_cast<uint32_t>(kPortCount) && r.network_number >= 1 &&
+        r.network_number <= kRegistersPerLine)
+      ++registers[r.line_index][r.network_number - 1u].pending_operations;
+    index = r.next;
+  }
+  status_->SetRegisters(registers);
+  StoreStatus store;
+  store.goods_open = goods_ != nullptr;
+  store.goods_records = goods_ ? goods_records_ : 0;
+  store.report_open = report_ != nullptr;
+  store.rows_written = rows_written_;
+  store.rows_waiting = static_cast<uint64_t>(QueuedReportRecords());
+  if (!journal_) {
+    store.journal = JournalHealth::kNone;
+  } else if (JournalWorking()) {
+    store.journal = JournalHealth::kOk;
+  } else {
+    store.journal = journal_held_ ? JournalHealth::kHeld : JournalHealth::kFailing;
+  }
+  status_->SetStore(store);
+}
+
 void TDB::SetTrackStock(bool on) { track_stock_ = on; }
 
 bool TDB::TrackStock() const { return track_stock_ && !stock_disabled_; }

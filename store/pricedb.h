@@ -27,6 +27,7 @@
 #include "store/perebor.h"
 #include "store/register_book.h"
 #include "store/report_record.h"
+#include "store/status_board.h"
 #include "store/store.h"
 
 namespace tillgate {
@@ -38,6 +39,7 @@ enum class LookUpResult : uint8_t {
   kNotFound,     // no goods with that code (or the pool is full)
   kOutOfStock,   // the stock would go below zero
   kStockFailed,  // the stock could not be read or written back
+  kReadFailed,   // the goods file could not be read
 };
 
 class TDB : public TPEREBOR, public Store {
@@ -57,6 +59,11 @@ class TDB : public TPEREBOR, public Store {
   // The goods view (6 columns), report view (11 columns) and diagnostics
   // view (4 columns used, rows 1..15); any may be nullptr. Not owned.
   void SetViews(GridModel* goods, GridModel* report, GridModel* diagnostics = nullptr);
+  // The board the store's figures go to (goods records, rows written and
+  // waiting, the journal, each register's serial number and open
+  // operations), at once and after every transaction and exchange step.
+  // May be nullptr; not owned.
+  void SetStatusBoard(StatusBoard* board);
   // Stock tracking as set by the operator. Once a goods file without RES has
   // been taken in, tracking stays off whatever is set.
   void SetTrackStock(bool on);
@@ -110,8 +117,10 @@ class TDB : public TPEREBOR, public Store {
   bool CheckVoid(const OperationRecord& r);
   // Hands every pending record of that register (oldest first) to the
   // report as one document, shows it and releases it; records of other
-  // registers stay. Returns how many it handed over, or -1 when the journal
-  // could not take the document (nothing changed then).
+  // registers stay. A stamp without a serial number takes the serial number
+  // and year the register last identified with (kept across a restart).
+  // Returns how many it handed over, or -1 when the journal could not take
+  // the document (nothing changed then).
   int ReportPending(uint32_t line_index, uint8_t network_number, const DocumentStamp& stamp);
   // One row of the report view; after row 99 the next row is 1 again.
   void ShowReportRow(const OperationRecord& r, const DocumentStamp& stamp);
@@ -141,9 +150,29 @@ class TDB : public TPEREBOR, public Store {
   };
   // Why a stock movement failed.
   enum class StockResult : uint8_t { kMoved, kShort, kFailed };
+  // Publishes the store's figures when it goes out of scope: at the end of
+  // a transaction, inside its lock.
+  class PublishOnExit final {
+   public:
+    explicit PublishOnExit(TDB& db) : db_(db) {}
+    ~PublishOnExit() { db_.PublishStatus(); }
+    PublishOnExit(const PublishOnExit&) = delete;
+    PublishOnExit& operator=(const PublishOnExit&) = delete;
+
+   private:
+    TDB& db_;
+  };
+
+  // Hands the store's figures to the status board (under the lock).
+  void PublishStatus();
 
   // `same_file`: reopening the file just closed, not a new one.
   bool OpenGoodsFile(bool same_file = false);
+  // A look-up's read of the goods file failed, or worked after one had.
+  void GoodsReadFailed();
+  void GoodsReadWorked();
+  // Says when the file holds fewer whole records than its header counts.
+  void CheckGoodsLength(File* file, uint32_t records, const GoodsLayout& layout);
   void ReportGoodsProblem(const std::string& text);
   bool TakeInCandidate();
   bool ExchangeGoodsStep();
@@ -202,6 +231,11 @@ class TDB : public TPEREBOR, public Store {
   JournalId OperationId(int pool_index) const;
   std::string OperationEntry(int pool_index) const;
   void RecordRegister(uint32_t line_index, uint8_t network_number, const RegisterState& state);
+  static std::string IdentificationEntry(uint32_t line_index, uint8_t network_number,
+                                         const RegisterState& state);
+  // Keeps the register's serial number and year in its state, and in the
+  // journal when they changed.
+  void KeepIdentification(const Identification& identification);
 
   std::mutex mutex_;  // one transaction at a time
   FileSystem* fs_;
@@ -219,6 +253,9 @@ class TDB : public TPEREBOR, public Store {
   GridModel* goods_view_ = nullptr;
   GridModel* report_view_ = nullptr;
   GridModel* diagnostics_view_ = nullptr;
+  StatusBoard* status_ = nullptr;
+  uint32_t goods_records_ = 0;  // of the goods file in service
+  uint64_t rows_written_ = 0;   // into the report since start-up
   int report_row_ = 1;
   RegisterBook registers_;
   std::deque<WaitingDocument> report_queue_;
@@ -231,11 +268,13 @@ class TDB : public TPEREBOR, public Store {
   // Events are reported on changes, not on every tick.
   bool candidate_rejection_reported_ = false;
   std::string goods_problem_;             // the last one said, until a goods file opens
+  bool goods_unreadable_ = false;         // a look-up could not read it; said once
   bool report_failure_reported_ = false;  // the report file cannot be used
   bool report_append_failed_ = false;
   FsStatus report_append_status_;  // why the last append failed
   bool handover_failure_reported_ = false;
   std::string journal_failure_;  // the last one said, until it can be written
+  bool journal_held_ = false;    // that failure: another server holds it
 
   // The journal; null when none is kept.
   std::unique_ptr<Journal> journal_;

@@ -30,6 +30,37 @@ void TDB::ReportGoodsProblem(const std::string& text) {
   goods_problem_ = text;
 }
 
+void TDB::GoodsReadFailed() {
+  if (goods_unreadable_) return;
+  goods_unreadable_ = true;
+  const FsStatus& why = dbf_.ReadFailure();
+  ReportCondition(events_, Severity::kError, kGoodsFileCondition,
+                  "goods file tovars.dbf cannot be read (" +
+                      (why.ok() ? std::string("its header is cut short") : why.Reason()) +
+                      "): goods messages are refused while it cannot");
+}
+
+void TDB::GoodsReadWorked() {
+  if (!goods_unreadable_) return;
+  goods_unreadable_ = false;
+  ReportConditionCleared(events_, kGoodsFileCondition, "goods file tovars.dbf can be read again");
+}
+
+// A file cut short (a copy that did not finish) is still served: the goods
+// in the records that are there are found, the others are not, and the
+// operator is told why.
+void TDB::CheckGoodsLength(File* file, uint32_t records, const GoodsLayout& layout) {
+  uint64_t size = 0;
+  if (!file->Size(&size).ok() || layout.record_length == 0) return;
+  const uint64_t whole =
+      size > layout.header_length ? (size - layout.header_length) / layout.record_length : 0;
+  if (whole >= records) return;
+  Report(events_, Severity::kWarning,
+         "goods file tovars.dbf is cut short: its header counts " + std::to_string(records) +
+             " records, " + std::to_string(whole) +
+             " are there; goods in the missing records are not found");
+}
+
 // Opens tovars.dbf and checks it; a file that fails stays closed and is
 // tried again at the next step.
 bool TDB::OpenGoodsFile(bool same_file) {
@@ -62,6 +93,10 @@ bool TDB::OpenGoodsFile(bool same_file) {
              "goods file tovars.dbf has no RES field: stock tracking is off");
     stock_disabled_ = true;
   }
+  DbfHeader header;
+  goods_records_ = dbf_.ReadHeader(file.get(), &header) ? header.record_count : 0;
+  CheckGoodsLength(file.get(), goods_records_, layout);
+  goods_unreadable_ = false;
   goods_identity_ = FileIdentity();
   file->Identity(&goods_identity_);
   goods_ = std::move(file);
@@ -111,6 +146,7 @@ bool TDB::TakeInCandidate() {
 
 bool TDB::ExchangeGoods() {
   std::lock_guard<std::mutex> lock(mutex_);
+  const PublishOnExit publish(*this);
   return ExchangeGoodsStep();
 }
 
@@ -160,8 +196,14 @@ LookUpResult TDB::LookUp(OperationRecord& r) {
   // Zero-filled so that the field positions checked against the layout stay
   // inside it whatever the record holds.
   char record[kMaxGoodsRecordLength + 1] = {};
-  r.goods_record_number =
-      dbf_.FindRecord(goods_.get(), searched.position, key, record, sizeof record, searched.length);
+  bool read_failed = false;
+  r.goods_record_number = dbf_.FindRecord(goods_.get(), searched.position, key, record,
+                                          sizeof record, searched.length, &read_failed);
+  if (read_failed) {
+    GoodsReadFailed();
+    return LookUpResult::kReadFailed;
+  }
+  GoodsReadWorked();
   if (r.goods_record_number < 0) return LookUpResult::kNotFound;
   // The found record is the record minus its flag: position p at index p - 1.
   const int name_length = std::min(layout_.name.length, kNameSize - 1);

@@ -50,6 +50,16 @@ void TDB::RecordRegister(uint32_t line_index, uint8_t network_number, const Regi
       line_index, network_number, state.last_sequence, OperationId(state.last_operation)}));
 }
 
+std::string TDB::IdentificationEntry(uint32_t line_index, uint8_t network_number,
+                                     const RegisterState& state) {
+  JournalIdentification entry;
+  entry.line_index = line_index;
+  entry.network_number = network_number;
+  entry.year = state.year;
+  std::copy(std::begin(state.serial_number), std::end(state.serial_number), entry.serial_number);
+  return EncodeEntry(entry);
+}
+
 void TDB::ReportJournalFailure(const FsStatus& status) {
   const std::string text =
       status.code() == FsStatus::kLocked
@@ -58,6 +68,7 @@ void TDB::ReportJournalFailure(const FsStatus& status) {
                 "open until it is free"
           : "journal " + journal_->Path() + " cannot be written (" + status.Reason() +
                 "): goods messages are refused and documents stay open until it can";
+  journal_held_ = status.code() == FsStatus::kLocked;
   if (text == journal_failure_) return;
   ReportCondition(events_, Severity::kError, kJournalCondition, text);
   journal_failure_ = text;
@@ -122,6 +133,16 @@ void TDB::Replay(const std::vector<std::string>& entries) {
         }
         continue;
       }
+      case JournalEntryType::kIdentification: {
+        JournalIdentification e;
+        if (!DecodeEntry(bytes, &e)) break;
+        if (RegisterState* state = registers_.Find(e.line_index, e.network_number)) {
+          state->identified = true;
+          state->year = e.year;
+          std::copy(std::begin(e.serial_number), std::end(e.serial_number), state->serial_number);
+        }
+        continue;
+      }
       case JournalEntryType::kDocument: {
         JournalDocument e;
         if (!DecodeEntry(bytes, &e)) break;
@@ -162,13 +183,15 @@ std::vector<std::string> TDB::Snapshot() const {
     index = Record(index).next;
   }
   // A register state matters only while its last operation is pending: a
-  // repetition of the message finds nothing else to take back.
+  // repetition of the message finds nothing else to take back. Its
+  // identification matters as long as it may close a document.
   for (uint32_t line = 0; line < static_cast<uint32_t>(kPortCount); ++line) {
     for (uint8_t network = 1; network <= kRegistersPerLine; ++network) {
       const RegisterState* state = registers_.Find(line, network);
       if (state && IsPending(state->last_operation))
         entries.push_back(EncodeEntry(JournalRegister{line, network, state->last_sequence,
                                                       operation_ids_[state->last_operation]}));
+      if (state && state->identified) entries.push_back(IdentificationEntry(line, network, *state));
     }
   }
   for (const WaitingDocument& d : report_queue_)
@@ -195,6 +218,7 @@ bool TDB::BringJournalInStep() {
     ReportConditionCleared(events_, kJournalCondition,
                            "journal " + journal_->Path() + " can be written again");
     journal_failure_.clear();
+    journal_held_ = false;
   }
   return true;
 }

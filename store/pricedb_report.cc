@@ -47,12 +47,13 @@ bool TDB::CreateReport() {
   const FsStatus created = fs_->Create(report_path_, OpenMode::kReadWriteExclusiveSync, &file);
   if (!created.ok()) return ReportFileFailure("created", created);
   const auto& image = ReportHeaderImage();
-  if (file->WriteAt(0, reinterpret_cast<const char*>(image.data()), image.size()) !=
-      FsStatus::kOk) {
+  const FsStatus written =
+      file->WriteAt(0, reinterpret_cast<const char*>(image.data()), image.size());
+  if (!written.ok()) {
     // A file without its header must not be taken for a report next time.
     file->Close();
     fs_->Unlink(report_path_);
-    return false;
+    return ReportFileFailure("created", written);
   }
   // The new name, and the hand-over's rename before it, reach the disk
   // before rows are booked into the file. A folder that cannot be synced
@@ -223,6 +224,7 @@ bool TDB::HandOverReport() {
 
 bool TDB::ExchangeReport() {
   std::lock_guard<std::mutex> lock(mutex_);
+  const PublishOnExit publish(*this);
   return ExchangeReportStep();
 }
 
@@ -272,6 +274,7 @@ void TDB::FlushReportQueue() {
     }
     const JournalId booked = report_queue_.front().id;
     written += static_cast<int>(report_queue_.front().rows.size());
+    rows_written_ += report_queue_.front().rows.size();
     report_queue_.pop_front();
     // Without this mark the rows would be looked for at the report's end
     // after a restart; a failed mark is made good by the journal's next
@@ -371,11 +374,19 @@ bool TDB::CheckVoid(const OperationRecord& r) {
   return covered >= -kQuantityTolerance;
 }
 
-int TDB::ReportPending(uint32_t line_index, uint8_t network_number, const DocumentStamp& stamp) {
+int TDB::ReportPending(uint32_t line_index, uint8_t network_number,
+                       const DocumentStamp& line_stamp) {
   // A journal not yet taken up (held by another server) may hold sales of
   // this document: it is not closed without them.
   if (journal_ && !journal_->IsOpen() && !BringJournalInStep()) return -1;
   RegisterState* state = registers_.Find(line_index, network_number);
+  // A line that has not heard the register identify since a restart has no
+  // serial number for it; the one the store kept stands in.
+  DocumentStamp stamp = line_stamp;
+  if (stamp.serial_number[0] == 0 && state != nullptr && state->identified) {
+    std::memcpy(stamp.serial_number, state->serial_number, kSerialNumberLength);
+    stamp.year = state->year;
+  }
   std::vector<int> closed;
   int index = Head();
   for (int n = PendingCount(); n > 0; --n) {

@@ -34,6 +34,8 @@ GoodsRefusal RefusalFor(LookUpResult result) {
       return GoodsRefusal::kOutOfStock;
     case LookUpResult::kStockFailed:
       return GoodsRefusal::kStockFailed;
+    case LookUpResult::kReadFailed:
+      return GoodsRefusal::kUnreadable;
     case LookUpResult::kFound:
     case LookUpResult::kNotFound:
       break;
@@ -73,6 +75,7 @@ void TDB::TakeBackRepeated(RegisterState& state, const GoodsRequest& request,
 
 GoodsOutcome TDB::ServeGoods(const GoodsRequest& request) {
   std::lock_guard<std::mutex> lock(mutex_);
+  const PublishOnExit publish(*this);
   GoodsOutcome outcome;
   RegisterState* state = registers_.Find(request.line_index, request.network_number);
   if (state == nullptr) {
@@ -136,13 +139,38 @@ GoodsOutcome TDB::ServeGoods(const GoodsRequest& request) {
 
 int TDB::CloseDocument(uint32_t line_index, uint8_t network_number, const DocumentStamp& stamp) {
   std::lock_guard<std::mutex> lock(mutex_);
+  const PublishOnExit publish(*this);
   const int rows = ReportPending(line_index, network_number, stamp);
   CompactJournal(/*at_start=*/false);
+  if (rows >= 0 && status_)
+    status_->DocumentClosed(static_cast<int>(line_index), network_number, stamp.document_number);
   return rows;
+}
+
+void TDB::KeepIdentification(const Identification& identification) {
+  RegisterState* state = registers_.Find(identification.line_index, identification.network_number);
+  if (state == nullptr) return;
+  char serial[kSerialNumberLength + 1] = {};
+  identification.serial_number.copy(serial, kSerialNumberLength);
+  if (state->identified && state->year == identification.year &&
+      std::memcmp(state->serial_number, serial, sizeof serial) == 0)
+    return;  // registers identify again at every start
+  state->identified = true;
+  state->year = identification.year;
+  std::memcpy(state->serial_number, serial, sizeof serial);
+  // Not a promise to the register: a journal that cannot take it now gets
+  // it with the rewrite that brings it back in step.
+  if (!JournalWorking()) return;
+  journal_batch_.clear();
+  journal_batch_.push_back(
+      IdentificationEntry(identification.line_index, identification.network_number, *state));
+  WriteJournal();
 }
 
 void TDB::ShowIdentification(const Identification& identification) {
   std::lock_guard<std::mutex> lock(mutex_);
+  const PublishOnExit publish(*this);
+  KeepIdentification(identification);
   GridModel* grid = diagnostics_view_;
   if (grid == nullptr) return;
   int row = kOverflowDiagnosticsRow;

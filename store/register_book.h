@@ -1,12 +1,13 @@
 #pragma once
 // What the store keeps of every register it serves, by line and network
-// number: the sequence byte of its last goods message and the operation a
-// repetition of that message takes back.
+// number: the sequence byte of its last goods message, the operation a
+// repetition of that message takes back, and its identification.
 
 #include <array>
 #include <cstdint>
 
 #include "config/port_config.h"
+#include "store/document_stamp.h"
 
 namespace tillgate {
 
@@ -20,6 +21,12 @@ struct RegisterState {
   // closed document). Withdrawal also checks that the record is still
   // pending and this register's own.
   int32_t last_operation = 0;
+  // What it told of itself in its latest identification ("d"): serial
+  // number and year. Kept in the journal, so that a document open across a
+  // restart is stamped with them before the register identifies again.
+  bool identified = false;
+  char serial_number[kSerialNumberLength + 1] = {};
+  uint8_t year = 0;  // BCD
 };
 
 class RegisterBook {

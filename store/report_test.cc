@@ -374,12 +374,15 @@ TEST_F(Report, ReportFileThatCannotBeCreatedIsRetried) {
   EXPECT_TRUE(store_->ExchangeReport());
   EXPECT_EQ(store_->QueuedReportRecords(), 0);
   EXPECT_EQ(ReportBytes().size(), static_cast<size_t>(kReportHeaderLength + kReportRecordLength));
-  // A header that cannot be written leaves no file behind.
-  fs_.FailNth(FsOp::kWrite, 1, "otchet.dbf");
+  // A header that cannot be written leaves no file behind, and says why.
+  fs_.FailNth(FsOp::kWrite, 1, "otchet.dbf", 1, FsStatus(FsStatus::kNoSpace, ENOSPC));
   Signal(Reports("otchet.exp"));
   EXPECT_FALSE(store_->ExchangeReport());
   EXPECT_TRUE(FileExists(Reports("otchet2.dbf")));
   EXPECT_FALSE(FileExists(Reports("otchet.dbf")));
+  EXPECT_EQ(events_.Count("report file otchet.dbf cannot be created (No space left on device): "
+                          "rows wait until it can"),
+            1);
   EXPECT_TRUE(store_->ExchangeReport());
   EXPECT_EQ(ReportBytes(), FromHex(kHeaderHex));
 }

@@ -11,12 +11,15 @@
 
 namespace tillgate {
 
-// A register that identified itself, as the diagnostics view lists it.
+// A register that identified itself, as the diagnostics view lists it and
+// the store keeps it.
 struct Identification {
   std::string port_name;   // "COM1"
   std::string model_name;  // the register type
   std::string serial_number;
   uint8_t network_number = 0;
+  uint32_t line_index = 0;  // 0..15
+  uint8_t year = 0;         // BCD, as the register sent it
 };
 
 class Store {
@@ -33,8 +36,9 @@ class Store {
   // -1 when the document could not be booked (it then stays open).
   virtual int CloseDocument(uint32_t line_index, uint8_t network_number,
                             const DocumentStamp& stamp) = 0;
-  // Lists the register in the diagnostics view: the first free row of rows
-  // 1..14, else row 15.
+  // Lists the register in the diagnostics view (the first free row of rows
+  // 1..14, else row 15) and keeps its serial number and year for the
+  // documents it closes.
   virtual void ShowIdentification(const Identification& identification) = 0;
   // The exchange steps with the other shop software and the goods view
   // refresh. The exchange steps report their results as events; a failure

@@ -4,6 +4,7 @@ pseudo-terminals, with real goods files, read back with dbfread.
 
     whole_path_test.py sales    BINARY_DIR TILLGATE
     whole_path_test.py exchange BINARY_DIR TILLGATE
+    whole_path_test.py status   BINARY_DIR TILLGATE
 
 TILLGATE is the program, run as `TILLGATE --headless`.
 
@@ -16,9 +17,16 @@ moved exactly as the operations say.
 `exchange`: while registers sell, a new goods file comes in through
 tovars2.dbf + tovars.exp and the report is collected again and again through
 otchet.exp; no row is lost or doubled.
+
+`status`: status.json in the state folder says what the server does (ports,
+registers with their serial numbers and open documents, the store's
+figures), is replaced while it runs and says when it stopped; after a
+restart a register's open document comes back with its serial number, which
+its report rows then carry although it did not identify again.
 """
 
 import datetime
+import json
 import os
 import signal
 import subprocess
@@ -382,13 +390,147 @@ def exchange_test(binary_dir):
         print("%d rows over %d hand-overs" % (len(collected), handovers))
 
 
+STATUS_GOODS = """CODE,NAME,PRICE,DIVNUM,SH_CODE
+101,Хлеб,45.90,1,4601234000017
+102,Молоко,79.90,2,4607050001016
+"""
+
+# Register 1 leaves its document open; register 2 closes one.
+STATUS_LINE1 = """
+register 1
+d 0000001 26
+p 101 2000 expect=goods
+
+register 2
+d 0000002 95
+p 102 expect=goods
+p 101 expect=goods
+i 202 date=07.12 time=10:20 expect=o
+"""
+
+# After the restart register 1 closes its document without identifying
+# again first.
+STATUS_LINE1_AGAIN = """
+register 1
+wait 8s
+i 101 date=07.12 time=10:15 expect=o
+"""
+
+
+def read_status(shop, want=None, timeout=10):
+    """status.json as JSON once `want(status)` holds (or `timeout` passes);
+    every read must be a whole, valid file."""
+    path = os.path.join(shop.root, "state", "status.json")
+    deadline = time.monotonic() + timeout
+    status = None
+    while time.monotonic() < deadline:
+        if os.path.exists(path):
+            with open(path, encoding="utf-8") as f:
+                text = f.read()
+            try:
+                status = json.loads(text)
+            except ValueError as e:
+                check(False, "status.json is not JSON (%s):\n%s" % (e, text))
+                return None
+            if want is None or want(status):
+                return status
+        time.sleep(0.2)
+    return status
+
+
+def register(status, port, network):
+    for r in status["registers"]:
+        if r["port"] == port and r["network_number"] == network:
+            return r
+    return None
+
+
+def status_test(binary_dir):
+    with tempfile.TemporaryDirectory(prefix="tillgate-e2e-") as root:
+        shop = Shop(binary_dir, root)
+        try:
+            shop.make_goods(STATUS_GOODS, os.path.join(shop.goods, "tovars.dbf"))
+            pty1 = shop.start_sim("line1", STATUS_LINE1, ("--forever",))
+            shop.write_registry({1: (pty1, "25CCCCCWWWWW", "NC", 4),
+                                 2: (os.path.join(root, "no-such-tty"), "25CCCCCWWWWW", "NC",
+                                     4)}, track_stock=False)
+            shop.start_server()
+
+            def settled(s):
+                one, two = register(s, 1, 1), register(s, 1, 2)
+                return (one is not None and one["pending_operations"] == 1 and
+                        two is not None and two["last_document"] == 202)
+            status = read_status(shop, settled, 30)
+            check(status is not None and settled(status), "status.json never showed the "
+                  "sales:\n%s\n%s" % (json.dumps(status, indent=1), shop.sim_log("line1")))
+            if status is not None and settled(status):
+                check(status["program"] == "tillgate" and status["running"] is True,
+                      "status header: %s" % status)
+                check(status["pid"] == shop.server.pid, "pid %s" % status["pid"])
+                check(len(status["ports"]) == 16, "%d ports" % len(status["ports"]))
+                com1, com2, com3 = status["ports"][0], status["ports"][1], status["ports"][2]
+                check(com1 == {"number": 1, "name": "COM1", "device": pty1, "state": 2,
+                               "line": True, "open": True, "condition": "open",
+                               "last_error": None, "last_error_time": None}, "COM1: %s" % com1)
+                check(com2["state"] == 2 and com2["open"] is False and
+                      com2["condition"] == "open failed" and
+                      com2["last_error"] == "port failed to open: open: No such file or "
+                                            "directory" and
+                      com2["last_error_time"] is not None, "COM2: %s" % com2)
+                check(com3["state"] == 0 and com3["line"] is False, "COM3: %s" % com3)
+                one, two = register(status, 1, 1), register(status, 1, 2)
+                check(one["serial_number"] == "0000001" and one["document_open"] is True and
+                      one["last_document"] is None and one["last_answer"] is not None,
+                      "register 1: %s" % one)
+                check(two["serial_number"] == "0000002" and two["document_open"] is False and
+                      two["pending_operations"] == 0, "register 2: %s" % two)
+                check(len(status["registers"]) == 2, "registers: %s" % status["registers"])
+                check(status["store"] == {"goods_file": True, "goods_records": 2,
+                                          "report_file": True, "rows_written": 2,
+                                          "rows_waiting": 0, "journal": "ok"},
+                      "store: %s" % status["store"])
+                # Replaced at least every 5 s while the server runs.
+                later = read_status(shop, lambda s: s["written"] != status["written"], 6)
+                check(later is not None and later["written"] > status["written"],
+                      "status.json not rewritten within 6 s")
+            log = shop.stop_server()
+            stopped = read_status(shop)
+            check(stopped is not None and stopped["running"] is False,
+                  "after the stop: %s" % stopped)
+            shop.cleanup()
+            shop.sims = []
+
+            # Restarted, with register 1's document still open: the journal
+            # gives back its operation and its serial number.
+            pty1 = shop.start_sim("line1-again", STATUS_LINE1_AGAIN, ("--max-time", "60"))
+            shop.write_registry({1: (pty1, "25CCCCCWWWWW", "NC", 4)}, track_stock=False)
+            shop.start_server()
+            restored = read_status(
+                shop, lambda s: s["pid"] == shop.server.pid and register(s, 1, 1) is not None and
+                register(s, 1, 1)["last_answer"] is not None, 10)
+            one = register(restored, 1, 1) if restored else None
+            check(one is not None and one["serial_number"] == "0000001" and
+                  one["pending_operations"] == 1, "restored register 1: %s" % one)
+            shop.wait_sims(30)
+            log += shop.stop_server()
+        finally:
+            shop.cleanup()
+        rows = read_dbf(os.path.join(shop.reports, "otchet.dbf"))
+        banks = sorted((r[0], r[1]) for r in rows)
+        check(banks == [("0000001", "101"), ("0000002", "202"), ("0000002", "202")],
+              "report rows (serial number, document): %s" % banks)
+        check("COM1 register 1: document 101 closed, 1 rows written" in log,
+              "server log lacks the close after the restart:\n" + log)
+
+
 def main():
     global PROGRAM
-    if len(sys.argv) != 4 or sys.argv[1] not in ("sales", "exchange"):
+    parts = {"sales": sales_test, "exchange": exchange_test, "status": status_test}
+    if len(sys.argv) != 4 or sys.argv[1] not in parts:
         print(__doc__)
         return 2
     PROGRAM = sys.argv[3]
-    {"sales": sales_test, "exchange": exchange_test}[sys.argv[1]](sys.argv[2])
+    parts[sys.argv[1]](sys.argv[2])
     if FAILURES:
         print("%d check(s) failed" % len(FAILURES))
         return 1

@@ -14,6 +14,8 @@
 #include "config/registry_names.h"
 #include "config/settings.h"
 #include "store/goods_layout.h"
+#include "store/journal.h"
+#include "store/journal_entries.h"
 
 namespace tillgate {
 namespace {
@@ -62,6 +64,40 @@ const char* ModelName(uint8_t model) {
       return "Ладога Ф";
   }
   return "none";
+}
+
+// Why the server could not keep its journal in `folder`; empty when it can
+// (the folder is there and writable, or can be made).
+std::string StateFolderProblem(const std::string& folder) {
+  struct stat info {};
+  if (stat(folder.c_str(), &info) == 0) {
+    if (!S_ISDIR(info.st_mode)) return "not a folder";
+    if (access(folder.c_str(), W_OK | X_OK) != 0) return std::strerror(errno);
+    return "";
+  }
+  if (errno != ENOENT) return std::strerror(errno);
+  // Made at the first start: the nearest folder that is there must take it.
+  std::string parent = folder;
+  while (true) {
+    const size_t slash = parent.find_last_of('/');
+    parent = slash == std::string::npos ? "." : slash == 0 ? "/" : parent.substr(0, slash);
+    if (stat(parent.c_str(), &info) == 0) break;
+    if (errno != ENOENT || parent == "/" || parent == ".") return std::strerror(errno);
+  }
+  if (!S_ISDIR(info.st_mode)) return parent + " is not a folder";
+  if (access(parent.c_str(), W_OK | X_OK) != 0)
+    return "cannot be made in " + parent + ": " + std::strerror(errno);
+  return "";
+}
+
+// Whether another process holds the lock a server keeps on its journal;
+// asked without taking it.
+bool HeldByAnother(int fd) {
+  struct flock lock = {};
+  lock.l_type = F_RDLCK;
+  lock.l_whence = SEEK_SET;
+  if (fcntl(fd, F_OFD_GETLK, &lock) != 0) return false;
+  return lock.l_type != F_UNLCK;
 }
 
 std::string FieldText(const char* name, const DbfField& field) {
@@ -121,6 +157,57 @@ class Checker {
       Problem("goods file " + path + " has no RES field, but stock tracking (Res) is on");
   }
 
+  // Where the journal of open documents lives: it must be usable, or every
+  // goods message would be refused. The journal is only read: no lock is
+  // taken and nothing is repaired, so a running server goes on undisturbed.
+  void StateFolder(const std::string& folder) {
+    Line("state folder: " + folder);
+    const std::string problem = StateFolderProblem(folder);
+    if (!problem.empty()) {
+      Problem("state folder " + folder + ": " + problem +
+              " (no journal of open documents can be kept: every goods message would be "
+              "refused)");
+      return;
+    }
+    JournalFile(folder + "/" + kJournalFileName);
+  }
+
+  void JournalFile(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT) {
+      Line("journal " + path + ": none yet (made at the first start)");
+      return;
+    }
+    if (fd < 0) {
+      Problem("journal " + path + ": " + std::strerror(errno) +
+              " (every goods message would be refused)");
+      return;
+    }
+    ReadOnlyFile file(fd);
+    const bool held = HeldByAnother(fd);
+    uint64_t size = 0;
+    FsStatus read = file.Size(&size);
+    std::string bytes(read.ok() ? size : 0, '\0');
+    size_t got = 0;
+    if (read.ok()) read = file.ReadAt(0, bytes.data(), bytes.size(), &got);
+    if (!read.ok()) {
+      Problem("journal " + path + ": " + read.Reason());
+      return;
+    }
+    bytes.resize(got);
+    const JournalReading reading = ReadJournalBytes(bytes);
+    const JournalTotals totals = CountJournal(reading.entries);
+    Line("journal " + path + ": " + (held ? "in use by a running server; " : "") +
+         std::to_string(totals.open_operations) + " open operation(s) and " +
+         std::to_string(totals.waiting_rows) + " waiting row(s)" +
+         (held ? "" : " for the next start"));
+    // A running server may be in the middle of an append.
+    if (reading.damaged)
+      Problem("journal " + path + " " + reading.problem);
+    else if (!reading.problem.empty() && !held)
+      Line("journal " + path + ": " + reading.problem);
+  }
+
   void Port(const Settings& s, int index) {
     const PortConfig& port = s.ports[static_cast<size_t>(index)];
     const std::string name = "COM" + std::to_string(index + 1);
@@ -129,7 +216,9 @@ class Checker {
     Line(name + ": connected, " + (s.start_checked[static_cast<size_t>(index)] ? "" : "not ") +
          "started, model " + std::to_string(port.model) + " " + ModelName(port.model) +
          ", device " + device + ", mask \"" + port.mask + "\", name lines \"" + port.name_lines +
-         "\", code length " + std::to_string(port.split_length));
+         "\", code length " + std::to_string(port.split_length) + ", QUICK" +
+         std::to_string(index + 1) + " " + (port.quick ? "on" : "off") + ", STRICT" +
+         std::to_string(index + 1) + " " + (port.strict ? "on" : "off"));
     if (port.model < kModelEkr3102F || port.model > kModelLadogaF) {
       Problem(name + " is connected but has no register model: it is not served");
       return;
@@ -168,7 +257,8 @@ std::string NotInstalledReason(const std::string& registry_path) {
   return "the settings file has no key Tillgate (not installed): no port is served";
 }
 
-int RunCheck(const std::string& registry_path, const std::string& working_folder, std::FILE* out) {
+int RunCheck(const std::string& registry_path, const std::string& working_folder,
+             const std::string& state_folder, std::FILE* out) {
   Checker check(out);
   check.Line("settings file: " + registry_path);
   Status status;
@@ -185,8 +275,12 @@ int RunCheck(const std::string& registry_path, const std::string& working_folder
         check.Line("report folder (OutPath): " + s.store_report_folder);
         check.Line(std::string("stock tracking (Res): ") + (s.track_stock ? "on" : "off"));
         check.Line("automatic start (AvtoStart): " + std::to_string(s.auto_start));
+        check.Line("rescan (RESCAN): " + (s.rescan_seconds > 0
+                                              ? "every " + std::to_string(s.rescan_seconds) + " s"
+                                              : std::string("off")));
         check.Folders(s);
         check.GoodsFile(s);
+        check.StateFolder(state_folder);
         int connected = 0;
         for (int i = 0; i < kPortCount; ++i) {
           check.Port(s, i);

@@ -10,7 +10,6 @@
 #include <string>
 
 #include "app/headless/check.h"
-#include "app/headless/folder_reporter.h"
 #include "app/headless/service_notify.h"
 #include "app/headless/stderr_sink.h"
 #include "config/condition_filter.h"
@@ -25,8 +24,8 @@
 namespace tillgate {
 namespace {
 
-// How often the folders are looked at again while the server runs.
-constexpr int kFolderCheckSeconds = 2;
+// How often the service status is looked at again while the server runs.
+constexpr int kStatusCheckSeconds = 2;
 
 void PrintUsage(std::FILE* out, const char* invocation) {
   std::fprintf(out,
@@ -77,26 +76,7 @@ int WaitForSignal(const sigset_t& wanted, int seconds) {
   }
 }
 
-// The status "systemctl status" shows. A line whose port failed to open
-// serves nothing, so it is named apart. Read before the engine runs: only
-// start-up opens the ports.
-std::string ServingText(const Station& station) {
-  std::string open;
-  std::string failed;
-  for (int i = 0; i < kPortCount; ++i) {
-    const TKkmEkr* line = station.Line(i);
-    if (line == nullptr) continue;
-    std::string& list = line->IsOpen() ? open : failed;
-    list += (list.empty() ? "COM" : ", COM") + std::to_string(i + 1);
-  }
-  std::string text = open.empty() ? "running, no line" : "running, lines " + open;
-  if (!failed.empty()) text += "; port failed to open: " + failed;
-  return text;
-}
-
 int Serve(const Settings& settings, const TraceOptions& trace, EventSink* events) {
-  FolderReporter folders(settings, events);
-  folders.Check();
   sigset_t previous;
   const sigset_t wanted = BlockServerSignals(&previous);
   int signal_number = 0;
@@ -106,22 +86,29 @@ int Serve(const Settings& settings, const TraceOptions& trace, EventSink* events
     // The journal of open documents: what a stop or a crash must not lose.
     options.make_store = ServerStoreFactory(StateFolderPath());
     options.trace = trace;
+    // What it does, for monitoring tools; a server that is not installed
+    // serves nothing and keeps nothing in the state folder.
+    if (settings.installed) options.status_folder = StateFolderPath();
     Station station(settings, std::move(options));
     Engine& engine = station.GetEngine();
-    const std::string status = ServingText(station);
     // The stored selection starts at once, as automatic start would.
     if (!station.AutoStarted()) engine.Start(station.StoredStartBoxes(), false);
     engine.Launch();
+    // The lines as they are now, and again whenever that changes (a port
+    // opened by a rescan, a line that hung up).
+    std::string status = ServiceStatusText(station.Status().Snapshot());
     NotifyReady(status);
     while (true) {
-      signal_number = WaitForSignal(wanted, kFolderCheckSeconds);
-      if (signal_number == 0) {
-        folders.Check();
-      } else if (signal_number == SIGHUP) {
+      signal_number = WaitForSignal(wanted, kStatusCheckSeconds);
+      if (std::string now = ServiceStatusText(station.Status().Snapshot()); now != status) {
+        status = std::move(now);
+        NotifyStatus(status);
+      }
+      if (signal_number == SIGHUP) {
         // As the window's "Запуск" does: the diagnostics rows are cleared.
         Report(events, Severity::kNotice, "SIGHUP: Start with the stored start selection");
         engine.PostStart(station.StoredStartBoxes(), true);
-      } else {
+      } else if (signal_number != 0) {
         break;
       }
     }
@@ -166,7 +153,7 @@ int RunHeadless(int argc, char** argv, const char* invocation) {
     return 2;
   }
   const std::string registry_path = DefaultRegistryPath();
-  if (check) return RunCheck(registry_path, WorkingFolder(), stdout);
+  if (check) return RunCheck(registry_path, WorkingFolder(), StateFolderPath(), stdout);
 
   // Event lines go to standard error; a reader that goes away must cost the
   // lines, never the registers being served (nor a document half written).

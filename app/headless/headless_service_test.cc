@@ -8,10 +8,15 @@
 #include <sys/un.h>
 
 #include <algorithm>
+#include <fstream>
+#include <memory>
 #include <string>
 
 #include "app/headless/headless_child.h"
+#include "app/headless/service_notify.h"
 #include "line/register_peer.h"
+#include "store/journal.h"
+#include "store/journal_entries.h"
 #include "store/store_test_util.h"
 
 namespace tillgate {
@@ -57,6 +62,7 @@ class NotifySocket {
     return received_.find(text) != std::string::npos;
   }
   const std::string& Received() const { return received_; }
+  void Clear() { received_.clear(); }
 
  private:
   std::string path_;
@@ -87,6 +93,51 @@ TEST(HeadlessService, TheServiceManagerHearsReadyOnceTheLinesAreUpAndStopping) {
   child.Signal(SIGTERM);
   EXPECT_TRUE(manager.WaitFor("STOPPING=1", 10)) << manager.Received();
   EXPECT_EQ(child.Wait(10), 0);
+}
+
+// "systemctl status" follows the lines: a port that a rescan opens joins
+// the lines served, one that hangs up is named apart.
+TEST(HeadlessService, TheServiceStatusFollowsTheLines) {
+  ScratchShop shop("\"COM1\"=hex:01,01,01\n\"RESCAN\"=dword:00000001\n");
+  const std::string device = shop.Dir() + "/ttyUSB0";
+  {
+    std::ofstream out(shop.Registry(), std::ios::app);
+    out << "\"DEVICE1\"=\"" << device << "\"\n";
+  }
+  NotifySocket manager(shop.Dir() + "/notify");
+  ASSERT_TRUE(manager.ok());
+  HeadlessChild child(shop.Registry(), {}, {"NOTIFY_SOCKET=" + shop.Dir() + "/notify"});
+  ASSERT_TRUE(child.ok());
+  ASSERT_TRUE(manager.WaitFor("READY=1", 20)) << manager.Received();
+  EXPECT_NE(manager.Received().find("STATUS=running, no line; port failed to open: COM1\n"),
+            std::string::npos)
+      << manager.Received();
+  auto peer = std::make_unique<RegisterPeer>();
+  ASSERT_TRUE(peer->ok());
+  peer->SetAnswering({2});
+  ASSERT_EQ(symlink(peer->DevicePath().c_str(), device.c_str()), 0);
+  EXPECT_TRUE(manager.WaitFor("STATUS=running, lines COM1\n", 10)) << manager.Received();
+  ASSERT_TRUE(child.WaitFor("register 2 answered the start command", 10)) << child.Output();
+  manager.Clear();
+  unlink(device.c_str());
+  peer.reset();  // the line hangs up; its rescans then find no device
+  EXPECT_TRUE(manager.WaitFor("STATUS=running, no line; port", 10))
+      << manager.Received() << child.Output();
+  child.Signal(SIGTERM);
+  EXPECT_EQ(child.Wait(10), 0);
+}
+
+TEST(ServiceStatusText, NamesTheLinesServedAndEachOtherApart) {
+  StatusBoard board;
+  EXPECT_EQ(ServiceStatusText(board.Snapshot()), "running, no line");
+  board.SetPortHealth(0, PortHealth::kOpen);
+  board.SetPortHealth(2, PortHealth::kFailing, "read: Input/output error");
+  board.SetPortHealth(3, PortHealth::kOpenFailed, "port failed to open: x");
+  board.SetPortHealth(4, PortHealth::kClosed, "port closed: y");
+  board.SetPortHealth(5, PortHealth::kOpen);
+  EXPECT_EQ(ServiceStatusText(board.Snapshot()),
+            "running, lines COM1, COM3, COM6; transfers failing: COM3; port failed to open: COM4; "
+            "port closed: COM5");
 }
 
 TEST(HeadlessService, IntoTheJournalLinesCarryPrioritiesInsteadOfTimes) {
@@ -242,6 +293,78 @@ TEST(HeadlessCheck, AGoodShopPassesAndEachProblemIsNamed) {
   EXPECT_EQ(check.Wait(5), 0) << out;
   EXPECT_NE(out.find("no problem found"), std::string::npos) << out;
   EXPECT_TRUE(peer.Served().empty());
+}
+
+// The check says where the journal is and what it keeps, beside a
+// running server too, without taking its lock or changing a byte of it.
+TEST(HeadlessCheck, TheStateFolderAndItsJournalAreOnlyLookedAt) {
+  RegisterPeer peer;
+  ASSERT_TRUE(peer.ok());
+  ScratchShop shop(Line(peer) + "\"QUICK1\"=dword:00000001\n\"RESCAN\"=dword:0000001e\n");
+  DbfImage goods{GoodsFields(), {GoodsRow("101", "Bread", "45.90", "1", "", "10")}};
+  WriteFile(shop.Dir() + "/tovars.dbf", goods.Bytes());
+  const std::string state = shop.Dir() + "/state";
+  const std::string journal = state + "/journal";
+  // Whether the check's report holds `line`, with the exit status it wants.
+  const auto check_says = [&shop](const std::string& line, int status) {
+    HeadlessChild check(shop.Registry(), {"--check"});
+    const std::string out = check.ReadAll(10);
+    EXPECT_EQ(check.Wait(5), status) << out;
+    return ::testing::AssertionResult(out.find(line) != std::string::npos) << out;
+  };
+  EXPECT_TRUE(check_says("rescan (RESCAN): every 30 s\n", 0));
+  EXPECT_TRUE(check_says("code length 0, QUICK1 on, STRICT1 off\n", 0));
+  EXPECT_TRUE(check_says("state folder: " + state + "\n", 0));
+  EXPECT_TRUE(check_says("journal " + journal + ": none yet (made at the first start)\n", 0));
+  // Left by a server that stopped with a document open and rows waiting.
+  {
+    Journal kept(PosixFileSystem(), state);
+    JournalRecovery recovery;
+    ASSERT_TRUE(kept.Open(&recovery).ok());
+    JournalOperation sale;
+    sale.id = 1;
+    sale.record.network_number = 2;
+    JournalDocument closed{2, {}, std::vector<ReportRecordBytes>(2)};
+    for (ReportRecordBytes& row : closed.rows) row.fill(' ');
+    ASSERT_TRUE(kept.Append({EncodeEntry(sale), EncodeEntry(closed)}).ok());
+  }
+  const std::string bytes = testing::ReadFile(journal);
+  EXPECT_TRUE(check_says(
+      "journal " + journal + ": 1 open operation(s) and 2 waiting row(s) for the next start\n", 0));
+  EXPECT_EQ(testing::ReadFile(journal), bytes);
+  HeadlessChild server(shop.Registry());
+  ASSERT_TRUE(server.WaitFor("2 waiting row(s) from the journal written to otchet.dbf", 10))
+      << server.Output();
+  EXPECT_TRUE(check_says("journal " + journal +
+                             ": in use by a running server; 1 open operation(s) and 0 "
+                             "waiting row(s)\n",
+                         0));
+  // The server kept its journal through the check.
+  {
+    Journal other(PosixFileSystem(), state);
+    JournalRecovery ignored;
+    EXPECT_EQ(other.Open(&ignored), FsStatus::kLocked);
+  }
+  server.Signal(SIGTERM);
+  EXPECT_EQ(server.Wait(10), 0);
+  EXPECT_TRUE(server.WaitFor("stop: the journal keeps 1 open operation(s) and 0 waiting row(s)", 1))
+      << server.Output();
+  EXPECT_EQ(server.Output().find("held by another"), std::string::npos) << server.Output();
+
+  // What the next start would have to keep aside is a problem; the file
+  // stays as it is.
+  WriteFile(journal, "this is no journal");
+  EXPECT_TRUE(check_says(
+      "problem: journal " + journal + " is not a journal file; it is kept aside at the next start",
+      1));
+  EXPECT_EQ(testing::ReadFile(journal), "this is no journal");
+  // A state folder where none can be.
+  std::filesystem::remove_all(state);
+  WriteFile(state, "");
+  EXPECT_TRUE(check_says("problem: state folder " + state +
+                             ": not a folder (no journal of open documents can be kept: "
+                             "every goods message would be refused)",
+                         1));
 }
 
 TEST(HeadlessCheck, FoldersGoodsFileAndSettingsProblems) {

@@ -17,7 +17,7 @@ class StationEngine final : public EngineLink {
  public:
   StationEngine(const Settings& settings, EventSink* events, const std::string& state_folder,
                 const TraceOptions& trace)
-      : station_(WithoutAutoStart(settings), Options(events, state_folder, trace)) {
+      : station_(WithoutAutoStart(settings), Options(settings, events, state_folder, trace)) {
     station_.GetEngine().Launch();
   }
   ~StationEngine() override { station_.GetEngine().Stop(); }
@@ -31,10 +31,12 @@ class StationEngine final : public EngineLink {
   MonitoringViews* Views() override { return &station_.Views(); }
 
  private:
-  static StationOptions Options(EventSink* events, const std::string& state_folder,
-                                const TraceOptions& trace) {
+  static StationOptions Options(const Settings& settings, EventSink* events,
+                                const std::string& state_folder, const TraceOptions& trace) {
     StationOptions options;
     options.make_store = ServerStoreFactory(state_folder);
+    // status.json for monitoring tools, as the headless server writes it.
+    if (settings.installed) options.status_folder = state_folder;
     options.events = events;
     options.trace = trace;
     return options;

@@ -1,9 +1,9 @@
 #pragma once
 // Watches the goods and report folders the store was given: a folder that
 // is missing (or written for Windows, or not usable) is reported as a lasting
-// condition at start-up and at every check while it lasts (a condition
-// filter in the sink path keeps that to one line), and its return is
-// reported once.
+// condition when first seen and again only when the reason changes, and its
+// return is reported once, so that a check every few seconds never floods
+// the events.
 
 #include <string>
 #include <vector>
@@ -26,7 +26,7 @@ class FolderReporter {
     std::string role;        // "goods folder"
     std::string value_name;  // "InPath"
     std::string path;
-    bool missing = false;
+    std::string problem;  // the one told; empty while the folder is usable
   };
   std::vector<Watched> folders_;
   EventSink* events_;
