@@ -91,6 +91,32 @@ TEST_F(GoodsExchange, ADamagedGoodsFileSaysWhy) {
   EXPECT_TRUE(goods[2].cleared);
 }
 
+// The same short file opened again and again (a signal that cannot be
+// removed reopens it at every step) is told once; another shortfall is told
+// again.
+TEST_F(GoodsExchange, AGoodsFileCutShortIsToldOnceUntilItChanges) {
+  const std::string whole = SampleGoods().Bytes();
+  const size_t record = static_cast<size_t>(SampleGoods().RecordLength());
+  PutGoods("tovars.dbf", SampleGoods());
+  testing::WriteFile(Goods("tovars.dbf"), whole.substr(0, whole.size() - record));
+  TDB& store = MakeStore();
+  damaged_goods_ = true;
+  testing::WriteFile(Goods("tovars.exp"), "");
+  fs_.FailAlways(FsOp::kUnlink, "tovars.exp", FsStatus(FsStatus::kError, EACCES));
+  for (int step = 0; step < 5; ++step) EXPECT_TRUE(store.ExchangeGoods());
+  EXPECT_EQ(events_.Count("goods file tovars.dbf is cut short"), 1);
+  testing::WriteFile(Goods("tovars.dbf"), whole.substr(0, whole.size() - 2 * record));
+  for (int step = 0; step < 3; ++step) EXPECT_TRUE(store.ExchangeGoods());
+  EXPECT_EQ(events_.Count("goods file tovars.dbf is cut short"), 2);
+  EXPECT_TRUE(events_.Has("its header counts 5 records, 3 are there"));
+  // Whole again, then short again: told again.
+  testing::WriteFile(Goods("tovars.dbf"), whole);
+  EXPECT_TRUE(store.ExchangeGoods());
+  testing::WriteFile(Goods("tovars.dbf"), whole.substr(0, whole.size() - 2 * record));
+  EXPECT_TRUE(store.ExchangeGoods());
+  EXPECT_EQ(events_.Count("goods file tovars.dbf is cut short"), 3);
+}
+
 TEST_F(GoodsExchange, LayoutsOutsideTheLimitsAreRejected) {
   struct Case {
     const char* what;

@@ -269,6 +269,7 @@ class TDB : public TPEREBOR, public Store {
   bool candidate_rejection_reported_ = false;
   std::string goods_problem_;             // the last one said, until a goods file opens
   bool goods_unreadable_ = false;         // a look-up could not read it; said once
+  std::string goods_shortfall_;           // the cut-short warning last said
   bool report_failure_reported_ = false;  // the report file cannot be used
   bool report_append_failed_ = false;
   FsStatus report_append_status_;  // why the last append failed

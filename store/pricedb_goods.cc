@@ -54,11 +54,18 @@ void TDB::CheckGoodsLength(File* file, uint32_t records, const GoodsLayout& layo
   if (!file->Size(&size).ok() || layout.record_length == 0) return;
   const uint64_t whole =
       size > layout.header_length ? (size - layout.header_length) / layout.record_length : 0;
-  if (whole >= records) return;
-  Report(events_, Severity::kWarning,
-         "goods file tovars.dbf is cut short: its header counts " + std::to_string(records) +
-             " records, " + std::to_string(whole) +
-             " are there; goods in the missing records are not found");
+  if (whole >= records) {
+    goods_shortfall_.clear();
+    return;
+  }
+  // The same file is reopened at every step while its signal cannot be
+  // removed: the same shortfall is told once.
+  const std::string text = "goods file tovars.dbf is cut short: its header counts " +
+                           std::to_string(records) + " records, " + std::to_string(whole) +
+                           " are there; goods in the missing records are not found";
+  if (text == goods_shortfall_) return;
+  goods_shortfall_ = text;
+  Report(events_, Severity::kWarning, text);
 }
 
 // Opens tovars.dbf and checks it; a file that fails stays closed and is
