@@ -128,6 +128,8 @@ int32_t TDBFF::FindRecord(File* file, int position, std::string_view key, char* 
                           size_t out_size, int field_length, bool* failed) {
   int32_t found = -1;
   if (failed) *failed = false;
+  // A failure of an earlier read must not pass for this one's reason.
+  read_failure_ = FsStatus();
   if (position < 0 || out_size == 0) return -1;
   const int key_length = static_cast<int>(key.size());
   const int compared = std::max(key_length, field_length);

@@ -89,6 +89,12 @@ TEST_F(GoodsExchange, ADamagedGoodsFileSaysWhy) {
   EXPECT_EQ(goods[1].severity, Severity::kError);
   EXPECT_EQ(goods[2].text, "goods file tovars.dbf can be read again");
   EXPECT_TRUE(goods[2].cleared);
+
+  // Cut down to less than a header later: the reason is that, not the read
+  // error that has passed.
+  testing::WriteFile(Goods("tovars.dbf"), whole.substr(0, 10));
+  EXPECT_EQ(serve("77"), GoodsRefusal::kUnreadable);
+  EXPECT_TRUE(events_.Has("goods file tovars.dbf cannot be read (its header is cut short)"));
 }
 
 // The same short file opened again and again (a signal that cannot be
