@@ -99,7 +99,7 @@ TEST(EventLog, EventsFromEngineThreadsReachTheWindowThreadQueued) {
     });
   for (std::thread& thread : threads) thread.join();
   EXPECT_EQ(calls, 0);  // nothing runs on the reporting threads
-  QTRY_VERIFY_WITH_TIMEOUT(calls > 0, 2000);
+  ASSERT_TRUE(WaitUntil([&] { return calls > 0; }, 2000));
   QCoreApplication::processEvents();
   EXPECT_TRUE(on_window_thread);
   EXPECT_LT(calls, 800);  // bursts share a call

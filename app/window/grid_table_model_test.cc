@@ -105,10 +105,16 @@ TEST_F(WindowGrids, ShapesHeadingsAndTeal) {
 TEST_F(WindowGrids, EngineWritesReachTheViewsWithoutBlocking) {
   h->form->views().diagnostics.SetCell(0, 15, "COM1");
   h->form->views().report.SetCell(6, 1, Utf8ToCp866("Молоко"));
-  QTRY_COMPARE_WITH_TIMEOUT(Grid("StringGrid1")->model()->index(14, 0).data().toString(),
-                            QString("COM1"), 2000);
-  QTRY_COMPARE_WITH_TIMEOUT(Grid("StringGrid3")->model()->index(0, 6).data().toString(),
-                            QString("Молоко"), 2000);
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        return Grid("StringGrid1")->model()->index(14, 0).data().toString() == QString("COM1");
+      },
+      2000));
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        return Grid("StringGrid3")->model()->index(0, 6).data().toString() == QString("Молоко");
+      },
+      2000));
 }
 
 TEST_F(WindowGrids, StartButtonClearsDiagnosticsWithoutEngine) {
@@ -138,7 +144,7 @@ TEST_F(WindowGrids, HundredThousandGoodsShowWithinASecondAndScroll) {
     goods.SetCell(0, row, std::to_string(row));
     goods.SetCell(1, row, Utf8ToCp866("Товар"));
   }
-  QTRY_COMPARE_WITH_TIMEOUT(view->model()->rowCount(), kRecords, 5000);
+  ASSERT_TRUE(WaitUntil([&] { return view->model()->rowCount() == kRecords; }, 5000));
   view->scrollToBottom();
   QApplication::processEvents();
   const qint64 shown_ms = timer.elapsed();

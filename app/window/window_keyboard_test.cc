@@ -233,7 +233,8 @@ TEST_F(WindowDrivenWithoutMouse, AccessibilityActionsSelectThePortAndEditsLandIn
   auto* up = h->form->findChild<QAbstractButton*>("UpArrow");
   ASSERT_NE(up, nullptr);
   Act(up, QAccessibleActionInterface::pressAction());
-  QTRY_COMPARE_WITH_TIMEOUT(Find<QLineEdit>("MaskEdit1")->text(), QString("8"), 2000);
+  ASSERT_TRUE(
+      WaitUntil([&] { return Find<QLineEdit>("MaskEdit1")->text() == QString("8"); }, 2000));
   EXPECT_EQ(Port(4).split_length, 8);  // the field's own handler, at once
   Act(Find<QRadioButton>("RadioButton2"), QAccessibleActionInterface::toggleAction());
   EXPECT_EQ(Port(4).name_lines, "NC");
@@ -267,8 +268,12 @@ TEST_F(WindowDrivenWithoutMouse, AccessibilityActionsOnBoxesFoldersAndExit) {
     if (folders->item(row)->text().trimmed() == "reports") reports_row = row;
   ASSERT_GE(reports_row, 0);
   Act(folders, QAccessibleActionInterface::toggleAction(), reports_row);
-  QTRY_COMPARE_WITH_TIMEOUT(Find<QLineEdit>("Edit2")->text(),
-                            QString::fromStdString(folder.path() + "/reports"), 2000);
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        return Find<QLineEdit>("Edit2")->text() ==
+               QString::fromStdString(folder.path() + "/reports");
+      },
+      2000));
 
   // Mask edited, then "Выход" pressed without the focus moving: the edit is
   // saved with the rest.
@@ -276,7 +281,7 @@ TEST_F(WindowDrivenWithoutMouse, AccessibilityActionsOnBoxesFoldersAndExit) {
   TypeAccessibly(Find<QLineEdit>("Edit3"), "26CCCCCWWWWW");
   h->dialogs.answers = {DialogAnswer::kYes};
   Act(Find<QPushButton>("Button1"), QAccessibleActionInterface::pressAction());
-  QTRY_VERIFY_WITH_TIMEOUT(h->form->ended(), 2000);
+  ASSERT_TRUE(WaitUntil([&] { return h->form->ended(); }, 2000));
   const std::string saved = h->RegistryText();
   EXPECT_NE(saved.find("\"MASKA2\"=\"26CCCCCWWWWW\""), std::string::npos) << saved;
   EXPECT_NE(saved.find("\"COM5\"=hex:01,00,01"), std::string::npos) << saved;

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QLineEdit>
+#include <QThread>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -22,6 +25,16 @@ void EnsureApplication() {
     return new QApplication(argc, argv);
   }();
   (void)app;
+}
+
+bool WaitUntil(const std::function<bool()>& condition, int timeout_ms) {
+  QDeadlineTimer deadline(timeout_ms);
+  while (!condition()) {
+    if (deadline.hasExpired()) return false;
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+    QThread::msleep(5);
+  }
+  return true;
 }
 
 DialogAnswer ScriptedDialogs::Show(DialogKind kind, const QString& text, unsigned buttons) {

@@ -8,6 +8,7 @@
 #include <QString>
 #include <array>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,6 +26,11 @@ namespace tillgate::testing {
 
 // Creates the application once per process.
 void EnsureApplication();
+
+// Runs the event loop until `condition` holds (true) or `timeout_ms` has
+// passed (false). Qt's QTRY_ macros must not be used under GoogleTest: when
+// they time out they only return from the test, which then passes.
+bool WaitUntil(const std::function<bool()>& condition, int timeout_ms);
 
 class ScriptedDialogs final : public Dialogs {
  public:

@@ -231,12 +231,12 @@ TEST_F(WindowView, FootLineShowsLastingProblemsUntilClearedAndOneOffsUntilSeen) 
   EXPECT_FALSE(Foot()->ShowsError());
   ReportCondition(&events, Severity::kError, "report append",
                   "report append failed: otchet.dbf: No space left on device");
-  QTRY_VERIFY_WITH_TIMEOUT(Foot()->ShowsError(), 2000);
+  ASSERT_TRUE(WaitUntil([&] { return Foot()->ShowsError(); }, 2000));
   EXPECT_TRUE(Foot()->FullText().startsWith("report append failed"));
   EXPECT_TRUE(Foot()->toolTip().startsWith("report append failed"));
   Report(&events, Severity::kNotice, "COM1: register 1 identified");  // not a problem
   Report(&events, Severity::kWarning, "goods file tovars.dbf has no RES field");
-  QTRY_VERIFY_WITH_TIMEOUT(Foot()->FullText().startsWith("goods file"), 2000);
+  ASSERT_TRUE(WaitUntil([&] { return Foot()->FullText().startsWith("goods file"); }, 2000));
   EXPECT_FALSE(Foot()->ShowsError());  // a warning is not red
 
   // Opening the list: the one-off warning has been seen, the lasting error
@@ -253,7 +253,7 @@ TEST_F(WindowView, FootLineShowsLastingProblemsUntilClearedAndOneOffsUntilSeen) 
   EXPECT_EQ(table->item(2, 1)->text(), "ошибка");
   // The list follows the log while open.
   ReportConditionCleared(&events, "report append", "report append works again");
-  QTRY_COMPARE_WITH_TIMEOUT(table->rowCount(), 4, 2000);
+  ASSERT_TRUE(WaitUntil([&] { return table->rowCount() == 4; }, 2000));
   EXPECT_EQ(table->item(0, 2)->text(), "report append works again");
   EXPECT_EQ(Foot()->FullText(), "Журнал событий");
 
@@ -264,10 +264,10 @@ TEST_F(WindowView, FootLineShowsLastingProblemsUntilClearedAndOneOffsUntilSeen) 
   });
   engine.join();
   auto* com3 = h->Find<QRadioButton>("RadioButton3");
-  QTRY_VERIFY_WITH_TIMEOUT(com3->toolTip().contains("port failed to open"), 2000);
+  ASSERT_TRUE(WaitUntil([&] { return com3->toolTip().contains("port failed to open"); }, 2000));
   EXPECT_TRUE(h->Find<QRadioButton>("RadioButton2")->toolTip().isEmpty());
   ReportConditionCleared(&events, "COM3 port", "COM3 (/dev/ttyS2): port opened", Severity::kInfo);
-  QTRY_VERIFY_WITH_TIMEOUT(com3->toolTip().isEmpty(), 2000);
+  ASSERT_TRUE(WaitUntil([&] { return com3->toolTip().isEmpty(); }, 2000));
   EXPECT_FALSE(Foot()->ShowsError());
 }
 
