@@ -15,6 +15,14 @@ bool LooksLikeWindowsPath(std::string_view folder) {
   return drive || folder.find('\\') != std::string_view::npos;
 }
 
+int FolderAccessError(const std::string& folder) {
+  struct stat info {};
+  if (stat(folder.c_str(), &info) != 0) return errno;
+  if (!S_ISDIR(info.st_mode)) return ENOTDIR;
+  if (access(folder.c_str(), W_OK | X_OK) != 0) return errno;
+  return 0;
+}
+
 std::string FolderProblem(std::string_view role, std::string_view value_name,
                           const std::string& folder) {
   const std::string what = std::string(role) + " (" + std::string(value_name) + ")";
@@ -24,15 +32,7 @@ std::string FolderProblem(std::string_view role, std::string_view value_name,
            (role.find("report") != std::string_view::npos ? "reports" : "goods") +
            " in the settings file";
   }
-  struct stat info {};
-  int error = 0;
-  if (stat(folder.c_str(), &info) != 0) {
-    error = errno;
-  } else if (!S_ISDIR(info.st_mode)) {
-    error = ENOTDIR;
-  } else if (access(folder.c_str(), W_OK | X_OK) != 0) {
-    error = errno;
-  }
+  const int error = FolderAccessError(folder);
   if (error == 0) return "";
   return what + " " + folder + ": " + std::strerror(error);
 }

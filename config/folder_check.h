@@ -11,6 +11,10 @@ namespace tillgate {
 // any backslash. Such a value never names a usable folder here.
 bool LooksLikeWindowsPath(std::string_view folder);
 
+// 0 when `folder` is a folder this process can enter and write in, else
+// the reason as an errno value (ENOTDIR for something else by that name).
+int FolderAccessError(const std::string& folder);
+
 // Empty when `folder` is a folder the server can enter and write in.
 // Otherwise one line such as
 //   goods folder (InPath) /srv/shop/goods: No such file or directory

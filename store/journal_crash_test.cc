@@ -128,13 +128,9 @@ class JournalCrash : public StoreTest {
   }
 
   void CloseDocument(SimulatedRegister& r, const Step& step) {
-    DocumentStamp stamp;
-    std::snprintf(stamp.serial_number, sizeof stamp.serial_number, "%07u",
-                  step.line * 10 + step.network);
-    stamp.document_number = step.document;
-    stamp.year = 0x26;
-    stamp.month = 0x03;
-    stamp.day = 0x15;
+    char serial[16];
+    std::snprintf(serial, sizeof serial, "%07u", step.line * 10 + step.network);
+    const DocumentStamp stamp = testing::Stamp(serial, step.document, 0x26, 0x03, 0x15);
     for (int attempt = 0; attempt < 20; ++attempt) {
       const int rows = store_->CloseDocument(step.line, step.network, stamp);
       if (fs_.Crashed()) {

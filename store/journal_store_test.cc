@@ -17,13 +17,7 @@ using testing::Request;
 using testing::StoreTest;
 
 DocumentStamp Stamp(uint32_t document) {
-  DocumentStamp stamp;
-  std::snprintf(stamp.serial_number, sizeof stamp.serial_number, "0000007");
-  stamp.document_number = document;
-  stamp.year = 0x26;
-  stamp.month = 0x03;
-  stamp.day = 0x15;
-  return stamp;
+  return testing::Stamp("0000007", document, 0x26, 0x03, 0x15);
 }
 
 class JournaledStore : public StoreTest {

@@ -58,12 +58,7 @@ std::string FromHex(const char* hex) {
 }
 
 DocumentStamp Stamp(const char* serial, uint32_t document, uint8_t year) {
-  DocumentStamp stamp;
-  std::strncpy(stamp.serial_number, serial, sizeof stamp.serial_number - 1);
-  stamp.document_number = document;
-  stamp.year = year;
-  stamp.month = 0x03;
-  stamp.day = 0x15;
+  DocumentStamp stamp = testing::Stamp(serial, document, year, 0x03, 0x15);
   stamp.hour = 0x09;
   stamp.minute = 0x41;
   return stamp;

@@ -139,4 +139,17 @@ inline GoodsRequest Request(uint32_t line, uint8_t network, uint8_t sequence, co
   return r;
 }
 
+// A closed document's stamp: serial number, document number and its date
+// (binary-coded decimal, as a register sends it).
+inline DocumentStamp Stamp(const std::string& serial, uint32_t document, uint8_t year,
+                           uint8_t month, uint8_t day) {
+  DocumentStamp stamp;
+  std::snprintf(stamp.serial_number, sizeof stamp.serial_number, "%s", serial.c_str());
+  stamp.document_number = document;
+  stamp.year = year;
+  stamp.month = month;
+  stamp.day = day;
+  return stamp;
+}
+
 }  // namespace tillgate::testing

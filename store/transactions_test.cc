@@ -18,13 +18,9 @@ using testing::Request;
 using testing::StoreTest;
 
 DocumentStamp Stamp(uint32_t line, uint8_t network, uint32_t document) {
-  DocumentStamp stamp;
-  std::snprintf(stamp.serial_number, sizeof stamp.serial_number, "%03u%04u", line, network);
-  stamp.document_number = document;
-  stamp.year = 0x26;
-  stamp.month = 0x12;
-  stamp.day = 0x07;
-  return stamp;
+  char serial[16];
+  std::snprintf(serial, sizeof serial, "%03u%04u", line, network);
+  return testing::Stamp(serial, document, 0x26, 0x12, 0x07);
 }
 
 class Transactions : public StoreTest {

@@ -69,24 +69,21 @@ const char* ModelName(uint8_t model) {
 // Why the server could not keep its journal in `folder`; empty when it can
 // (the folder is there and writable, or can be made).
 std::string StateFolderProblem(const std::string& folder) {
-  struct stat info {};
-  if (stat(folder.c_str(), &info) == 0) {
-    if (!S_ISDIR(info.st_mode)) return "not a folder";
-    if (access(folder.c_str(), W_OK | X_OK) != 0) return std::strerror(errno);
-    return "";
-  }
-  if (errno != ENOENT) return std::strerror(errno);
+  const int error = FolderAccessError(folder);
+  if (error == ENOTDIR) return "not a folder";
+  if (error != ENOENT) return error == 0 ? "" : std::strerror(error);
   // Made at the first start: the nearest folder that is there must take it.
   std::string parent = folder;
+  struct stat info {};
   while (true) {
     const size_t slash = parent.find_last_of('/');
     parent = slash == std::string::npos ? "." : slash == 0 ? "/" : parent.substr(0, slash);
     if (stat(parent.c_str(), &info) == 0) break;
     if (errno != ENOENT || parent == "/" || parent == ".") return std::strerror(errno);
   }
-  if (!S_ISDIR(info.st_mode)) return parent + " is not a folder";
-  if (access(parent.c_str(), W_OK | X_OK) != 0)
-    return "cannot be made in " + parent + ": " + std::strerror(errno);
+  const int parent_error = FolderAccessError(parent);
+  if (parent_error == ENOTDIR) return parent + " is not a folder";
+  if (parent_error != 0) return "cannot be made in " + parent + ": " + std::strerror(parent_error);
   return "";
 }
 
