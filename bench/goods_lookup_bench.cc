@@ -15,7 +15,7 @@
 #include <fstream>
 #include <string>
 
-#include "store/pricedb.h"
+#include "store/tdb.h"
 
 namespace tillgate {
 namespace {

@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "store/pricedb.h"
+#include "store/tdb.h"
 
 namespace tillgate {
 namespace {

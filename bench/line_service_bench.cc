@@ -23,8 +23,8 @@
 #include <vector>
 
 #include "bench/polled_lines.h"
-#include "line/station.h"
-#include "line/store_factory.h"
+#include "engine/station.h"
+#include "engine/store_factory.h"
 
 namespace tillgate {
 namespace {

@@ -10,9 +10,9 @@
 #include <thread>
 #include <vector>
 
+#include "engine/station.h"
+#include "engine/store_factory.h"
 #include "line/register_peer.h"
-#include "line/station.h"
-#include "line/store_factory.h"
 
 namespace tillgate {
 namespace {

@@ -14,8 +14,8 @@
 #include <thread>
 #include <vector>
 
-#include "serial/pty_pair.h"
-#include "serial/timed_io.h"
+#include "platform/posix/pty_pair.h"
+#include "platform/posix/timed_io.h"
 
 namespace tillgate {
 namespace {

@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "config/registry_store.h"
-#include "config/status.h"
+#include "platform/registry_store.h"
+#include "platform/status.h"
 
 namespace tillgate {
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "config/memory_file_layer.h"
-#include "config/recording_store.h"
+#include "config/recording_registry_store.h"
 #include "config/reg_file_store.h"
 #include "config/registry_names.h"
 
@@ -20,7 +20,7 @@ class InstallationTest : public ::testing::Test {
 };
 
 TEST_F(InstallationTest, WritesTheDefaultsInTheirOrder) {
-  RecordingStore recorder(*store_);
+  RecordingRegistryStore recorder(*store_);
   ASSERT_TRUE(InstallDefaults(recorder, "/srv/goods", "/srv/reports").ok());
 
   std::vector<std::string> expected = {

@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "config/file_layer.h"
-#include "config/registry_store.h"
+#include "platform/file_layer.h"
+#include "platform/registry_store.h"
 
 namespace tillgate {
 

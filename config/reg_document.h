@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "config/registry_store.h"
-#include "config/status.h"
+#include "platform/registry_store.h"
+#include "platform/status.h"
 
 namespace tillgate {
 

@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "config/reg_document.h"
+#include "platform/platform.h"
 
 namespace tillgate {
 namespace {
@@ -281,11 +282,11 @@ std::unique_ptr<RegistryStore> OpenRegistryFileWith(std::shared_ptr<FileLayer> f
 }
 
 std::unique_ptr<RegistryStore> OpenRegistryFile(const std::string& path, Status* status) {
-  return OpenStore(NewPosixFileLayer(), path, status, true);
+  return OpenStore(NewSystemFileLayer(), path, status, true);
 }
 
 std::unique_ptr<RegistryStore> OpenRegistryFileForReading(const std::string& path, Status* status) {
-  return OpenStore(NewPosixFileLayer(), path, status, false);
+  return OpenStore(NewSystemFileLayer(), path, status, false);
 }
 
 }  // namespace tillgate

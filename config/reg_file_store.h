@@ -4,9 +4,9 @@
 #include <memory>
 #include <string>
 
-#include "config/file_layer.h"
-#include "config/registry_store.h"
-#include "config/status.h"
+#include "platform/file_layer.h"
+#include "platform/registry_store.h"
+#include "platform/status.h"
 
 namespace tillgate {
 

@@ -12,8 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "config/faulty_file_layer.h"
 #include "config/memory_file_layer.h"
+#include "platform/faulty_file_layer.h"
+#include "platform/platform.h"
+#include "platform/posix/posix_file_layer.h"
 
 namespace tillgate {
 namespace {
@@ -286,14 +288,14 @@ TEST_F(PosixRegistryFileTest, PathBlockedByAFileFailsReadAndReplace) {
   auto store = OpenRegistryFile(path, &status);
   EXPECT_FALSE(status.ok());
   EXPECT_FALSE(store->OpenKey("Tillgate", true));
-  EXPECT_FALSE(NewPosixFileLayer()->ReplaceFile(path, "REGEDIT4\r\n").ok());
+  EXPECT_FALSE(NewSystemFileLayer()->ReplaceFile(path, "REGEDIT4\r\n").ok());
   EXPECT_EQ(Slurp(blocker), "x");
   EXPECT_EQ(List(root_), std::vector<std::string>{"file"});
 }
 
 TEST_F(PosixRegistryFileTest, RefusedWriteLeavesTheFileAsItWas) {
   std::string path = root_ + "/HKEY_CURRENT_USER.reg";
-  auto files = std::make_shared<FaultyFileLayer>(NewPosixFileLayer());
+  auto files = std::make_shared<FaultyFileLayer>(NewSystemFileLayer());
   Status status;
   auto store = OpenRegistryFileWith(files, path, &status);
   ASSERT_TRUE(store->OpenKey("K", true));

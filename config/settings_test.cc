@@ -4,7 +4,7 @@
 
 #include "config/installation.h"
 #include "config/memory_file_layer.h"
-#include "config/recording_store.h"
+#include "config/recording_registry_store.h"
 #include "config/reg_file_store.h"
 #include "config/registry_names.h"
 #include "config/settings_testing.h"
@@ -183,7 +183,7 @@ TEST_F(SettingsTest, SaveWritesEveryValueInOrderFromTheControls) {
   controls.goods_field = "/new/goods";
   controls.auto_start_checked = true;
 
-  RecordingStore recorder(*store_);
+  RecordingRegistryStore recorder(*store_);
   ASSERT_TRUE(SaveSettings(recorder, settings, controls).ok());
   std::vector<std::string> expected = {"InPath", "OutPath", "Res"};
   for (int n = 1; n <= 16; ++n) {

@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "line/decoding_rig.h"
-#include "store/memory_file_system.h"
+#include "platform/memory_file_system.h"
 #include "store/monitoring_views.h"
-#include "store/pricedb.h"
 #include "store/store_test_util.h"
+#include "store/tdb.h"
 
 using namespace tillgate;
 

@@ -14,11 +14,12 @@
 #include "line/decoding_rig.h"
 #include "line/event.h"
 #include "line/kkm_ekr.h"
-#include "serial/fake_serial_device.h"
-#include "store/fault_file_system.h"
+#include "platform/fake_serial_device.h"
+#include "platform/fault_file_system.h"
+#include "platform/platform.h"
 #include "store/monitoring_views.h"
-#include "store/pricedb.h"
 #include "store/store_test_util.h"
+#include "store/tdb.h"
 
 namespace tillgate {
 namespace {
@@ -323,13 +324,13 @@ TEST_F(Decode, StockMovesExactlyAsTheOperationsSay) {
 // sale or a booked document a crash could lose, and closes it again.
 TEST_F(Decode, WhatTheJournalCannotKeepIsRefused) {
   testing::ScratchDir state;
-  FaultFileSystem fs(PosixFileSystem());
+  FaultFileSystem fs(&SystemFileSystem());
   RigLineSettings settings;
   settings.state_folder = state.path();
   rig_.Build(goods_dir_.path(), report_dir_.path(), &fs, &events_, 2, settings);
   ASSERT_TRUE(Send(ByCode('p', 1, 0x3039, 1000)).IsGoods());
-  fs.FailAlways(FsOp::kSync, "/journal", FsStatus::kNoSpace);
-  fs.FailAlways(FsOp::kCreate, "/journal.new", FsStatus::kNoSpace);
+  fs.FailAlways(FsOp::kSync, "/journal", Status::kNoSpace);
+  fs.FailAlways(FsOp::kCreate, "/journal.new", Status::kNoSpace);
   EXPECT_TRUE(Send(ByCode('p', 2, 0x3039, 1000)).IsCommand('u'));
   EXPECT_TRUE(events_.Has("\"p\" refused (u): goods 12345: the journal cannot keep it"));
   const Bytes close = Document({0, 0, 0, 7}, 0x15, 0x03, 0x10, 0x20);

@@ -7,10 +7,10 @@
 
 #include "config/port_config.h"
 #include "line/kkm_ekr.h"
-#include "serial/fake_serial_device.h"
-#include "store/file_system.h"
+#include "platform/fake_serial_device.h"
+#include "platform/file_system.h"
 #include "store/monitoring_views.h"
-#include "store/pricedb.h"
+#include "store/tdb.h"
 
 namespace tillgate {
 

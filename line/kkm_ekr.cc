@@ -36,7 +36,7 @@ TKkmEkr::TKkmEkr(int port_index, std::string port_name, std::string device_path,
 
 void TKkmEkr::OpenPort() {
   if (!OpenAndConfigure(device_path_)) {
-    condition_.OpenFailed(LastResult().message);
+    condition_.OpenFailed(LastResult().message());
     return;
   }
   // Bytes from before (a register still answering an earlier server, noise
@@ -44,9 +44,9 @@ void TKkmEkr::OpenPort() {
   DiscardWaiting("after opening the port", 0);
   // Another failure here shows again at the first step; a hang-up has
   // closed the port, which then never opened for use.
-  const SerialResult failure = TakeIoFailure();
+  const Status failure = TakeIoFailure();
   if (!IsOpen()) {
-    condition_.OpenFailed(failure.message);
+    condition_.OpenFailed(failure.message());
     return;
   }
   condition_.Opened();
@@ -144,15 +144,15 @@ void TKkmEkr::ReportRescan(const RegisterSlot& slot, bool answered) {
 }
 
 void TKkmEkr::CheckPort(bool was_open) {
-  const SerialResult failure = TakeIoFailure();
+  const Status failure = TakeIoFailure();
   if (was_open && !IsOpen()) {
     const std::string hint = options_.rescan_seconds > 0
                                  ? "; opened again when it can, tried every " +
                                        std::to_string(options_.rescan_seconds) + " s"
                                  : "";
-    condition_.Closed(failure.ok() ? LastResult().message : failure.message, hint);
+    condition_.Closed(failure.ok() ? LastResult().message() : failure.message(), hint);
   } else if (!failure.ok()) {
-    condition_.TransferFailed(failure.message);
+    condition_.TransferFailed(failure.message());
   } else if (was_open) {
     condition_.Worked();
   }

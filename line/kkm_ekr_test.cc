@@ -9,7 +9,7 @@
 
 #include "config/event_collector.h"
 #include "line/event.h"
-#include "serial/fake_serial_device.h"
+#include "platform/fake_serial_device.h"
 
 namespace tillgate {
 namespace {
@@ -23,8 +23,7 @@ struct FakeLine {
   explicit FakeLine(bool open_fails = false) {
     auto owned = std::make_unique<FakeSerialDevice>();
     fake = owned.get();
-    if (open_fails)
-      fake->Fail(Op::kOpen, SerialResult::Make(SerialCode::kBusy, "held by another program"));
+    if (open_fails) fake->Fail(Op::kOpen, Status(Status::kBusy, "held by another program"));
     line = std::make_unique<TKkmEkr>(2, "COM3", "/dev/ttyUSB7", std::move(owned), &events);
     line->SetDelayEvent(&delay);
     fake->ClearCalls();
@@ -72,13 +71,13 @@ TEST(TKkmEkr, PollSequenceRaisesDtrAroundThePollByte) {
 
   // Lowering DTR fails (no modem lines): the poll reports it.
   f.fake->ClearCalls();
-  f.fake->Fail(Op::kSetDtr, SerialResult::Make(SerialCode::kNotSupported, "pty"));
+  f.fake->Fail(Op::kSetDtr, Status(Status::kNotSupported, "pty"));
   EXPECT_FALSE(f.line->SendPoll(1));
   EXPECT_EQ(f.fake->Calls(), (Calls{"dtr 1", "flush", "clear", "write 11", "dtr 0"}));
 
   // A failed write leaves DTR raised.
   f.fake->Succeed(Op::kSetDtr);
-  f.fake->Fail(Op::kWrite, SerialResult::Make(SerialCode::kFailed, "EIO"));
+  f.fake->Fail(Op::kWrite, Status(Status::kError, "EIO"));
   f.fake->ClearCalls();
   EXPECT_FALSE(f.line->SendPoll(2));
   EXPECT_EQ(f.fake->Calls(), (Calls{"dtr 1", "flush", "clear", "write 12", "clear"}));
@@ -97,7 +96,7 @@ TEST(TKkmEkr, FramesGoOutInOneWrite) {
   EXPECT_EQ(f.fake->Written().size(), 6u + 6u + 30u);
   EXPECT_FALSE(f.line->SendGoodsFrame(4, text, 90, 0, '1'));  // too long for the buffer
 
-  f.fake->Fail(Op::kWrite, SerialResult::Make(SerialCode::kFailed, "EIO"));
+  f.fake->Fail(Op::kWrite, Status(Status::kError, "EIO"));
   EXPECT_FALSE(f.line->SendStart(1));
 }
 
@@ -335,7 +334,7 @@ TEST(TKkmEkr, APortIsOpenedAgainByARescanToldOnceEachWay) {
   l.line->PollStep();  // a closed port: nothing happens, nobody is dropped
   EXPECT_TRUE(l.fake->Calls().empty());
   for (int i = 0; i < 3; ++i) l.line->Rescan();  // still failing: told once
-  l.fake->Fail(Op::kOpen, SerialResult::Make(SerialCode::kFailed, "open: No such file"));
+  l.fake->Fail(Op::kOpen, Status(Status::kError, "open: No such file"));
   l.line->Rescan();  // a new reason is news
   l.fake->Succeed(Op::kOpen);
   l.line->Rescan();
@@ -360,7 +359,7 @@ TEST(TKkmEkr, APortIsOpenedAgainByARescanToldOnceEachWay) {
 TEST(TKkmEkr, APortThatHangsUpAsItOpensFailedToOpen) {
   auto owned = std::make_unique<FakeSerialDevice>();
   FakeSerialDevice* fake = owned.get();
-  fake->Fail(Op::kFlushInput, SerialResult::Make(SerialCode::kHangUp, "tcflush: line hung up"));
+  fake->Fail(Op::kFlushInput, Status(Status::kHangUp, "tcflush: line hung up"));
   Events events;
   TKkmEkr line(2, "COM3", "/dev/ttyUSB7", std::move(owned), &events);
   line.SetOptions(LineOptions{false, false, 5});
@@ -378,7 +377,7 @@ TEST(TKkmEkr, ADeadLineIsToldOnceAndAgainWhenItWorks) {
   FakeLine l;
   l.line->Restart();
   l.events.Clear();
-  l.fake->Fail(Op::kRead, SerialResult::Make(SerialCode::kFailed, "read: Input/output error"));
+  l.fake->Fail(Op::kRead, Status(Status::kError, "read: Input/output error"));
   for (int i = 0; i < 5; ++i) l.line->PollStep();
   l.fake->Succeed(Op::kRead);
   l.line->PollStep();
@@ -398,7 +397,7 @@ TEST(TKkmEkr, ADeadLineIsToldOnceAndAgainWhenItWorks) {
 
   // A hang-up closes the port: told once, and the line then does nothing.
   l.events.Clear();
-  l.fake->Fail(Op::kRead, SerialResult::Make(SerialCode::kHangUp, "read: line hung up"));
+  l.fake->Fail(Op::kRead, Status(Status::kHangUp, "read: line hung up"));
   l.line->PollStep();
   EXPECT_FALSE(l.line->IsOpen());
   EXPECT_FALSE(l.line->HasWork());
@@ -434,7 +433,7 @@ TEST(TKkmEkr, TheStatusBoardFollowsThePortAndTheRegistersThatAnswer) {
   EXPECT_FALSE(snapshot.registers[2][4].answered);
 
   l.line->Restart();
-  l.fake->Fail(Op::kRead, SerialResult::Make(SerialCode::kFailed, "read: Input/output error"));
+  l.fake->Fail(Op::kRead, Status(Status::kError, "read: Input/output error"));
   l.line->PollStep();
   EXPECT_EQ(port().health, PortHealth::kFailing);
   EXPECT_TRUE(port().Open());
@@ -442,7 +441,7 @@ TEST(TKkmEkr, TheStatusBoardFollowsThePortAndTheRegistersThatAnswer) {
   l.fake->Succeed(Op::kRead);
   l.line->PollStep();
   EXPECT_EQ(port().health, PortHealth::kOpen);
-  l.fake->Fail(Op::kRead, SerialResult::Make(SerialCode::kHangUp, "read: line hung up"));
+  l.fake->Fail(Op::kRead, Status(Status::kHangUp, "read: line hung up"));
   l.line->PollStep();
   EXPECT_EQ(port().health, PortHealth::kClosed);
   EXPECT_EQ(port().last_error, "port closed: read: line hung up");

@@ -11,7 +11,7 @@
 #include "line/kkm_ekr.h"
 #include "line/trace_options.h"
 #include "line/trace_text.h"
-#include "serial/fake_serial_device.h"
+#include "platform/fake_serial_device.h"
 
 namespace tillgate {
 namespace {

@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "serial/pty_pair.h"
+#include "platform/posix/pty_pair.h"
 
 namespace tillgate {
 

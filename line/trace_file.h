@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "config/status.h"
+#include "platform/status.h"
 
 namespace tillgate {
 

@@ -2,16 +2,18 @@
 
 #include <utility>
 
+#include "platform/platform.h"
+
 namespace tillgate {
 
 TCommPort::TCommPort(std::unique_ptr<SerialDevice> device)
-    : device_(device ? std::move(device) : NewPosixSerialDevice()) {}
+    : device_(device ? std::move(device) : NewSystemSerialDevice()) {}
 
 // Ports are left open until the process ends; releasing the device here is
 // what the process end would do anyway.
 TCommPort::~TCommPort() = default;
 
-bool TCommPort::Fail(SerialResult result) {
+bool TCommPort::Fail(Status result) {
   last_result_ = std::move(result);
   return false;
 }
@@ -30,20 +32,20 @@ void TCommPort::ApplySettings() {
 
 bool TCommPort::Open(const std::string& device_path) {
   if (open_) {
-    SerialResult closed = device_->Close();
+    Status closed = device_->Close();
     open_ = false;
     if (!closed.ok()) return Fail(std::move(closed));
   }
-  SerialResult opened = device_->Open(device_path);
+  Status opened = device_->Open(device_path);
   if (!opened.ok()) return Fail(std::move(opened));
   open_ = true;
-  last_result_ = SerialResult::Ok();
+  last_result_ = Status::Ok();
   return true;
 }
 
 bool TCommPort::Configure() {
-  if (!open_) return Fail(SerialResult::Make(SerialCode::kNotOpen, "port is not open"));
-  SerialResult result = device_->GetLineSettings(&device_state_);
+  if (!open_) return Fail(Status(Status::kNotOpen, "port is not open"));
+  Status result = device_->GetLineSettings(&device_state_);
   if (result.ok()) {
     ApplySettings();
     result = device_->SetLineSettings(device_state_);
@@ -52,7 +54,7 @@ bool TCommPort::Configure() {
     CloseAfterFailure();
     return Fail(std::move(result));
   }
-  last_result_ = SerialResult::Ok();
+  last_result_ = Status::Ok();
   return true;
 }
 
@@ -60,22 +62,22 @@ bool TCommPort::OpenAndConfigure(const std::string& device_path) {
   return Open(device_path) && Configure();
 }
 
-void TCommPort::IoFailed(SerialResult result) {
+void TCommPort::IoFailed(Status result) {
   (void)device_->ClearErrors();
   if (io_failure_.ok()) io_failure_ = result;
   // A hung-up line never carries another byte; holding on to it would also
   // keep the device from being opened again once it is back.
-  if (result.code == SerialCode::kHangUp) CloseAfterFailure();
+  if (result.code() == Status::kHangUp) CloseAfterFailure();
   Fail(std::move(result));
 }
 
-SerialResult TCommPort::TakeIoFailure() {
-  SerialResult taken = std::move(io_failure_);
-  io_failure_ = SerialResult::Ok();
+Status TCommPort::TakeIoFailure() {
+  Status taken = std::move(io_failure_);
+  io_failure_ = Status::Ok();
   return taken;
 }
 
-uint32_t TCommPort::Received(SerialResult result, size_t got) {
+uint32_t TCommPort::Received(Status result, size_t got) {
   if (!result.ok()) {
     IoFailed(std::move(result));
     return 0;
@@ -88,7 +90,7 @@ uint32_t TCommPort::Read(uint8_t* buffer, uint32_t count) {
   bytes_read_ = 0;
   if (!open_) return 0;
   size_t got = 0;
-  SerialResult result = device_->Read(buffer, count, device_timeouts_.read, &got);
+  Status result = device_->Read(buffer, count, device_timeouts_.read, &got);
   return Received(std::move(result), got);
 }
 
@@ -96,7 +98,7 @@ uint32_t TCommPort::ReadUntil(uint8_t* buffer, uint32_t count, const ReadTarget&
   bytes_read_ = 0;
   if (!open_) return 0;
   size_t got = 0;
-  SerialResult result = device_->ReadUntil(buffer, count, device_timeouts_.read, target, &got);
+  Status result = device_->ReadUntil(buffer, count, device_timeouts_.read, target, &got);
   return Received(std::move(result), got);
 }
 
@@ -104,7 +106,7 @@ bool TCommPort::FlushInput(uint8_t* kept, size_t capacity, size_t* kept_count) {
   size_t count = 0;
   if (kept_count) *kept_count = 0;
   if (!open_) return false;
-  SerialResult result = device_->FlushInput(kept, kept ? capacity : 0, &count);
+  Status result = device_->FlushInput(kept, kept ? capacity : 0, &count);
   if (kept_count) *kept_count = count;
   if (!result.ok()) {
     IoFailed(std::move(result));
@@ -115,14 +117,14 @@ bool TCommPort::FlushInput(uint8_t* kept, size_t capacity, size_t* kept_count) {
 
 uint32_t TCommPort::Write(const uint8_t* bytes, uint32_t count) {
   if (!open_) return 0;
-  SerialResult cleared = device_->ClearErrors();
+  Status cleared = device_->ClearErrors();
   if (!cleared.ok()) {
     Fail(std::move(cleared));
     return 0;
   }
   bytes_written_ = 0;
   size_t written = 0;
-  SerialResult result = device_->Write(bytes, count, device_timeouts_.write, &written);
+  Status result = device_->Write(bytes, count, device_timeouts_.write, &written);
   if (!result.ok()) {
     IoFailed(std::move(result));
     return 0;
@@ -133,7 +135,7 @@ uint32_t TCommPort::Write(const uint8_t* bytes, uint32_t count) {
 
 bool TCommPort::SetDtr(bool raise) {
   if (!open_) return false;
-  SerialResult result = device_->SetDtr(raise);
+  Status result = device_->SetDtr(raise);
   if (!result.ok()) return Fail(std::move(result));
   return true;
 }

@@ -14,9 +14,9 @@
 #include <memory>
 #include <string>
 
-#include "serial/port_settings.h"
-#include "serial/serial_device.h"
-#include "serial/serial_result.h"
+#include "platform/port_settings.h"
+#include "platform/serial_device.h"
+#include "platform/status.h"
 
 namespace tillgate {
 
@@ -64,11 +64,11 @@ class TCommPort {
 
   bool IsOpen() const { return open_; }
   // Why the latest failing call failed; ok after a success.
-  const SerialResult& LastResult() const { return last_result_; }
+  const Status& LastResult() const { return last_result_; }
   // The first failure of a Read, ReadUntil, Write or FlushInput since the
   // previous call (a closed port is no failure here); ok when each of them
   // worked. Clears it.
-  SerialResult TakeIoFailure();
+  Status TakeIoFailure();
   const PortSettings& Settings() const { return port_settings_; }
   const LineSettings& DeviceState() const { return device_state_; }
   const PortTimeouts& DeviceTimeouts() const { return device_timeouts_; }
@@ -76,12 +76,12 @@ class TCommPort {
   uint32_t BytesWritten() const { return bytes_written_; }
 
  private:
-  bool Fail(SerialResult result);
+  bool Fail(Status result);
   void CloseAfterFailure();
   // A transfer failed: clears the device's error state, keeps the first
   // failure for TakeIoFailure and closes the port on a hang-up.
-  void IoFailed(SerialResult result);
-  uint32_t Received(SerialResult result, size_t got);
+  void IoFailed(Status result);
+  uint32_t Received(Status result, size_t got);
 
   PortSettings port_settings_;
   LineSettings device_state_;
@@ -89,8 +89,8 @@ class TCommPort {
   bool open_ = false;
   uint32_t bytes_written_ = 0;
   uint32_t bytes_read_ = 0;
-  SerialResult last_result_;
-  SerialResult io_failure_;
+  Status last_result_;
+  Status io_failure_;
   std::unique_ptr<SerialDevice> device_;
 };
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "serial/fake_serial_device.h"
+#include "platform/fake_serial_device.h"
 
 namespace tillgate {
 namespace {
@@ -40,9 +40,9 @@ TEST(TCommPort, ConfigureGivesTheDeviceExactlyTheLineSettings) {
 
 TEST(TCommPort, FailedOpenLeavesThePortClosedForGood) {
   FakePort f;
-  f.fake->Fail(Op::kOpen, SerialResult::Make(SerialCode::kBusy, "held by another program"));
+  f.fake->Fail(Op::kOpen, Status(Status::kBusy, "held by another program"));
   EXPECT_FALSE(f.port->OpenAndConfigure("/dev/ttyS0"));
-  EXPECT_EQ(f.port->LastResult().code, SerialCode::kBusy);
+  EXPECT_EQ(f.port->LastResult().code(), Status::kBusy);
   f.fake->ClearCalls();
   uint8_t buffer[20] = {1};
   EXPECT_FALSE(f.port->Configure());
@@ -55,7 +55,7 @@ TEST(TCommPort, FailedOpenLeavesThePortClosedForGood) {
 TEST(TCommPort, FailedConfigureClosesThePortAtEitherStep) {
   for (Op failing : {Op::kGetLineSettings, Op::kSetLineSettings}) {
     FakePort f;
-    f.fake->Fail(failing, SerialResult::Make(SerialCode::kFailed, "refused"));
+    f.fake->Fail(failing, Status(Status::kError, "refused"));
     ASSERT_TRUE(f.port->Open("/dev/ttyS1"));
     EXPECT_FALSE(f.port->Configure());
     EXPECT_FALSE(f.port->IsOpen());
@@ -79,13 +79,13 @@ TEST(TCommPort, ReadAndWriteFailuresReturnZeroAndClearTheDevice) {
   EXPECT_EQ(f.port->BytesRead(), 3u);
 
   f.fake->ClearCalls();
-  f.fake->Fail(Op::kRead, SerialResult::Make(SerialCode::kFailed, "framing"));
+  f.fake->Fail(Op::kRead, Status(Status::kError, "framing"));
   EXPECT_EQ(f.port->Read(buffer, 20), 0u);
   EXPECT_EQ(f.fake->Calls(), (Calls{"read 20", "clear"}));
   EXPECT_TRUE(f.port->IsOpen());  // a read failure does not close the port
 
   f.fake->ClearCalls();
-  f.fake->Fail(Op::kWrite, SerialResult::Make(SerialCode::kFailed, "overrun"));
+  f.fake->Fail(Op::kWrite, Status(Status::kError, "overrun"));
   const uint8_t frame[2] = {0xAB, 0xCD};
   EXPECT_EQ(f.port->Write(frame, 2), 0u);
   EXPECT_EQ(f.fake->Calls(), (Calls{"clear", "write AB CD", "clear"}));
@@ -93,7 +93,7 @@ TEST(TCommPort, ReadAndWriteFailuresReturnZeroAndClearTheDevice) {
   // When clearing fails, nothing is written at all.
   f.fake->ClearCalls();
   f.fake->Succeed(Op::kWrite);
-  f.fake->Fail(Op::kClearErrors, SerialResult::Make(SerialCode::kFailed, "gone"));
+  f.fake->Fail(Op::kClearErrors, Status(Status::kError, "gone"));
   EXPECT_EQ(f.port->Write(frame, 2), 0u);
   EXPECT_EQ(f.fake->Calls(), (Calls{"clear"}));
 }
@@ -116,9 +116,9 @@ TEST(TCommPort, FlushDropsWhatIsWaitingAndShowsIt) {
   EXPECT_EQ(f.port->Read(buffer, 20), 3u);  // ... and none is read afterwards
   EXPECT_EQ(buffer[0], 1);
 
-  f.fake->Fail(Op::kFlushInput, SerialResult::Make(SerialCode::kFailed, "tcflush: EIO"));
+  f.fake->Fail(Op::kFlushInput, Status(Status::kError, "tcflush: EIO"));
   EXPECT_FALSE(f.port->FlushInput());
-  EXPECT_EQ(f.port->TakeIoFailure().message, "tcflush: EIO");
+  EXPECT_EQ(f.port->TakeIoFailure().message(), "tcflush: EIO");
   EXPECT_TRUE(f.port->IsOpen());
 }
 
@@ -146,20 +146,20 @@ TEST(TCommPort, TransferFailuresAreKeptOnceAndAHangUpClosesThePort) {
   ASSERT_TRUE(f.port->OpenAndConfigure("/dev/ttyUSB0"));
   uint8_t buffer[20];
   EXPECT_TRUE(f.port->TakeIoFailure().ok());
-  f.fake->Fail(Op::kWrite, SerialResult::Make(SerialCode::kFailed, "write: No space"));
+  f.fake->Fail(Op::kWrite, Status(Status::kError, "write: No space"));
   EXPECT_EQ(f.port->Write(buffer, 1), 0u);
-  f.fake->Fail(Op::kRead, SerialResult::Make(SerialCode::kFailed, "read: EIO"));
+  f.fake->Fail(Op::kRead, Status(Status::kError, "read: EIO"));
   EXPECT_EQ(f.port->Read(buffer, 20), 0u);
-  EXPECT_EQ(f.port->TakeIoFailure().message, "write: No space");  // the first one
+  EXPECT_EQ(f.port->TakeIoFailure().message(), "write: No space");  // the first one
   EXPECT_TRUE(f.port->TakeIoFailure().ok());
   EXPECT_TRUE(f.port->IsOpen());
 
   f.fake->ClearCalls();
-  f.fake->Fail(Op::kRead, SerialResult::Make(SerialCode::kHangUp, "read: line hung up"));
+  f.fake->Fail(Op::kRead, Status(Status::kHangUp, "read: line hung up"));
   EXPECT_EQ(f.port->Read(buffer, 20), 0u);
   EXPECT_EQ(f.fake->Calls(), (Calls{"read 20", "clear", "close"}));
   EXPECT_FALSE(f.port->IsOpen());
-  EXPECT_EQ(f.port->TakeIoFailure().code, SerialCode::kHangUp);
+  EXPECT_EQ(f.port->TakeIoFailure().code(), Status::kHangUp);
   // Closed: later calls fail without reaching the device, and are no new
   // failure of the line.
   f.fake->ClearCalls();
@@ -180,7 +180,7 @@ TEST(TCommPort, ReopeningClosesTheHeldDeviceFirst) {
   ASSERT_TRUE(f.port->Open("/dev/ttyS2"));
   EXPECT_EQ(f.fake->Calls(), (Calls{"open /dev/ttyS1", "close", "open /dev/ttyS2"}));
   // A failing close still releases the descriptor: the port is closed.
-  f.fake->Fail(Op::kClose, SerialResult::Make(SerialCode::kFailed, "EIO"));
+  f.fake->Fail(Op::kClose, Status(Status::kError, "EIO"));
   EXPECT_FALSE(f.port->Open("/dev/ttyS3"));
   EXPECT_FALSE(f.port->IsOpen());
 }
@@ -189,9 +189,9 @@ TEST(TCommPort, DtrWithoutModemLinesIsOnlyAResult) {
   FakePort f;
   ASSERT_TRUE(f.port->OpenAndConfigure("/dev/pts/9"));
   EXPECT_TRUE(f.port->SetDtr(true));
-  f.fake->Fail(Op::kSetDtr, SerialResult::Make(SerialCode::kNotSupported, "no DTR"));
+  f.fake->Fail(Op::kSetDtr, Status(Status::kNotSupported, "no DTR"));
   EXPECT_FALSE(f.port->SetDtr(false));
-  EXPECT_EQ(f.port->LastResult().code, SerialCode::kNotSupported);
+  EXPECT_EQ(f.port->LastResult().code(), Status::kNotSupported);
   EXPECT_TRUE(f.port->IsOpen());
 }
 

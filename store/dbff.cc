@@ -53,7 +53,7 @@ int SlotsForHeader(int header_length) {
 int TDBFF::ReadChunk(File* file, uint64_t offset, size_t n) {
   if (!file || n > sizeof buffer_) return -1;
   size_t got = 0;
-  const FsStatus read = file->ReadAt(offset, buffer_, n, &got);
+  const Status read = file->ReadAt(offset, buffer_, n, &got);
   if (!read.ok()) {
     read_failure_ = read;
     return -1;
@@ -65,7 +65,7 @@ bool TDBFF::ReadHeader(File* file, DbfHeader* header) {
   char bytes[16];
   size_t got = 0;
   if (!file) return false;
-  const FsStatus read = file->ReadAt(0, bytes, sizeof bytes, &got);
+  const Status read = file->ReadAt(0, bytes, sizeof bytes, &got);
   if (!read.ok()) read_failure_ = read;
   if (!read.ok() || got < 16) return false;
   header->record_count = Le32(bytes + 4);
@@ -129,7 +129,7 @@ int32_t TDBFF::FindRecord(File* file, int position, std::string_view key, char* 
   int32_t found = -1;
   if (failed) *failed = false;
   // A failure of an earlier read must not pass for this one's reason.
-  read_failure_ = FsStatus();
+  read_failure_ = Status();
   if (position < 0 || out_size == 0) return -1;
   const int key_length = static_cast<int>(key.size());
   const int compared = std::max(key_length, field_length);
@@ -154,7 +154,7 @@ bool TDBFF::ReadField(File* file, int record_length, int header_length, int32_t 
   if (!file || !FieldOffset(record_length, header_length, record_number, position, length, &offset))
     return false;
   size_t got = 0;
-  if (file->ReadAt(offset, out, static_cast<size_t>(length), &got) != FsStatus::kOk ||
+  if (file->ReadAt(offset, out, static_cast<size_t>(length), &got) != Status::kOk ||
       got != static_cast<size_t>(length))
     return false;
   out[length] = 0;
@@ -166,19 +166,19 @@ bool TDBFF::WriteField(File* file, int record_length, int header_length, int32_t
   uint64_t offset;
   if (!file || !FieldOffset(record_length, header_length, record_number, position, length, &offset))
     return false;
-  return file->WriteAt(offset, text, static_cast<size_t>(length)) == FsStatus::kOk;
+  return file->WriteAt(offset, text, static_cast<size_t>(length)) == Status::kOk;
 }
 
 bool TDBFF::AppendRecord(File* file, const char* record, bool* record_written) {
   if (record_written) *record_written = false;
   uint64_t size = 0;
-  if (!file || file->Size(&size) != FsStatus::kOk || size < kReportHeaderLength) return false;
+  if (!file || file->Size(&size) != Status::kOk || size < kReportHeaderLength) return false;
   // Whole records only: a record torn by an earlier failed write is
   // overwritten rather than left to shift every later record.
   const uint64_t present = (size - kReportHeaderLength) / kReportRecordLength;
   if (present >= UINT32_MAX) return false;
   const uint64_t at = kReportHeaderLength + present * kReportRecordLength;
-  if (file->WriteAt(at, record, kReportRecordLength) != FsStatus::kOk) return false;
+  if (file->WriteAt(at, record, kReportRecordLength) != Status::kOk) return false;
   if (record_written) *record_written = true;
   return WriteRecordCount(file, static_cast<uint32_t>(present + 1));
 }
@@ -192,7 +192,7 @@ bool TDBFF::WriteRecordCount(File* file, uint32_t count) {
       static_cast<char>(local.tm_mday),     static_cast<char>(count & 0xFF),
       static_cast<char>(count >> 8 & 0xFF), static_cast<char>(count >> 16 & 0xFF),
       static_cast<char>(count >> 24 & 0xFF)};
-  return file && file->WriteAt(1, stamp, sizeof stamp) == FsStatus::kOk;
+  return file && file->WriteAt(1, stamp, sizeof stamp) == Status::kOk;
 }
 
 bool TDBFF::FormatNumber(double value, int width, int decimals, char* out) {

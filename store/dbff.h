@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "store/file_system.h"
+#include "platform/file_system.h"
 
 namespace tillgate {
 
@@ -63,7 +63,7 @@ class TDBFF {
   int32_t FindRecord(File* file, int position, std::string_view key, char* out, size_t out_size,
                      int field_length = 0, bool* failed = nullptr);
   // Why the latest read of a file failed (with the system's error number).
-  const FsStatus& ReadFailure() const { return read_failure_; }
+  const Status& ReadFailure() const { return read_failure_; }
 
   // Visits records 1.. in reads of floor(3000 / record length) records.
   // `visit(number, record, record_length)` returns false to stop. Returns
@@ -109,7 +109,7 @@ class TDBFF {
 
   char buffer_[kWorkBufferSize] = {};
   int loaded_ = 0;  // header bytes from LoadHeaderBytes
-  FsStatus read_failure_;
+  Status read_failure_;
 };
 
 template <typename Visit>

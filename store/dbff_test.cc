@@ -6,7 +6,8 @@
 #include <ctime>
 #include <limits>
 
-#include "store/fault_file_system.h"
+#include "platform/fault_file_system.h"
+#include "platform/platform.h"
 #include "store/report_record.h"
 #include "store/store_test_util.h"
 
@@ -20,12 +21,12 @@ using testing::ScratchDir;
 // A DBF written to a scratch folder and opened through a counting file system.
 class DbfFileTest : public ::testing::Test {
  protected:
-  DbfFileTest() : fs_(PosixFileSystem()) {}
+  DbfFileTest() : fs_(&SystemFileSystem()) {}
 
   File* Put(const DbfImage& image) { return PutBytes(image.Bytes()); }
   File* PutBytes(const std::string& bytes) {
     testing::WriteFile(dir_.File("t.dbf"), bytes);
-    EXPECT_EQ(fs_.Open(dir_.File("t.dbf"), OpenMode::kReadWriteOthersRead, &file_), FsStatus::kOk);
+    EXPECT_EQ(fs_.Open(dir_.File("t.dbf"), OpenMode::kReadWriteOthersRead, &file_), Status::kOk);
     return file_.get();
   }
   std::string Contents() { return testing::ReadFile(dir_.File("t.dbf")); }
@@ -282,7 +283,7 @@ TEST_F(AppendTest, CountAndDateFollowTheRecords) {
 TEST_F(AppendTest, FailedRecordWriteIsReportedAndTornTailIsOverwritten) {
   File* f = PutReport(2);
   bool written = true;
-  fs_.FailNth(FsOp::kWrite, 1, "", 1, FsStatus::kShortTransfer);  // half the record lands
+  fs_.FailNth(FsOp::kWrite, 1, "", 1, Status::kShortTransfer);  // half the record lands
   EXPECT_FALSE(dbf_.AppendRecord(f, record_.data(), &written));
   EXPECT_FALSE(written);
   EXPECT_EQ(Contents().size(), static_cast<size_t>(kReportHeaderLength + 2 * 134 + 67));

@@ -75,7 +75,7 @@ TEST_F(GoodsExchange, ADamagedGoodsFileSaysWhy) {
   EXPECT_EQ(serve("5"), GoodsRefusal::kNotFound);
   damaged_goods_ = true;
 
-  fs_.FailNth(FsOp::kRead, 1, "tovars.dbf", 2, FsStatus(FsStatus::kError, EIO));
+  fs_.FailNth(FsOp::kRead, 1, "tovars.dbf", 2, Status(Status::kError));
   EXPECT_EQ(serve("77"), GoodsRefusal::kUnreadable);
   EXPECT_EQ(serve("77"), GoodsRefusal::kUnreadable);
   EXPECT_EQ(serve("77"), GoodsRefusal::kNone);
@@ -108,7 +108,7 @@ TEST_F(GoodsExchange, AGoodsFileCutShortIsToldOnceUntilItChanges) {
   TDB& store = MakeStore();
   damaged_goods_ = true;
   testing::WriteFile(Goods("tovars.exp"), "");
-  fs_.FailAlways(FsOp::kUnlink, "tovars.exp", FsStatus(FsStatus::kError, EACCES));
+  fs_.FailAlways(FsOp::kUnlink, "tovars.exp", Status(Status::kError, "Permission denied"));
   for (int step = 0; step < 5; ++step) EXPECT_TRUE(store.ExchangeGoods());
   EXPECT_EQ(events_.Count("goods file tovars.dbf is cut short"), 1);
   testing::WriteFile(Goods("tovars.dbf"), whole.substr(0, whole.size() - 2 * record));
@@ -247,7 +247,7 @@ TEST_F(GoodsExchange, CandidateThatCannotBeMovedKeepsTheSignal) {
   Signal(Goods("tovars.exp"));
   const int opened = events_.Count("tovars.dbf opened");
   const int opens = fs_.Calls(FsOp::kOpen);
-  fs_.FailAlways(FsOp::kRenameReplacing, "/tovars2.dbf", FsStatus::kDenied);
+  fs_.FailAlways(FsOp::kRenameReplacing, "/tovars2.dbf", Status::kDenied);
   for (int tick = 0; tick < 3; ++tick) EXPECT_FALSE(store.ExchangeGoods());
   EXPECT_TRUE(store.GoodsOpen());
   EXPECT_EQ(events_.Count("cannot take the place of tovars.dbf (Permission denied); the old "
@@ -261,7 +261,7 @@ TEST_F(GoodsExchange, CandidateThatCannotBeMovedKeepsTheSignal) {
   // A candidate that cannot be opened leaves everything for the next step.
   PutGoods("tovars2.dbf", SampleGoods());
   Signal(Goods("tovars.exp"));
-  fs_.FailNth(FsOp::kOpen, 1, "tovars2.dbf", 1, FsStatus::kLocked);
+  fs_.FailNth(FsOp::kOpen, 1, "tovars2.dbf", 1, Status::kBusy);
   store.ExchangeGoods();
   EXPECT_TRUE(FileExists(Goods("tovars.exp")));
   EXPECT_TRUE(store.GoodsOpen());

@@ -7,9 +7,9 @@
 #include <cstring>
 #include <string>
 
-#include "store/memory_file_system.h"
+#include "platform/memory_file_system.h"
 #include "store/monitoring_views.h"
-#include "store/pricedb.h"
+#include "store/tdb.h"
 
 using namespace tillgate;
 

@@ -95,16 +95,16 @@ Parsed Parse(const std::string& bytes) {
   return p;
 }
 
-FsStatus ReadAll(File* file, std::string* bytes) {
+Status ReadAll(File* file, std::string* bytes) {
   uint64_t size = 0;
-  FsStatus s = file->Size(&size);
+  Status s = file->Size(&size);
   if (!s.ok()) return s;
   bytes->resize(size);
   size_t got = 0;
   s = file->ReadAt(0, bytes->data(), bytes->size(), &got);
   if (!s.ok()) return s;
   bytes->resize(got);
-  return FsStatus::kOk;
+  return Status::kOk;
 }
 
 std::string DateTimeText() {
@@ -168,10 +168,10 @@ uint64_t Journal::EncodedSize(const std::vector<std::string>& entries) {
   return size;
 }
 
-FsStatus Journal::Open(JournalRecovery* recovery) {
+Status Journal::Open(JournalRecovery* recovery) {
   Close();
   *recovery = JournalRecovery();
-  FsStatus s = fs_->MakeFolders(folder_);
+  Status s = fs_->MakeFolders(folder_);
   if (!s.ok()) return s;
   // Another server may put a new file in place between our open and our
   // lock, or start a journal at the same moment: a lock counts only on the
@@ -179,18 +179,18 @@ FsStatus Journal::Open(JournalRecovery* recovery) {
   for (int attempt = 0; attempt < 3; ++attempt) {
     std::unique_ptr<File> file;
     s = fs_->Open(path_, OpenMode::kReadWriteExclusive, &file);
-    const bool created = s.code() == FsStatus::kNotFound;
+    const bool created = s.code() == Status::kNotFound;
     // Made under its own name, so that only one server can make it; empty,
     // it reads as a journal whose header was cut short.
     if (created) s = fs_->Create(path_, OpenMode::kReadWriteExclusive, &file);
-    if (s.code() == FsStatus::kExists) continue;
+    if (s.code() == Status::kExists) continue;
     if (!s.ok()) return s;
     if (!NamedByPath(file.get())) continue;
     s = OpenExisting(std::move(file), recovery);
     if (s.ok() && created) fs_->SyncFolder(folder_);
     return s;
   }
-  return FsStatus(FsStatus::kLocked, EAGAIN);
+  return Status(Status::kBusy, "Resource temporarily unavailable");
 }
 
 bool Journal::NamedByPath(File* file) {
@@ -200,9 +200,9 @@ bool Journal::NamedByPath(File* file) {
   return fs_->Identity(path_, &named).ok() && named == held;
 }
 
-FsStatus Journal::OpenExisting(std::unique_ptr<File> file, JournalRecovery* recovery) {
+Status Journal::OpenExisting(std::unique_ptr<File> file, JournalRecovery* recovery) {
   std::string bytes;
-  FsStatus s = ReadAll(file.get(), &bytes);
+  Status s = ReadAll(file.get(), &bytes);
   if (!s.ok()) return s;
   Parsed parsed = Parse(bytes);
   file_ = std::move(file);
@@ -261,31 +261,31 @@ FsStatus Journal::OpenExisting(std::unique_ptr<File> file, JournalRecovery* reco
     }
   }
   recovery->entries = std::move(parsed.entries);
-  return FsStatus::kOk;
+  return Status::kOk;
 }
 
-FsStatus Journal::KeepAside(const std::string& bytes, std::string* aside) {
+Status Journal::KeepAside(const std::string& bytes, std::string* aside) {
   const std::string base = path_ + ".bad-" + DateTimeText();
   for (int n = 1;; ++n) {
     *aside = n == 1 ? base : base + "-" + std::to_string(n);
     std::unique_ptr<File> copy;
-    FsStatus s = fs_->Create(*aside, OpenMode::kReadWriteExclusive, &copy);
-    if (s.code() == FsStatus::kExists && n < 100) continue;
+    Status s = fs_->Create(*aside, OpenMode::kReadWriteExclusive, &copy);
+    if (s.code() == Status::kExists && n < 100) continue;
     if (!s.ok()) return s;
     s = copy->WriteAt(0, bytes.data(), bytes.size());
     if (s.ok()) s = copy->Sync();
-    const FsStatus closed = copy->Close();
+    const Status closed = copy->Close();
     if (s.ok()) s = closed;
     if (!s.ok()) fs_->Unlink(*aside);
     return s;
   }
 }
 
-FsStatus Journal::Append(const std::vector<std::string>& entries) {
-  if (!InStep()) return FsStatus(FsStatus::kError, EBADF);
-  if (entries.empty()) return FsStatus::kOk;
+Status Journal::Append(const std::vector<std::string>& entries) {
+  if (!InStep()) return Status(Status::kError, "Bad file descriptor");
+  if (entries.empty()) return Status::kOk;
   const std::string bytes = Frames(entries);
-  FsStatus s = file_->WriteAt(end_, bytes.data(), bytes.size());
+  Status s = file_->WriteAt(end_, bytes.data(), bytes.size());
   if (s.ok()) s = file_->Sync();
   if (!s.ok()) {
     // Whatever part reached the file lies past the end that counts.
@@ -294,15 +294,15 @@ FsStatus Journal::Append(const std::vector<std::string>& entries) {
     return s;
   }
   end_ += bytes.size();
-  return FsStatus::kOk;
+  return Status::kOk;
 }
 
-FsStatus Journal::Rewrite(const std::vector<std::string>& entries) {
+Status Journal::Rewrite(const std::vector<std::string>& entries) {
   const std::string temp = path_ + ".new";
   const std::string bytes = HeaderBytes() + Frames(entries);
   std::unique_ptr<File> fresh;
-  FsStatus s = fs_->Create(temp, OpenMode::kReadWriteExclusive, &fresh);
-  if (s.code() == FsStatus::kExists) {
+  Status s = fs_->Create(temp, OpenMode::kReadWriteExclusive, &fresh);
+  if (s.code() == Status::kExists) {
     // Left by a rewrite that was cut short: it never counted.
     fs_->Unlink(temp);
     s = fs_->Create(temp, OpenMode::kReadWriteExclusive, &fresh);
@@ -323,7 +323,7 @@ FsStatus Journal::Rewrite(const std::vector<std::string>& entries) {
   file_ = std::move(fresh);
   end_ = bytes.size();
   in_step_ = true;
-  return FsStatus::kOk;
+  return Status::kOk;
 }
 
 }  // namespace tillgate

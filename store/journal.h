@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "config/event_sink.h"
-#include "store/file_system.h"
+#include "platform/file_system.h"
 
 namespace tillgate {
 
@@ -60,18 +60,18 @@ class Journal {
   // journal of the entries that could be read before the damage. Failure:
   // kLocked when another server holds the journal, else why the folder or
   // file cannot be used; nothing is open then.
-  FsStatus Open(JournalRecovery* recovery);
+  Status Open(JournalRecovery* recovery);
   bool IsOpen() const { return file_ != nullptr; }
   // False after a failed append: the file may not end where the entries
   // do, so the next write must be a Rewrite.
   bool InStep() const { return file_ != nullptr && in_step_; }
 
   // Writes `entries` at the end in one write and syncs them.
-  FsStatus Append(const std::vector<std::string>& entries);
+  Status Append(const std::vector<std::string>& entries);
   // Replaces the whole file by one holding `entries`: written beside it,
   // synced, renamed over it, the folder synced. On failure the old file
   // stays as it was.
-  FsStatus Rewrite(const std::vector<std::string>& entries);
+  Status Rewrite(const std::vector<std::string>& entries);
   // Bytes in the file (header included).
   uint64_t Size() const { return end_; }
   // Bytes a file holding `entries` would take.
@@ -79,11 +79,11 @@ class Journal {
   void Close();
 
  private:
-  FsStatus OpenExisting(std::unique_ptr<File> file, JournalRecovery* recovery);
+  Status OpenExisting(std::unique_ptr<File> file, JournalRecovery* recovery);
   // `file` is the one the journal's name leads to now.
   bool NamedByPath(File* file);
   // A copy of `bytes` beside the journal, named in `*aside`.
-  FsStatus KeepAside(const std::string& bytes, std::string* aside);
+  Status KeepAside(const std::string& bytes, std::string* aside);
 
   FileSystem* fs_;
   std::string folder_;

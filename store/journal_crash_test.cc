@@ -282,7 +282,7 @@ TEST_F(JournalCrash, ACrashAtAnyWriteLosesNoAnsweredSaleAndTearsNoDocument) {
 
 TEST_F(JournalCrash, AFailedWriteLosesNoAnsweredSaleAndTearsNoDocument) {
   const int writes = RunFresh([] {});
-  for (const FsStatus status : {FsStatus(FsStatus::kNoSpace), FsStatus(FsStatus::kShortTransfer)}) {
+  for (const Status& status : {Status(Status::kNoSpace), Status(Status::kShortTransfer)}) {
     for (int n = 1; n <= writes; ++n) {
       const std::string what = "write " + std::to_string(n) + " failed (" + status.Reason() + ")";
       RunFresh([&] { fs_.FailNth(FsOp::kWrite, n, "", 1, status); });

@@ -11,8 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/file_system.h"
 #include "store/document_stamp.h"
-#include "store/file_system.h"
 #include "store/operation_record.h"
 #include "store/report_record.h"
 

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "platform/platform.h"
 #include "store/store_fixture.h"
 
 namespace tillgate {
@@ -126,7 +127,7 @@ TEST_F(JournaledStore, ADocumentOpenAcrossARestartKeepsItsRegistersSerialNumber)
 
 TEST_F(JournaledStore, WaitingRowsSurviveAStopAndGoFirst) {
   MakeJournaledStore();
-  fs_.FailAlways(FsOp::kWrite, "otchet.dbf", FsStatus::kNoSpace);
+  fs_.FailAlways(FsOp::kWrite, "otchet.dbf", Status::kNoSpace);
   ASSERT_TRUE(store_->ServeGoods(Request(0, 1, 1, "100", 1)).Served());
   ASSERT_TRUE(store_->ServeGoods(Request(0, 1, 2, "300", 1)).Served());
   EXPECT_EQ(store_->CloseDocument(0, 1, Stamp(1)), 2);  // booked, waiting
@@ -213,7 +214,7 @@ TEST_F(JournaledStore, AHandOverAskedForWhileTheServerWasDownTakesWhatACrashLeft
 // into the report.
 TEST_F(JournaledStore, NoDocumentGoesIntoTheReportWhileTheMarkOfTheLastCannotBeKept) {
   MakeJournaledStore();
-  fs_.FailAlways(FsOp::kWrite, "otchet.dbf", FsStatus::kNoSpace);
+  fs_.FailAlways(FsOp::kWrite, "otchet.dbf", Status::kNoSpace);
   ASSERT_TRUE(store_->ServeGoods(Request(0, 1, 1, "100", 1)).Served());
   ASSERT_EQ(store_->CloseDocument(0, 1, Stamp(1)), 1);
   ASSERT_TRUE(store_->ServeGoods(Request(0, 1, 1, "300", 2)).Served());
@@ -221,8 +222,8 @@ TEST_F(JournaledStore, NoDocumentGoesIntoTheReportWhileTheMarkOfTheLastCannotBeK
   ASSERT_EQ(store_->QueuedReportRecords(), 2);
   // The report has room again just as the state folder's disk fills up.
   fs_.Clear();
-  fs_.FailAlways(FsOp::kWrite, "/journal", FsStatus::kNoSpace);
-  fs_.FailAlways(FsOp::kCreate, "journal.new", FsStatus::kNoSpace);
+  fs_.FailAlways(FsOp::kWrite, "/journal", Status::kNoSpace);
+  fs_.FailAlways(FsOp::kCreate, "journal.new", Status::kNoSpace);
   store_->ExchangeReport();
   EXPECT_EQ(ReportNames(), std::vector<std::string>{"1 Bread 1.000"});
   EXPECT_EQ(store_->QueuedReportRecords(), 1);
@@ -325,8 +326,8 @@ TEST_F(JournaledStore, ABadJournalNeverStopsTheServerAndIsNeverDroppedSilently) 
 TEST_F(JournaledStore, WithoutAWorkingJournalNothingIsSoldOrClosed) {
   MakeJournaledStore();
   ASSERT_TRUE(store_->ServeGoods(Request(0, 1, 1, "100", 1)).Served());
-  fs_.FailAlways(FsOp::kWrite, "/journal", FsStatus::kNoSpace);
-  fs_.FailAlways(FsOp::kCreate, "journal.new", FsStatus::kNoSpace);
+  fs_.FailAlways(FsOp::kWrite, "/journal", Status::kNoSpace);
+  fs_.FailAlways(FsOp::kCreate, "journal.new", Status::kNoSpace);
   const GoodsOutcome refused = store_->ServeGoods(Request(0, 1, 2, "300", 1));
   EXPECT_EQ(refused.refusal, GoodsRefusal::kNotRecorded);
   EXPECT_EQ(Stock(2), 100);  // nothing of it stays
@@ -349,7 +350,7 @@ TEST_F(JournaledStore, WithoutAWorkingJournalNothingIsSoldOrClosed) {
 TEST_F(JournaledStore, AJournalHeldElsewhereIsTakenUpOnceItIsFree) {
   MakeJournaledStore();
   ASSERT_TRUE(store_->ServeGoods(Request(0, 1, 1, "100", 1)).Served());
-  Journal other(PosixFileSystem(), state_dir_.path());
+  Journal other(&SystemFileSystem(), state_dir_.path());
   store_.reset();
   JournalRecovery ignored;
   ASSERT_TRUE(other.Open(&ignored).ok());  // another server has it now

@@ -10,7 +10,8 @@
 #include <filesystem>
 #include <functional>
 
-#include "store/fault_file_system.h"
+#include "platform/fault_file_system.h"
+#include "platform/platform.h"
 #include "store/journal_entries.h"
 #include "store/store_test_util.h"
 
@@ -38,7 +39,7 @@ std::vector<std::string> KeptAside(const std::string& folder) {
 
 class JournalFile : public ::testing::Test {
  protected:
-  JournalFile() : fs_(PosixFileSystem()) {}
+  JournalFile() : fs_(&SystemFileSystem()) {}
   std::string Folder() const { return dir_.path() + "/state"; }
   std::string Path() const { return Folder() + "/journal"; }
 
@@ -155,11 +156,11 @@ TEST_F(JournalFile, OneServerAtATime) {
   Reopen();
   Journal second(&fs_, Folder());
   JournalRecovery recovery;
-  EXPECT_EQ(second.Open(&recovery), FsStatus::kLocked);
+  EXPECT_EQ(second.Open(&recovery), Status::kBusy);
   EXPECT_FALSE(second.IsOpen());
   // Its rewrite hands the lock on to the new file.
   ASSERT_TRUE(journal_->Rewrite({"a"}).ok());
-  EXPECT_EQ(second.Open(&recovery), FsStatus::kLocked);
+  EXPECT_EQ(second.Open(&recovery), Status::kBusy);
   journal_.reset();
   EXPECT_TRUE(second.Open(&recovery).ok());
   EXPECT_EQ(recovery.entries, std::vector<std::string>{"a"});
@@ -176,33 +177,37 @@ class RacingFileSystem final : public FileSystem {
     race_ = std::move(race);
   }
   bool Exists(const std::string& path) override { return base_->Exists(path); }
-  FsStatus Identity(const std::string& path, FileIdentity* identity) override {
+  Status Identity(const std::string& path, FileIdentity* identity) override {
     return base_->Identity(path, identity);
   }
-  FsStatus Open(const std::string& path, OpenMode mode, std::unique_ptr<File>* file) override {
+  Status Open(const std::string& path, OpenMode mode, std::unique_ptr<File>* file) override {
     // Opened just before the other server put a new file in its place, and
     // locked just after that server let go of the old one.
     if (!Fire(FsOp::kOpen, path)) return base_->Open(path, mode, file);
     std::filesystem::create_hard_link(path, path + ".old");
     race_();
-    const FsStatus s = base_->Open(path + ".old", mode, file);
+    const Status s = base_->Open(path + ".old", mode, file);
     std::filesystem::remove(path + ".old");
     return s;
   }
-  FsStatus Create(const std::string& path, OpenMode mode, std::unique_ptr<File>* file) override {
-    const FsStatus s = base_->Create(path, mode, file);
+  Status Create(const std::string& path, OpenMode mode, std::unique_ptr<File>* file) override {
+    const Status s = base_->Create(path, mode, file);
     if (s.ok() && Fire(FsOp::kCreate, path)) race_();
     return s;
   }
-  FsStatus Unlink(const std::string& path) override { return base_->Unlink(path); }
-  FsStatus Rename(const std::string& from, const std::string& to) override {
+  Status Unlink(const std::string& path) override { return base_->Unlink(path); }
+  Status Rename(const std::string& from, const std::string& to) override {
     return base_->Rename(from, to);
   }
-  FsStatus RenameReplacing(const std::string& from, const std::string& to) override {
+  Status RenameReplacing(const std::string& from, const std::string& to) override {
     return base_->RenameReplacing(from, to);
   }
-  FsStatus SyncFolder(const std::string& folder) override { return base_->SyncFolder(folder); }
-  FsStatus MakeFolders(const std::string& folder) override { return base_->MakeFolders(folder); }
+  Status SyncFolder(const std::string& folder) override { return base_->SyncFolder(folder); }
+  Status MakeFolders(const std::string& folder) override { return base_->MakeFolders(folder); }
+  Status FolderAccess(const std::string& folder) override { return base_->FolderAccess(folder); }
+  Status LockHeld(const std::string& path, bool* held) override {
+    return base_->LockHeld(path, held);
+  }
 
  private:
   bool Fire(FsOp op, const std::string& path) {
@@ -213,7 +218,7 @@ class RacingFileSystem final : public FileSystem {
     return true;
   }
 
-  FileSystem* base_ = PosixFileSystem();
+  FileSystem* base_ = &SystemFileSystem();
   FsOp op_ = FsOp::kExists;
   std::string suffix_;
   std::function<void()> race_;
@@ -229,7 +234,7 @@ TEST_F(JournalFile, OneServerAtATimeAlsoWhenTheyMeetHalfway) {
   Journal late(&racing, Folder());
   racing.Arm(FsOp::kOpen, "/journal", [&] { ASSERT_TRUE(journal_->Rewrite({"theirs"}).ok()); });
   JournalRecovery recovery;
-  EXPECT_EQ(late.Open(&recovery), FsStatus::kLocked);
+  EXPECT_EQ(late.Open(&recovery), Status::kBusy);
   EXPECT_FALSE(late.IsOpen());
   ASSERT_TRUE(journal_->Append({"more"}).ok());
   journal_.reset();
@@ -241,10 +246,10 @@ TEST_F(JournalFile, OneServerAtATimeAlsoWhenTheyMeetHalfway) {
   Journal first(&racing, Folder());
   Journal second(&racing, Folder());
   JournalRecovery second_recovery;
-  FsStatus second_opened;
+  Status second_opened;
   racing.Arm(FsOp::kCreate, "", [&] { second_opened = second.Open(&second_recovery); });
   ASSERT_TRUE(first.Open(&recovery).ok());
-  EXPECT_EQ(second_opened, FsStatus::kLocked);
+  EXPECT_EQ(second_opened, Status::kBusy);
   EXPECT_FALSE(second.IsOpen());
   ASSERT_TRUE(first.Append({"first"}).ok());
   first.Close();
@@ -255,9 +260,9 @@ TEST_F(JournalFile, AFailedRewriteLeavesTheOldJournalAndAFailedAppendAsksForOne)
   Reopen();
   ASSERT_TRUE(journal_->Append(Entries(2)).ok());
   for (const FsOp op : {FsOp::kCreate, FsOp::kWrite, FsOp::kSync, FsOp::kRenameReplacing}) {
-    fs_.FailNth(op, 1, "", 1, FsStatus::kNoSpace);
-    const FsStatus s = journal_->Rewrite({"replacement"});
-    EXPECT_EQ(s, FsStatus::kNoSpace) << static_cast<int>(op);
+    fs_.FailNth(op, 1, "", 1, Status::kNoSpace);
+    const Status s = journal_->Rewrite({"replacement"});
+    EXPECT_EQ(s, Status::kNoSpace) << static_cast<int>(op);
     EXPECT_EQ(s.Reason(), "No space left on device");
     EXPECT_TRUE(journal_->InStep());
     EXPECT_FALSE(std::filesystem::exists(Path() + ".new"));
@@ -268,10 +273,10 @@ TEST_F(JournalFile, AFailedRewriteLeavesTheOldJournalAndAFailedAppendAsksForOne)
   EXPECT_TRUE(journal_->Rewrite({"done"}).ok());
 
   // An append cut short leaves nothing behind and asks for a rewrite.
-  fs_.FailNth(FsOp::kWrite, 1, "", 1, FsStatus::kShortTransfer);
+  fs_.FailNth(FsOp::kWrite, 1, "", 1, Status::kShortTransfer);
   EXPECT_FALSE(journal_->Append({"cut short"}).ok());
   EXPECT_FALSE(journal_->InStep());
-  EXPECT_EQ(journal_->Append({"more"}), FsStatus::kError);
+  EXPECT_EQ(journal_->Append({"more"}), Status::kError);
   ASSERT_TRUE(journal_->Rewrite({"done"}).ok());
   // So does one that may not have reached the disk.
   fs_.FailNth(FsOp::kSync, 1);
@@ -394,7 +399,7 @@ TEST(JournalEntries, ALookAtTheBytesCountsWhatTheNextStartRestores) {
   EXPECT_EQ(totals.unreadable, 1);
 
   ScratchDir dir;
-  FaultFileSystem fs(PosixFileSystem());
+  FaultFileSystem fs(&SystemFileSystem());
   {
     Journal journal(&fs, dir.path());
     JournalRecovery recovery;

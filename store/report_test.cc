@@ -259,7 +259,7 @@ TEST_F(Report, HandOverRenamesAndStartsANewFile) {
 
 TEST_F(Report, AHandOverThatCannotRenameSaysWhyOnceAndIsTriedAgain) {
   MakeStore();
-  fs_.FailNth(FsOp::kRename, 1, "otchet.dbf", 2, FsStatus(FsStatus::kDenied, EACCES));
+  fs_.FailNth(FsOp::kRename, 1, "otchet.dbf", 2, Status(Status::kDenied));
   Signal(Reports("otchet.exp"));
   store_->ExchangeReport();
   store_->ExchangeReport();
@@ -309,7 +309,7 @@ TEST_F(Report, ExistingReportIsContinuedAfterARestart) {
 
 TEST_F(Report, FailedAppendIsQueuedAndWrittenFirstInOrder) {
   MakeStore();
-  fs_.FailNth(FsOp::kWrite, 1, "otchet.dbf", 2, FsStatus::kNoSpace);
+  fs_.FailNth(FsOp::kWrite, 1, "otchet.dbf", 2, Status::kNoSpace);
   Pend(0, 1, Operation("1", "First", 1, 1, kOpSaleByCode, '1'));
   Pend(0, 1, Operation("2", "Second", 1, 1, kOpSaleByCode, '1'));
   store_->CloseDocument(0, 1, Stamp("1111111", 1, 0x24));
@@ -335,7 +335,7 @@ TEST_F(Report, QueuedRecordsGoIntoTheNewFileAtAHandOver) {
   MakeStore();
   Pend(0, 1, Operation("1", "Old", 1, 1, kOpSaleByCode, '1'));
   store_->CloseDocument(0, 1, Stamp("1111111", 1, 0x24));
-  fs_.FailAlways(FsOp::kWrite, "otchet.dbf", FsStatus::kNoSpace);
+  fs_.FailAlways(FsOp::kWrite, "otchet.dbf", Status::kNoSpace);
   Pend(0, 1, Operation("2", "Waiting", 1, 1, kOpSaleByCode, '1'));
   store_->CloseDocument(0, 1, Stamp("1111111", 2, 0x24));
   EXPECT_FALSE(store_->ExchangeReport() && store_->QueuedReportRecords() == 0);
@@ -356,7 +356,7 @@ TEST_F(Report, QueuedRecordsGoIntoTheNewFileAtAHandOver) {
 }
 
 TEST_F(Report, ReportFileThatCannotBeCreatedIsRetried) {
-  fs_.FailNth(FsOp::kCreate, 1, "otchet.dbf", 2, FsStatus(FsStatus::kDenied, EACCES));
+  fs_.FailNth(FsOp::kCreate, 1, "otchet.dbf", 2, Status(Status::kDenied));
   MakeStore();
   EXPECT_FALSE(store_->ReportOpen());
   EXPECT_FALSE(FileExists(Reports("otchet.dbf")));
@@ -370,7 +370,7 @@ TEST_F(Report, ReportFileThatCannotBeCreatedIsRetried) {
   EXPECT_EQ(store_->QueuedReportRecords(), 0);
   EXPECT_EQ(ReportBytes().size(), static_cast<size_t>(kReportHeaderLength + kReportRecordLength));
   // A header that cannot be written leaves no file behind, and says why.
-  fs_.FailNth(FsOp::kWrite, 1, "otchet.dbf", 1, FsStatus(FsStatus::kNoSpace, ENOSPC));
+  fs_.FailNth(FsOp::kWrite, 1, "otchet.dbf", 1, Status(Status::kNoSpace));
   Signal(Reports("otchet.exp"));
   EXPECT_FALSE(store_->ExchangeReport());
   EXPECT_TRUE(FileExists(Reports("otchet2.dbf")));

@@ -126,7 +126,7 @@ TEST_F(Stock, ReversalOnlyOnceAndOnlyInTheSameGoodsFile) {
   store_->Commit();
   PutGoods("tovars2.dbf", SampleGoods());
   Signal(Goods("tovars.exp"));
-  fs_.FailNth(FsOp::kRenameReplacing, 1, "/tovars2.dbf", 1, FsStatus::kDenied);
+  fs_.FailNth(FsOp::kRenameReplacing, 1, "/tovars2.dbf", 1, Status::kDenied);
   EXPECT_FALSE(store_->ExchangeGoods());
   ASSERT_TRUE(store_->GoodsOpen());
   EXPECT_EQ(Res(1), "     6.000");

@@ -12,10 +12,11 @@
 #include <vector>
 
 #include "config/event_collector.h"
-#include "store/fault_file_system.h"
+#include "platform/fault_file_system.h"
+#include "platform/platform.h"
 #include "store/monitoring_views.h"
-#include "store/pricedb.h"
 #include "store/store_test_util.h"
+#include "store/tdb.h"
 
 namespace tillgate::testing {
 
@@ -23,7 +24,7 @@ using EventList = EventCollector;
 
 class StoreTest : public ::testing::Test {
  protected:
-  StoreTest() : fs_(PosixFileSystem()) {}
+  StoreTest() : fs_(&SystemFileSystem()) {}
 
   std::string Goods(const std::string& name) const { return goods_dir_.File(name); }
   std::string Reports(const std::string& name) const { return report_dir_.File(name); }

@@ -11,19 +11,6 @@
 
 namespace tillgate::testing {
 
-ScratchDir::ScratchDir() {
-  std::string pattern = std::filesystem::temp_directory_path().string() + "/tillgate-store-XXXXXX";
-  std::vector<char> buf(pattern.begin(), pattern.end());
-  buf.push_back(0);
-  if (mkdtemp(buf.data()) == nullptr) std::abort();
-  path_ = buf.data();
-}
-
-ScratchDir::~ScratchDir() {
-  std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
-}
-
 int DbfImage::RecordLength() const {
   if (record_length >= 0) return record_length;
   int n = 1;
@@ -123,20 +110,6 @@ std::vector<DbfRecord> ReadDbfRecords(const std::string& path) {
   }
   return records;
 }
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-bool FileExists(const std::string& path) { return std::filesystem::exists(path); }
 
 namespace {
 

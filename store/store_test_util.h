@@ -8,22 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/scratch_dir.h"
+
 namespace tillgate::testing {
-
-// A fresh folder under the system's temporary folder, removed with its
-// contents when the object goes.
-class ScratchDir {
- public:
-  ScratchDir();
-  ~ScratchDir();
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-  const std::string& path() const { return path_; }
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
 
 struct FieldDef {
   std::string name;
@@ -60,10 +47,6 @@ std::vector<std::string> GoodsRow(const std::string& code, const std::string& na
 // file is not a DBF file.
 using DbfRecord = std::map<std::string, std::string>;
 std::vector<DbfRecord> ReadDbfRecords(const std::string& path);
-
-std::string ReadFile(const std::string& path);
-void WriteFile(const std::string& path, const std::string& bytes);
-bool FileExists(const std::string& path);
 
 // The file as Python's dbfread reads it (code page 866): the header's record
 // count and each record's values as Python prints them, joined by "|".

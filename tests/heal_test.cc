@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "config/event_collector.h"
-#include "line/station.h"
-#include "line/store_factory.h"
+#include "engine/station.h"
+#include "engine/store_factory.h"
 #include "store/store_test_util.h"
 #include "tools/regsim/line_simulator.h"
 #include "tools/regsim/scenario.h"

@@ -13,7 +13,7 @@
 #include <chrono>
 #include <string>
 
-#include "line/engine.h"
+#include "engine/engine.h"
 #include "line/event.h"
 #include "line/kkm_ekr.h"
 #include "store/recording_store.h"
@@ -96,7 +96,7 @@ TEST(EngineWithSimulator, IdentifySellAndCloseADocument) {
   TEvent delay(kDelayEventName, true);
   RecordingStore store;
   TKkmEkr line(0, "COM1", path);
-  ASSERT_TRUE(line.IsOpen()) << line.LastResult().message;
+  ASSERT_TRUE(line.IsOpen()) << line.LastResult().message();
   line.SetDelayEvent(&delay);
   line.SetStore(&store);
   LineRuntimes runtime{};

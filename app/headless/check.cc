@@ -13,46 +13,13 @@
 #include "config/reg_file_store.h"
 #include "config/registry_names.h"
 #include "config/settings.h"
+#include "platform/platform.h"
 #include "store/goods_layout.h"
 #include "store/journal.h"
 #include "store/journal_entries.h"
 
 namespace tillgate {
 namespace {
-
-// The goods file read without a lock and without write access, so that a
-// check beside the running server disturbs nothing.
-class ReadOnlyFile final : public File {
- public:
-  explicit ReadOnlyFile(int fd) : fd_(fd) {}
-  ~ReadOnlyFile() override { Close(); }
-  FsStatus ReadAt(uint64_t offset, char* buf, size_t n, size_t* got) override {
-    *got = 0;
-    while (*got < n) {
-      const ssize_t r = pread(fd_, buf + *got, n - *got, static_cast<off_t>(offset + *got));
-      if (r < 0 && errno == EINTR) continue;
-      if (r < 0) return StatusFromErrno(errno);
-      if (r == 0) break;
-      *got += static_cast<size_t>(r);
-    }
-    return FsStatus::kOk;
-  }
-  FsStatus WriteAt(uint64_t, const char*, size_t) override { return FsStatus::kDenied; }
-  FsStatus Size(uint64_t* size) override {
-    struct stat info {};
-    if (fstat(fd_, &info) != 0) return StatusFromErrno(errno);
-    *size = static_cast<uint64_t>(info.st_size);
-    return FsStatus::kOk;
-  }
-  FsStatus Close() override {
-    if (fd_ >= 0) close(fd_);
-    fd_ = -1;
-    return FsStatus::kOk;
-  }
-
- private:
-  int fd_;
-};
 
 const char* ModelName(uint8_t model) {
   switch (model) {
@@ -87,16 +54,6 @@ std::string StateFolderProblem(const std::string& folder) {
   return "";
 }
 
-// Whether another process holds the lock a server keeps on its journal;
-// asked without taking it.
-bool HeldByAnother(int fd) {
-  struct flock lock = {};
-  lock.l_type = F_RDLCK;
-  lock.l_whence = SEEK_SET;
-  if (fcntl(fd, F_OFD_GETLK, &lock) != 0) return false;
-  return lock.l_type != F_UNLCK;
-}
-
 std::string FieldText(const char* name, const DbfField& field) {
   if (field.length == 0) return std::string(name) + " missing";
   std::string text = std::string(name) + " " + field.type + std::to_string(field.length);
@@ -106,7 +63,7 @@ std::string FieldText(const char* name, const DbfField& field) {
 
 class Checker {
  public:
-  explicit Checker(std::FILE* out) : out_(out) {}
+  Checker(FileSystem& files, std::FILE* out) : files_(files), out_(out) {}
 
   void Line(const std::string& text) { std::fprintf(out_, "%s\n", text.c_str()); }
   void Problem(const std::string& text) {
@@ -127,22 +84,24 @@ class Checker {
   void GoodsFile(const Settings& s) {
     if (LooksLikeWindowsPath(s.store_goods_folder)) return;  // said already
     const std::string path = s.store_goods_folder + "/tovars.dbf";
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-      Problem("goods file " + path + ": " + std::strerror(errno) +
+    // Read without a lock and without write access, so that a check beside
+    // the running server disturbs nothing.
+    std::unique_ptr<File> file;
+    const Status opened = files_.Open(path, OpenMode::kReadOnlyUnlocked, &file);
+    if (!opened.ok()) {
+      Problem("goods file " + path + ": " + opened.Reason() +
               " (every goods message is refused until it is there)");
       return;
     }
-    ReadOnlyFile file(fd);
     TDBFF dbf;
     GoodsLayout layout;
     std::string why;
-    if (!ReadGoodsLayout(dbf, &file, &layout, &why)) {
+    if (!ReadGoodsLayout(dbf, file.get(), &layout, &why)) {
       Problem("goods file " + path + " is refused: " + why);
       return;
     }
     DbfHeader header;
-    dbf.ReadHeader(&file, &header);
+    dbf.ReadHeader(file.get(), &header);
     std::string fields;
     for (const auto& [name, field] :
          {std::pair{"CODE", layout.code}, std::pair{"NAME", layout.name},
@@ -170,23 +129,26 @@ class Checker {
   }
 
   void JournalFile(const std::string& path) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0 && errno == ENOENT) {
+    std::unique_ptr<File> file;
+    const Status opened = files_.Open(path, OpenMode::kReadOnlyUnlocked, &file);
+    if (opened == Status::kNotFound) {
       Line("journal " + path + ": none yet (made at the first start)");
       return;
     }
-    if (fd < 0) {
-      Problem("journal " + path + ": " + std::strerror(errno) +
+    if (!opened.ok()) {
+      Problem("journal " + path + ": " + opened.Reason() +
               " (every goods message would be refused)");
       return;
     }
-    ReadOnlyFile file(fd);
-    const bool held = HeldByAnother(fd);
+    // Whether a running server holds the lock it keeps on its journal,
+    // asked without taking it.
+    bool held = false;
+    if (!files_.LockHeld(path, &held).ok()) held = false;
     uint64_t size = 0;
-    FsStatus read = file.Size(&size);
+    Status read = file->Size(&size);
     std::string bytes(read.ok() ? size : 0, '\0');
     size_t got = 0;
-    if (read.ok()) read = file.ReadAt(0, bytes.data(), bytes.size(), &got);
+    if (read.ok()) read = file->ReadAt(0, bytes.data(), bytes.size(), &got);
     if (!read.ok()) {
       Problem("journal " + path + ": " + read.Reason());
       return;
@@ -238,6 +200,7 @@ class Checker {
   }
 
  private:
+  FileSystem& files_;
   std::FILE* out_;
   int problems_ = 0;
 };
@@ -256,7 +219,7 @@ std::string NotInstalledReason(const std::string& registry_path) {
 
 int RunCheck(const std::string& registry_path, const std::string& working_folder,
              const std::string& state_folder, std::FILE* out) {
-  Checker check(out);
+  Checker check(SystemFileSystem(), out);
   check.Line("settings file: " + registry_path);
   Status status;
   auto registry = OpenRegistryFileForReading(registry_path, &status);

@@ -17,8 +17,8 @@
 #include "config/settings.h"
 #include "config/state_folder.h"
 #include "config/version.h"
-#include "line/station.h"
-#include "line/store_factory.h"
+#include "engine/station.h"
+#include "engine/store_factory.h"
 #include "line/trace_options.h"
 
 namespace tillgate {

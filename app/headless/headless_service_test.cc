@@ -15,6 +15,7 @@
 #include "app/headless/headless_child.h"
 #include "app/headless/service_notify.h"
 #include "line/register_peer.h"
+#include "platform/platform.h"
 #include "store/journal.h"
 #include "store/journal_entries.h"
 #include "store/store_test_util.h"
@@ -318,7 +319,7 @@ TEST(HeadlessCheck, TheStateFolderAndItsJournalAreOnlyLookedAt) {
   EXPECT_TRUE(check_says("journal " + journal + ": none yet (made at the first start)\n", 0));
   // Left by a server that stopped with a document open and rows waiting.
   {
-    Journal kept(PosixFileSystem(), state);
+    Journal kept(&SystemFileSystem(), state);
     JournalRecovery recovery;
     ASSERT_TRUE(kept.Open(&recovery).ok());
     JournalOperation sale;
@@ -341,9 +342,9 @@ TEST(HeadlessCheck, TheStateFolderAndItsJournalAreOnlyLookedAt) {
                          0));
   // The server kept its journal through the check.
   {
-    Journal other(PosixFileSystem(), state);
+    Journal other(&SystemFileSystem(), state);
     JournalRecovery ignored;
-    EXPECT_EQ(other.Open(&ignored), FsStatus::kLocked);
+    EXPECT_EQ(other.Open(&ignored), Status::kBusy);
   }
   server.Signal(SIGTERM);
   EXPECT_EQ(server.Wait(10), 0);

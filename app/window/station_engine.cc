@@ -1,7 +1,7 @@
 #include "app/window/station_engine.h"
 
-#include "line/station.h"
-#include "line/store_factory.h"
+#include "engine/station.h"
+#include "engine/store_factory.h"
 
 namespace tillgate {
 namespace {

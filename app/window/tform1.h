@@ -13,8 +13,8 @@
 #include "app/window/dialogs.h"
 #include "app/window/engine_link.h"
 #include "app/window/font_scale.h"
-#include "config/registry_store.h"
 #include "config/settings.h"
+#include "platform/registry_store.h"
 #include "store/monitoring_views.h"
 
 class QCheckBox;

@@ -17,8 +17,8 @@
 #include "app/window/engine_link.h"
 #include "app/window/event_log.h"
 #include "app/window/tform1.h"
-#include "config/forwarding_store.h"
-#include "config/registry_store.h"
+#include "config/forwarding_registry_store.h"
+#include "platform/registry_store.h"
 
 class QWidget;
 
@@ -74,19 +74,20 @@ class FakeEngine final : public EngineLink {
 
 // A store that refuses writes of one chosen value, like a registry that
 // cannot create a key; everything else goes to the real store.
-class FailingStore final : public ForwardingStore {
+class FailingStore final : public ForwardingRegistryStore {
  public:
-  explicit FailingStore(RegistryStore& real) : ForwardingStore(real) {}
+  explicit FailingStore(RegistryStore& real) : ForwardingRegistryStore(real) {}
   std::string fail_name;  // empty: refuse nothing
 
   Status WriteString(const std::string& name, const std::string& value) override {
-    return name == fail_name ? Refuse(name) : ForwardingStore::WriteString(name, value);
+    return name == fail_name ? Refuse(name) : ForwardingRegistryStore::WriteString(name, value);
   }
   Status WriteDword(const std::string& name, uint32_t value) override {
-    return name == fail_name ? Refuse(name) : ForwardingStore::WriteDword(name, value);
+    return name == fail_name ? Refuse(name) : ForwardingRegistryStore::WriteDword(name, value);
   }
   Status WriteBinary(const std::string& name, const uint8_t* data, size_t size) override {
-    return name == fail_name ? Refuse(name) : ForwardingStore::WriteBinary(name, data, size);
+    return name == fail_name ? Refuse(name)
+                             : ForwardingRegistryStore::WriteBinary(name, data, size);
   }
 
  private:

@@ -1,0 +1,264 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+
+#include "platform/fault_file_system.h"
+#include "platform/file_system.h"
+#include "platform/platform.h"
+#include "platform/posix/posix_status.h"
+#include "platform/scratch_dir.h"
+
+namespace tillgate {
+namespace {
+
+using testing::ScratchDir;
+
+TEST(PosixFiles, CreateNewOpenTransferAndRemove) {
+  ScratchDir dir;
+  FileSystem* fs = &SystemFileSystem();
+  const std::string path = dir.File("a.dbf");
+  std::unique_ptr<File> f;
+  EXPECT_FALSE(fs->Exists(path));
+  EXPECT_EQ(fs->Open(path, OpenMode::kReadWriteOthersRead, &f), Status::kNotFound);
+  ASSERT_EQ(fs->Create(path, OpenMode::kReadWriteExclusiveSync, &f), Status::kOk);
+  ASSERT_EQ(f->WriteAt(4, "data", 4), Status::kOk);
+  uint64_t size = 0;
+  ASSERT_EQ(f->Size(&size), Status::kOk);
+  EXPECT_EQ(size, 8u);
+  char buf[16];
+  size_t got = 99;
+  ASSERT_EQ(f->ReadAt(6, buf, sizeof buf, &got), Status::kOk);
+  EXPECT_EQ(got, 2u);  // short only at the end of the file
+  EXPECT_EQ(std::string(buf, 2), "ta");
+  ASSERT_EQ(f->ReadAt(100, buf, sizeof buf, &got), Status::kOk);
+  EXPECT_EQ(got, 0u);
+  EXPECT_EQ(f->Close(), Status::kOk);
+  EXPECT_NE(f->WriteAt(0, "x", 1), Status::kOk);  // closed
+
+  std::unique_ptr<File> again;
+  EXPECT_EQ(fs->Create(path, OpenMode::kReadWriteExclusiveSync, &again), Status::kExists);
+  EXPECT_EQ(again, nullptr);
+  ASSERT_EQ(fs->Open(path, OpenMode::kReadOnlyExclusive, &again), Status::kOk);
+  EXPECT_NE(again->WriteAt(0, "x", 1), Status::kOk);  // read only
+  again.reset();
+  EXPECT_EQ(fs->Unlink(path), Status::kOk);
+  EXPECT_EQ(fs->Unlink(path), Status::kNotFound);
+}
+
+TEST(PosixFiles, RenameNeverReplacesATakenName) {
+  ScratchDir dir;
+  FileSystem* fs = &SystemFileSystem();
+  testing::WriteFile(dir.File("from"), "new");
+  testing::WriteFile(dir.File("to"), "old");
+  EXPECT_EQ(fs->Rename(dir.File("from"), dir.File("to")), Status::kExists);
+  EXPECT_EQ(testing::ReadFile(dir.File("to")), "old");
+  ASSERT_EQ(fs->Unlink(dir.File("to")), Status::kOk);
+  EXPECT_EQ(fs->Rename(dir.File("from"), dir.File("to")), Status::kOk);
+  EXPECT_EQ(testing::ReadFile(dir.File("to")), "new");
+  EXPECT_EQ(fs->Rename(dir.File("from"), dir.File("x")), Status::kNotFound);
+}
+
+// Another process holds a lock of `type` on `path` while `check` runs here.
+template <typename Check>
+void WithForeignLock(const std::string& path, short type, Check check) {
+  int ready[2], done[2];
+  ASSERT_EQ(pipe(ready), 0);
+  ASSERT_EQ(pipe(done), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const int fd = open(path.c_str(), O_RDWR);
+    struct flock lock = {};
+    lock.l_type = type;
+    const char ok = fd >= 0 && fcntl(fd, F_SETLK, &lock) == 0 ? 'y' : 'n';
+    (void)!write(ready[1], &ok, 1);
+    char c;
+    (void)!read(done[0], &c, 1);
+    _exit(0);
+  }
+  char ok = 0;
+  ASSERT_EQ(read(ready[0], &ok, 1), 1);
+  EXPECT_EQ(ok, 'y');
+  check();
+  (void)!write(done[1], "x", 1);
+  int status = 0;
+  waitpid(child, &status, 0);
+  for (int fd : {ready[0], ready[1], done[0], done[1]}) close(fd);
+}
+
+TEST(PosixFiles, SharingIntentHoldsAgainstOtherPrograms) {
+  ScratchDir dir;
+  FileSystem* fs = &SystemFileSystem();
+  const std::string path = dir.File("tovars.dbf");
+  testing::WriteFile(path, "goods");
+  std::unique_ptr<File> f;
+  // Another reader does not keep the goods file from us; a writer does.
+  WithForeignLock(path, F_RDLCK, [&] {
+    EXPECT_EQ(fs->Open(path, OpenMode::kReadWriteOthersRead, &f), Status::kOk);
+    f.reset();
+    EXPECT_EQ(fs->Open(path, OpenMode::kReadWriteExclusiveSync, &f), Status::kBusy);
+  });
+  WithForeignLock(path, F_WRLCK, [&] {
+    EXPECT_EQ(fs->Open(path, OpenMode::kReadWriteOthersRead, &f), Status::kBusy);
+    EXPECT_EQ(fs->Open(path, OpenMode::kReadOnlyExclusive, &f), Status::kBusy);
+  });
+}
+
+// Whether another process could take a lock of `type` on `path` now.
+bool OthersCanLock(const std::string& path, short type) {
+  const pid_t child = fork();
+  if (child == 0) {
+    const int fd = open(path.c_str(), O_RDWR);
+    struct flock lock = {};
+    lock.l_type = type;
+    _exit(fd >= 0 && fcntl(fd, F_SETLK, &lock) == 0 ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+TEST(PosixFiles, ALockOutlivesOtherDescriptorsOfTheFileClosing) {
+  ScratchDir dir;
+  FileSystem* fs = &SystemFileSystem();
+  const std::string report = dir.File("otchet.dbf");
+  const std::string goods = dir.File("tovars.dbf");
+  testing::WriteFile(report, "report");
+  testing::WriteFile(goods, "goods");
+  std::unique_ptr<File> held_report, held_goods;
+  ASSERT_EQ(fs->Open(report, OpenMode::kReadWriteExclusiveSync, &held_report), Status::kOk);
+  ASSERT_EQ(fs->Open(goods, OpenMode::kReadWriteOthersRead, &held_goods), Status::kOk);
+  // Anything else in the process opening and closing the same files (a
+  // check, a test reading them back) must not release the locks.
+  for (const std::string& path : {report, goods}) {
+    const int fd = open(path.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    close(fd);
+  }
+  EXPECT_EQ(testing::ReadFile(report), "report");
+  EXPECT_FALSE(OthersCanLock(report, F_RDLCK));
+  EXPECT_FALSE(OthersCanLock(goods, F_WRLCK));
+  EXPECT_TRUE(OthersCanLock(goods, F_RDLCK));  // others may still read the goods
+  // The locks belong to the open file: a second open of the report in this
+  // process is refused like any other.
+  std::unique_ptr<File> second;
+  EXPECT_EQ(fs->Open(report, OpenMode::kReadWriteExclusiveSync, &second), Status::kBusy);
+  held_report.reset();
+  EXPECT_TRUE(OthersCanLock(report, F_WRLCK));
+}
+
+TEST(PosixFiles, ErrnoResults) {
+  // The system's own error is kept, and told in its words.
+  ScratchDir dir;
+  std::unique_ptr<File> f;
+  const Status missing =
+      SystemFileSystem().Open(dir.File("none"), OpenMode::kReadWriteOthersRead, &f);
+  EXPECT_EQ(missing, Status::kNotFound);
+  EXPECT_EQ(missing.error_number(), ENOENT);
+  EXPECT_EQ(missing.Reason(), "No such file or directory");
+  EXPECT_EQ(StatusFromErrno(EROFS).Reason(), "Read-only file system");
+  EXPECT_EQ(StatusFromErrno(EROFS), Status::kDenied);
+  // A result made without one reads as the error its kind stands for.
+  EXPECT_EQ(Status(Status::kNoSpace).Reason(), "No space left on device");
+  EXPECT_EQ(Status(Status::kShortTransfer).Reason(), "the write was cut short");
+  EXPECT_EQ(Status().Reason(), "");
+  EXPECT_EQ(StatusFromErrno(0), Status::kOk);
+  EXPECT_EQ(StatusFromErrno(ENOENT), Status::kNotFound);
+  EXPECT_EQ(StatusFromErrno(EEXIST), Status::kExists);
+  EXPECT_EQ(StatusFromErrno(EAGAIN), Status::kBusy);
+  EXPECT_EQ(StatusFromErrno(ENOSPC), Status::kNoSpace);
+  EXPECT_EQ(StatusFromErrno(EACCES), Status::kDenied);
+  EXPECT_EQ(StatusFromErrno(EIO), Status::kError);
+}
+
+TEST(PosixFiles, ReplacingRenameIdentitySyncAndCut) {
+  ScratchDir dir;
+  FileSystem* fs = &SystemFileSystem();
+  testing::WriteFile(dir.File("tovars.dbf"), "old");
+  testing::WriteFile(dir.File("tovars2.dbf"), "new");
+  std::unique_ptr<File> old_file;
+  ASSERT_EQ(fs->Open(dir.File("tovars.dbf"), OpenMode::kReadWriteOthersRead, &old_file),
+            Status::kOk);
+  FileIdentity held, named;
+  ASSERT_EQ(old_file->Identity(&held), Status::kOk);
+  ASSERT_EQ(fs->Identity(dir.File("tovars.dbf"), &named), Status::kOk);
+  EXPECT_EQ(held, named);
+  // The name moves to the new file in one step; the open one lives on.
+  ASSERT_EQ(fs->RenameReplacing(dir.File("tovars2.dbf"), dir.File("tovars.dbf")), Status::kOk);
+  EXPECT_EQ(testing::ReadFile(dir.File("tovars.dbf")), "new");
+  ASSERT_EQ(fs->Identity(dir.File("tovars.dbf"), &named), Status::kOk);
+  EXPECT_FALSE(held == named);
+  char buf[4];
+  size_t got = 0;
+  ASSERT_EQ(old_file->ReadAt(0, buf, 3, &got), Status::kOk);
+  EXPECT_EQ(std::string(buf, got), "old");
+  EXPECT_EQ(fs->Identity(dir.File("tovars2.dbf"), &named), Status::kNotFound);
+  EXPECT_EQ(fs->RenameReplacing(dir.File("tovars2.dbf"), dir.File("x")), Status::kNotFound);
+
+  ASSERT_EQ(old_file->WriteAt(3, "er data", 7), Status::kOk);
+  EXPECT_EQ(old_file->Sync(), Status::kOk);
+  ASSERT_EQ(old_file->Truncate(5), Status::kOk);
+  uint64_t size = 0;
+  ASSERT_EQ(old_file->Size(&size), Status::kOk);
+  EXPECT_EQ(size, 5u);
+  EXPECT_EQ(fs->SyncFolder(dir.path()), Status::kOk);
+  EXPECT_EQ(fs->SyncFolder(dir.File("none")), Status::kNotFound);
+  EXPECT_EQ(fs->MakeFolders(dir.File("a/b/c")), Status::kOk);
+  EXPECT_TRUE(std::filesystem::is_directory(dir.File("a/b/c")));
+  EXPECT_EQ(fs->MakeFolders(dir.File("tovars.dbf") + "/sub"), Status::kNotFound);
+}
+
+TEST(FaultFiles, FailsTheChosenCallOnly) {
+  ScratchDir dir;
+  FaultFileSystem fs(&SystemFileSystem());
+  std::unique_ptr<File> f;
+  ASSERT_EQ(fs.Create(dir.File("r.dbf"), OpenMode::kReadWriteExclusiveSync, &f), Status::kOk);
+  fs.FailNth(FsOp::kWrite, 2, "r.dbf", 1, Status::kNoSpace);
+  EXPECT_EQ(f->WriteAt(0, "a", 1), Status::kOk);
+  EXPECT_EQ(f->WriteAt(1, "b", 1), Status::kNoSpace);
+  EXPECT_EQ(f->WriteAt(1, "c", 1), Status::kOk);
+  EXPECT_EQ(testing::ReadFile(dir.File("r.dbf")), "ac");
+  EXPECT_EQ(fs.Calls(FsOp::kWrite), 3);
+
+  fs.FailAlways(FsOp::kOpen, "other.dbf");
+  testing::WriteFile(dir.File("other.dbf"), "x");
+  std::unique_ptr<File> g;
+  EXPECT_EQ(fs.Open(dir.File("other.dbf"), OpenMode::kReadWriteOthersRead, &g), Status::kError);
+  EXPECT_EQ(fs.Open(dir.File("other.dbf"), OpenMode::kReadWriteOthersRead, &g), Status::kError);
+  fs.Clear();
+  EXPECT_EQ(fs.Open(dir.File("other.dbf"), OpenMode::kReadWriteOthersRead, &g), Status::kOk);
+}
+
+TEST(FaultFiles, ACrashLetsNothingMoreReachTheDisk) {
+  ScratchDir dir;
+  FaultFileSystem fs(&SystemFileSystem());
+  std::unique_ptr<File> f;
+  ASSERT_EQ(fs.Create(dir.File("j"), OpenMode::kReadWriteExclusive, &f), Status::kOk);
+  fs.CrashAtWrite(2, /*torn=*/true);
+  EXPECT_EQ(f->WriteAt(0, "abcd", 4), Status::kOk);
+  EXPECT_FALSE(fs.Crashed());
+  EXPECT_EQ(f->WriteAt(4, "efgh", 4), Status::kShortTransfer);  // half of it lands
+  EXPECT_TRUE(fs.Crashed());
+  EXPECT_NE(f->WriteAt(6, "xy", 2), Status::kOk);
+  EXPECT_NE(f->Truncate(0), Status::kOk);
+  EXPECT_NE(f->Sync(), Status::kOk);
+  std::unique_ptr<File> g;
+  EXPECT_NE(fs.Create(dir.File("k"), OpenMode::kReadWriteExclusive, &g), Status::kOk);
+  EXPECT_NE(fs.RenameReplacing(dir.File("j"), dir.File("k")), Status::kOk);
+  EXPECT_EQ(testing::ReadFile(dir.File("j")), "abcdef");
+  char buf[8];
+  size_t got = 0;
+  EXPECT_EQ(f->ReadAt(0, buf, sizeof buf, &got), Status::kOk);  // reads go on
+  // A renamed file keeps the rules of its new name.
+  fs.Clear();
+  ASSERT_EQ(fs.RenameReplacing(dir.File("j"), dir.File("journal")), Status::kOk);
+  fs.FailNth(FsOp::kSync, 1, "/journal");
+  EXPECT_EQ(f->Sync(), Status::kError);
+}
+
+}  // namespace
+}  // namespace tillgate
