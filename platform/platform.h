@@ -2,6 +2,8 @@
 // This system's services, from the implementation the build chose
 // (platform/posix/ or platform/win32/). Only the programs' entry points and
 // tests call these; everything below them is handed the objects it uses.
+// The other services have their factories beside their interfaces:
+// locations.h, service_host.h, control_requests.h, local_time.h.
 
 #include <memory>
 
