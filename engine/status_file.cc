@@ -82,11 +82,11 @@ bool StatusFile::Write(bool running) {
   const std::string temp = path_ + ".new";
   Status s = fs_->MakeFolders(folder_);
   std::unique_ptr<File> file;
-  if (s.ok()) s = fs_->Create(temp, OpenMode::kReadWriteExclusive, &file);
+  if (s.ok()) s = fs_->Create(temp, OpenMode::kReadWriteExclusive, Readers::kOwner, &file);
   if (s.code() == Status::kExists) {
     // Left by a write that was cut short: it never counted.
     fs_->Unlink(temp);
-    s = fs_->Create(temp, OpenMode::kReadWriteExclusive, &file);
+    s = fs_->Create(temp, OpenMode::kReadWriteExclusive, Readers::kOwner, &file);
   }
   if (s.ok()) s = file->WriteAt(0, text.data(), text.size());
   if (s.ok()) s = file->Sync();
