@@ -23,6 +23,7 @@ StatusFile::StatusFile(const StatusBoard& board, std::string folder, EventSink* 
       events_(events),
       options_(options),
       fs_(options.fs ? options.fs : &SystemFileSystem()),
+      lock_(fs_, folder_ + "/" + kStatusLockName),
       started_(std::chrono::system_clock::now()) {}
 
 StatusFile::~StatusFile() { Stop(); }
@@ -54,21 +55,32 @@ void StatusFile::Stop() {
   const bool started = thread_.joinable();
   if (started) thread_.join();
   if (started) Write(false);
+  lock_.Release();
 }
 
-void StatusFile::Failed(const std::string& text) {
+void StatusFile::Failed(Severity severity, const std::string& text) {
   if (text == failure_) return;
   failure_ = text;
-  ReportCondition(events_, Severity::kError, kStatusCondition, text);
+  ReportCondition(events_, severity, kStatusCondition, text);
+}
+
+std::string StatusFile::LeftText() const {
+  return "status file " + path_ + " is left to another server that runs with this state folder";
 }
 
 bool StatusFile::Write(bool running) {
   const StatusSnapshot snapshot = board_.Snapshot();
   if (snapshot.store.journal == JournalHealth::kHeld) {
-    // The server that holds the journal is the one serving: its status
-    // file stays.
-    Failed("status file " + path_ +
-           " not written: another server keeps its journal in this state folder");
+    // The server that holds the journal is the one serving: it is the one
+    // to write the file, and may need the lock to.
+    lock_.Release();
+    Failed(Severity::kWarning, LeftText());
+    return false;
+  }
+  Status s = fs_->MakeFolders(folder_);
+  if (s.ok()) s = lock_.Hold();
+  if (s.code() == Status::kBusy) {
+    Failed(Severity::kWarning, LeftText());
     return false;
   }
   StatusFileHeader header;
@@ -80,13 +92,12 @@ bool StatusFile::Write(bool running) {
   const std::string text = StatusJson(snapshot, header);
 
   const std::string temp = path_ + ".new";
-  Status s = fs_->MakeFolders(folder_);
   std::unique_ptr<File> file;
-  if (s.ok()) s = fs_->Create(temp, OpenMode::kReadWriteExclusive, &file);
+  if (s.ok()) s = fs_->Create(temp, OpenMode::kReadWriteExclusive, Readers::kOwner, &file);
   if (s.code() == Status::kExists) {
     // Left by a write that was cut short: it never counted.
     fs_->Unlink(temp);
-    s = fs_->Create(temp, OpenMode::kReadWriteExclusive, &file);
+    s = fs_->Create(temp, OpenMode::kReadWriteExclusive, Readers::kOwner, &file);
   }
   if (s.ok()) s = file->WriteAt(0, text.data(), text.size());
   if (s.ok()) s = file->Sync();
@@ -97,13 +108,17 @@ bool StatusFile::Write(bool running) {
   if (s.ok()) s = fs_->RenameReplacing(temp, path_);
   if (!s.ok()) {
     if (file) fs_->Unlink(temp);
-    Failed("status file " + path_ + " cannot be written (" + s.Reason() +
-           "): monitoring tools see an old one, or none");
+    Failed(Severity::kError, "status file " + path_ + " cannot be written (" + s.Reason() +
+                                 "): monitoring tools see an old one, or none");
     return false;
   }
   if (!failure_.empty()) {
+    const bool taken_over = failure_ == LeftText();
     failure_.clear();
-    ReportConditionCleared(events_, kStatusCondition, "status file " + path_ + " written again");
+    ReportConditionCleared(events_, kStatusCondition,
+                           "status file " + path_ +
+                               (taken_over ? " written by this server now: the other one has gone"
+                                           : " written again"));
   }
   return true;
 }

@@ -5,6 +5,7 @@
 #include "engine/status_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <thread>
@@ -86,23 +87,73 @@ TEST_F(StatusFileTest, AFileThatCannotBeWrittenLeavesTheOldOneAndIsToldOnce) {
   EXPECT_TRUE(events[1].cleared);
 }
 
-// Two servers on one state folder: the one holding the journal serves,
-// and its status file is not overwritten by the other.
+// Two servers on one state folder: the first holds the lock file and
+// writes; the second says so once and leaves the file alone until the
+// first has gone, then takes it over. What they write is the owner's alone.
+TEST_F(StatusFileTest, OnlyTheServerHoldingTheLockWritesTheFile) {
+  board_.SetPortState(0, 2);
+  auto first = Make(std::chrono::milliseconds(10));
+  first->Start();
+  StatusBoard other_board;
+  EventCollector other_events;
+  // Its own file system: the first one's thread uses fs_.
+  StatusFileOptions options;
+  options.fs = &SystemFileSystem();
+  StatusFile second(other_board, folder_, &other_events, options);
+  const std::string first_port =
+      "\"number\": 1, \"name\": \"COM1\", \"device\": \"\", \"state\": 2";
+  for (int i = 0; i < 3; ++i) EXPECT_FALSE(second.Write(true));
+  // The first goes on writing all the while, and nothing else does.
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_NE(Read().find(first_port), std::string::npos) << Read();
+  EXPECT_NE(Read().find("\"running\": true"), std::string::npos);
+  ASSERT_EQ(other_events.Events().size(), 1u);
+  EXPECT_EQ(other_events.Events()[0].text,
+            "status file " + folder_ +
+                "/status.json is left to another server that runs with this state folder");
+  EXPECT_EQ(other_events.Events()[0].severity, Severity::kWarning);
+  EXPECT_TRUE(events_.Events().empty());
+
+  // The first stops: its last file says so, and the second takes over.
+  first->Stop();
+  EXPECT_NE(Read().find("\"running\": false"), std::string::npos);
+  EXPECT_TRUE(second.Write(true));
+  EXPECT_EQ(Read().find(first_port), std::string::npos) << Read();
+  EXPECT_NE(Read().find("\"running\": true"), std::string::npos);
+  EXPECT_TRUE(other_events.Has("status.json written by this server now: the other one has gone"));
+  EXPECT_FALSE(first->Write(true));  // now it is the first that must wait
+
+  for (const auto& [name, mode] : {std::pair{"", 0700u}, std::pair{"/status.json", 0600u},
+                                   std::pair{"/status.json.lock", 0600u}}) {
+    struct stat info {};
+    ASSERT_EQ(stat((folder_ + name).c_str(), &info), 0) << name;
+    EXPECT_EQ(info.st_mode & 07777, mode) << name;
+  }
+}
+
+// A server that finds the journal held by another (one that predates the
+// lock file, or won the journal in a start at the same moment) leaves the
+// status file to that server, and lets go of the lock for it.
 TEST_F(StatusFileTest, AServerWhoseJournalIsHeldElsewhereLeavesTheFileAlone) {
   std::filesystem::create_directories(folder_);
+  testing::WriteFile(folder_ + "/status.json", "the other server's");
+  auto file = Make();
+  ASSERT_TRUE(file->Write(true));
   testing::WriteFile(folder_ + "/status.json", "the other server's");
   StoreStatus held;
   held.journal = JournalHealth::kHeld;
   board_.SetStore(held);
-  auto file = Make();
   EXPECT_FALSE(file->Write(true));
   EXPECT_FALSE(file->Write(true));
   EXPECT_EQ(Read(), "the other server's");
-  EXPECT_EQ(events_.Count("not written: another server keeps its journal in this state folder"), 1);
+  EXPECT_EQ(events_.Count("is left to another server that runs with this state folder"), 1);
+  LockFile journal_holder(&SystemFileSystem(), folder_ + "/status.json.lock");
+  EXPECT_TRUE(journal_holder.Hold().ok());
+  journal_holder.Release();
   held.journal = JournalHealth::kOk;
   board_.SetStore(held);
   EXPECT_TRUE(file->Write(true));
-  EXPECT_TRUE(events_.Has("written again"));
+  EXPECT_TRUE(events_.Has("written by this server now"));
 }
 
 }  // namespace

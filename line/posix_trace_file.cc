@@ -7,9 +7,9 @@
 
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 
 #include "line/trace_file.h"
+#include "platform/platform.h"
 
 namespace tillgate {
 namespace {
@@ -22,10 +22,11 @@ class PosixTraceFile final : public TraceFile {
 
   Status Open(uint64_t* size) override {
     Close();
-    std::error_code error;
-    std::filesystem::create_directories(folder_, error);
-    if (error) return Status::Error(folder_ + ": " + error.message());
-    fd_ = open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    // A trace shows every sale on the line: the owner's alone, like the
+    // rest of the state folder.
+    const Status made = SystemFileSystem().MakeFolders(folder_);
+    if (!made.ok()) return Status::Error(folder_ + ": " + made.Reason());
+    fd_ = open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
     if (fd_ < 0) return Failure("");
     struct stat info {};
     if (fstat(fd_, &info) != 0) return Failure("");

@@ -141,13 +141,13 @@ Status FaultFileSystem::Open(const std::string& path, OpenMode mode, std::unique
   return opened;
 }
 
-Status FaultFileSystem::Create(const std::string& path, OpenMode mode,
+Status FaultFileSystem::Create(const std::string& path, OpenMode mode, Readers readers,
                                std::unique_ptr<File>* file) {
   file->reset();
   const Status s = Decide(FsOp::kCreate, path);
   if (s != Status::kOk) return s;
   std::unique_ptr<File> base;
-  const Status created = base_->Create(path, mode, &base);
+  const Status created = base_->Create(path, mode, readers, &base);
   if (created == Status::kOk)
     *file = std::make_unique<FaultFile>(this, Name(path), std::move(base));
   return created;

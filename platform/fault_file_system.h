@@ -61,7 +61,8 @@ class FaultFileSystem final : public FileSystem {
   bool Exists(const std::string& path) override;
   Status Identity(const std::string& path, FileIdentity* identity) override;
   Status Open(const std::string& path, OpenMode mode, std::unique_ptr<File>* file) override;
-  Status Create(const std::string& path, OpenMode mode, std::unique_ptr<File>* file) override;
+  Status Create(const std::string& path, OpenMode mode, Readers readers,
+                std::unique_ptr<File>* file) override;
   Status Unlink(const std::string& path) override;
   Status Rename(const std::string& from, const std::string& to) override;
   Status RenameReplacing(const std::string& from, const std::string& to) override;

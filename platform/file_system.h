@@ -62,6 +62,17 @@ enum class OpenMode : uint8_t {
   kReadOnlyUnlocked,
 };
 
+// Who may read a file we create; its owner alone writes it either way.
+enum class Readers : uint8_t {
+  // The server's own files in its state folder (the journal and the files
+  // beside it, status.json and its lock, protocol traces): open sales are
+  // no other local user's business. POSIX mode 0600.
+  kOwner,
+  // The shop's files, which other shop software reads (otchet.dbf, handed
+  // over as otchet2.dbf). POSIX mode 0644.
+  kEveryone,
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -72,8 +83,10 @@ class FileSystem {
   // Opens an existing file. kOk with `*file` set; otherwise `*file` is reset
   // (kNotFound when missing, kBusy when another program's lock conflicts).
   virtual Status Open(const std::string& path, OpenMode mode, std::unique_ptr<File>* file) = 0;
-  // Creates a new, empty file; kExists when the path is already taken.
-  virtual Status Create(const std::string& path, OpenMode mode, std::unique_ptr<File>* file) = 0;
+  // Creates a new, empty file that `readers` may read; kExists when the
+  // path is already taken.
+  virtual Status Create(const std::string& path, OpenMode mode, Readers readers,
+                        std::unique_ptr<File>* file) = 0;
   // Deletes the file. kOk when it is gone.
   virtual Status Unlink(const std::string& path) = 0;
   // Moves `from` onto the free name `to`; kExists (and nothing moved) when

@@ -96,7 +96,7 @@ Status MemoryFileSystem::Open(const std::string& path, OpenMode mode, std::uniqu
   return Status::kOk;
 }
 
-Status MemoryFileSystem::Create(const std::string& path, OpenMode mode,
+Status MemoryFileSystem::Create(const std::string& path, OpenMode mode, Readers /*readers*/,
                                 std::unique_ptr<File>* file) {
   file->reset();
   if (files_.count(path)) return Status::kExists;

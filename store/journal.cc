@@ -182,7 +182,7 @@ Status Journal::Open(JournalRecovery* recovery) {
     const bool created = s.code() == Status::kNotFound;
     // Made under its own name, so that only one server can make it; empty,
     // it reads as a journal whose header was cut short.
-    if (created) s = fs_->Create(path_, OpenMode::kReadWriteExclusive, &file);
+    if (created) s = fs_->Create(path_, OpenMode::kReadWriteExclusive, Readers::kOwner, &file);
     if (s.code() == Status::kExists) continue;
     if (!s.ok()) return s;
     if (!NamedByPath(file.get())) continue;
@@ -269,7 +269,7 @@ Status Journal::KeepAside(const std::string& bytes, std::string* aside) {
   for (int n = 1;; ++n) {
     *aside = n == 1 ? base : base + "-" + std::to_string(n);
     std::unique_ptr<File> copy;
-    Status s = fs_->Create(*aside, OpenMode::kReadWriteExclusive, &copy);
+    Status s = fs_->Create(*aside, OpenMode::kReadWriteExclusive, Readers::kOwner, &copy);
     if (s.code() == Status::kExists && n < 100) continue;
     if (!s.ok()) return s;
     s = copy->WriteAt(0, bytes.data(), bytes.size());
@@ -301,11 +301,11 @@ Status Journal::Rewrite(const std::vector<std::string>& entries) {
   const std::string temp = path_ + ".new";
   const std::string bytes = HeaderBytes() + Frames(entries);
   std::unique_ptr<File> fresh;
-  Status s = fs_->Create(temp, OpenMode::kReadWriteExclusive, &fresh);
+  Status s = fs_->Create(temp, OpenMode::kReadWriteExclusive, Readers::kOwner, &fresh);
   if (s.code() == Status::kExists) {
     // Left by a rewrite that was cut short: it never counted.
     fs_->Unlink(temp);
-    s = fs_->Create(temp, OpenMode::kReadWriteExclusive, &fresh);
+    s = fs_->Create(temp, OpenMode::kReadWriteExclusive, Readers::kOwner, &fresh);
   }
   if (!s.ok()) return s;
   s = fresh->WriteAt(0, bytes.data(), bytes.size());

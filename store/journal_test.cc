@@ -190,8 +190,9 @@ class RacingFileSystem final : public FileSystem {
     std::filesystem::remove(path + ".old");
     return s;
   }
-  Status Create(const std::string& path, OpenMode mode, std::unique_ptr<File>* file) override {
-    const Status s = base_->Create(path, mode, file);
+  Status Create(const std::string& path, OpenMode mode, Readers readers,
+                std::unique_ptr<File>* file) override {
+    const Status s = base_->Create(path, mode, readers, file);
     if (s.ok() && Fire(FsOp::kCreate, path)) race_();
     return s;
   }

@@ -44,7 +44,8 @@ bool TDB::ReportFileFailure(const char* what, const Status& status) {
 
 bool TDB::CreateReport() {
   std::unique_ptr<File> file;
-  const Status created = fs_->Create(report_path_, OpenMode::kReadWriteExclusiveSync, &file);
+  const Status created =
+      fs_->Create(report_path_, OpenMode::kReadWriteExclusiveSync, Readers::kEveryone, &file);
   if (!created.ok()) return ReportFileFailure("created", created);
   const auto& image = ReportHeaderImage();
   const Status written =

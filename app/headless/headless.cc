@@ -11,6 +11,7 @@
 
 #include "app/headless/check.h"
 #include "app/headless/service_notify.h"
+#include "app/headless/settings_check.h"
 #include "app/headless/stderr_sink.h"
 #include "config/condition_filter.h"
 #include "config/reg_file_store.h"
@@ -29,7 +30,8 @@ constexpr int kStatusCheckSeconds = 2;
 
 void PrintUsage(std::FILE* out, const char* invocation) {
   std::fprintf(out,
-               "usage: %s [--check | --version | --help] [--trace=LIST] [--trace-dir=DIR]\n"
+               "usage: %s [--check | --check-settings | --version | --help] [--trace=LIST]\n"
+               "       [--trace-dir=DIR]\n"
                "Runs the cash-register server without a window. Settings come from the\n"
                "registry file ($TILLGATE_REGISTRY, else\n"
                "$XDG_CONFIG_HOME/tillgate/HKEY_CURRENT_USER.reg). One line per notable event\n"
@@ -39,6 +41,11 @@ void PrintUsage(std::FILE* out, const char* invocation) {
                "  --check    print the configuration the server would run with and every\n"
                "             problem found (folders, goods file, serial devices, Windows\n"
                "             paths); exit 1 on a problem. Opens no port.\n"
+               "  --check-settings\n"
+               "             check only what would keep the server from starting (a\n"
+               "             settings file that cannot be read or parsed, a value of the\n"
+               "             wrong type): say why and exit 78, else exit 0 silently. The\n"
+               "             service runs it before it starts the server.\n"
                "  --version  print the version\n"
                "  --help     this text\n"
                "%s"
@@ -126,6 +133,7 @@ int Serve(const Settings& settings, const TraceOptions& trace, EventSink* events
 
 int RunHeadless(int argc, char** argv, const char* invocation) {
   bool check = false;
+  bool check_settings = false;
   TraceOptions trace;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--headless") == 0) continue;
@@ -148,6 +156,10 @@ int RunHeadless(int argc, char** argv, const char* invocation) {
       check = true;
       continue;
     }
+    if (std::strcmp(argv[i], "--check-settings") == 0) {
+      check_settings = true;
+      continue;
+    }
     std::fprintf(stderr, "%s: unknown argument '%s'\n", invocation, argv[i]);
     PrintUsage(stderr, invocation);
     return 2;
@@ -159,17 +171,12 @@ int RunHeadless(int argc, char** argv, const char* invocation) {
   // lines, never the registers being served (nor a document half written).
   signal(SIGPIPE, SIG_IGN);
   StderrSink sink;
+  if (check_settings) return RunSettingsCheck(registry_path, WorkingFolder(), &sink);
   ConditionFilter events(&sink);
-  Status status;
-  auto registry = OpenRegistryFileForReading(registry_path, &status);
-  if (!status.ok()) {
-    Report(&events, Severity::kError, status.message());
-    return 1;
-  }
-  LoadResult loaded = LoadSettings(*registry, WorkingFolder());
+  LoadResult loaded = LoadServerSettings(registry_path, WorkingFolder());
   if (!loaded.status.ok()) {
     Report(&events, Severity::kError, loaded.status.message());
-    return 1;
+    return kExitSettingsRefused;
   }
   Report(&events, "settings from " + registry_path);
   if (!loaded.settings.installed)

@@ -9,8 +9,9 @@ namespace tillgate {
 
 // `invocation` is how the usage text names the program ("tillgate-headless"
 // or "tillgate --headless"). Returns the process exit code: 0 after a
-// signalled stop (and for --help and --version), 1 when the settings cannot
-// be loaded or --check found a problem, 2 for a command-line mistake.
+// signalled stop (and for --help and --version), kExitSettingsRefused (78)
+// when the settings cannot be loaded (settings_check.h), 1 when --check
+// found a problem, 2 for a command-line mistake.
 int RunHeadless(int argc, char** argv, const char* invocation);
 
 }  // namespace tillgate

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/headless/headless_child.h"
+#include "app/headless/settings_check.h"
 #include "app/headless/stderr_sink.h"
 #include "config/utf16.h"
 #include "line/register_peer.h"
@@ -58,7 +59,7 @@ TEST(Headless, ASettingsFailureIsShownAndEndsTheProgram) {
   Scratch scratch("\"COM3\"=\"text\"\n");
   Child child(scratch.Registry());
   ASSERT_TRUE(child.ok());
-  EXPECT_EQ(child.Wait(10), 1);
+  EXPECT_EQ(child.Wait(10), kExitSettingsRefused);
   EXPECT_TRUE(child.WaitFor("Invalid data type for 'COM3'", 1)) << child.Output();
 }
 

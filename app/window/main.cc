@@ -71,6 +71,9 @@ constexpr char kUsage[] =
     "\n"
     "  --check    print the configuration and every problem found; exit 1 on a\n"
     "             problem. Opens no port and no window.\n"
+    "  --check-settings\n"
+    "             exit 78 with the reason when the settings would keep the server\n"
+    "             from starting, else 0 (see tillgate --headless --help).\n"
     "  --version  print the version\n";
 
 // The trace options of the window; false (with the reason printed) when one
@@ -94,7 +97,8 @@ int main(int argc, char** argv) {
     tillgate::PrintVersion();
     return 0;
   }
-  if (HasArgument(argc, argv, "--check") && !HasArgument(argc, argv, "--headless")) {
+  if ((HasArgument(argc, argv, "--check") || HasArgument(argc, argv, "--check-settings")) &&
+      !HasArgument(argc, argv, "--headless")) {
     return tillgate::RunHeadless(argc, argv, "tillgate");
   }
   if (!HasArgument(argc, argv, "--headless") &&

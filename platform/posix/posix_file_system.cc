@@ -138,11 +138,15 @@ Status Lock(int fd, OpenMode mode) {
   return (err == EACCES || err == EAGAIN) ? Status::kBusy : StatusFromErrno(err);
 }
 
-Status OpenWith(const std::string& path, int flags, OpenMode mode, std::unique_ptr<File>* file) {
+mode_t CreationMode(Readers readers) { return readers == Readers::kOwner ? 0600 : 0644; }
+
+// `created` is the mode of a file that O_CREAT makes; ignored otherwise.
+Status OpenWith(const std::string& path, int flags, OpenMode mode, mode_t created,
+                std::unique_ptr<File>* file) {
   file->reset();
   int fd;
   do {
-    fd = open(path.c_str(), flags | O_CLOEXEC, 0644);
+    fd = open(path.c_str(), flags | O_CLOEXEC, created);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return LastError();
   const Status locked = mode == OpenMode::kReadOnlyUnlocked ? Status::Ok() : Lock(fd, mode);
@@ -169,13 +173,14 @@ class PosixFileSystemImpl final : public FileSystem {
   }
 
   Status Open(const std::string& path, OpenMode mode, std::unique_ptr<File>* file) override {
-    return OpenWith(path, OpenFlags(mode), mode, file);
+    return OpenWith(path, OpenFlags(mode), mode, 0, file);
   }
 
-  Status Create(const std::string& path, OpenMode mode, std::unique_ptr<File>* file) override {
+  Status Create(const std::string& path, OpenMode mode, Readers readers,
+                std::unique_ptr<File>* file) override {
     int flags = OpenFlags(mode) | O_CREAT | O_EXCL;
     if ((flags & O_ACCMODE) == O_RDONLY) flags = (flags & ~O_ACCMODE) | O_RDWR;
-    return OpenWith(path, flags, mode, file);
+    return OpenWith(path, flags, mode, CreationMode(readers), file);
   }
 
   Status Unlink(const std::string& path) override {

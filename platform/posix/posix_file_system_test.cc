@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -24,7 +25,8 @@ TEST(PosixFiles, CreateNewOpenTransferAndRemove) {
   std::unique_ptr<File> f;
   EXPECT_FALSE(fs->Exists(path));
   EXPECT_EQ(fs->Open(path, OpenMode::kReadWriteOthersRead, &f), Status::kNotFound);
-  ASSERT_EQ(fs->Create(path, OpenMode::kReadWriteExclusiveSync, &f), Status::kOk);
+  ASSERT_EQ(fs->Create(path, OpenMode::kReadWriteExclusiveSync, Readers::kEveryone, &f),
+            Status::kOk);
   ASSERT_EQ(f->WriteAt(4, "data", 4), Status::kOk);
   uint64_t size = 0;
   ASSERT_EQ(f->Size(&size), Status::kOk);
@@ -40,13 +42,40 @@ TEST(PosixFiles, CreateNewOpenTransferAndRemove) {
   EXPECT_NE(f->WriteAt(0, "x", 1), Status::kOk);  // closed
 
   std::unique_ptr<File> again;
-  EXPECT_EQ(fs->Create(path, OpenMode::kReadWriteExclusiveSync, &again), Status::kExists);
+  EXPECT_EQ(fs->Create(path, OpenMode::kReadWriteExclusiveSync, Readers::kEveryone, &again),
+            Status::kExists);
   EXPECT_EQ(again, nullptr);
   ASSERT_EQ(fs->Open(path, OpenMode::kReadOnlyExclusive, &again), Status::kOk);
   EXPECT_NE(again->WriteAt(0, "x", 1), Status::kOk);  // read only
   again.reset();
   EXPECT_EQ(fs->Unlink(path), Status::kOk);
   EXPECT_EQ(fs->Unlink(path), Status::kNotFound);
+}
+
+// The server's own files and the folders it makes are its owner's alone
+// whatever the umask lets through; the shop's files stay readable by the
+// other shop software.
+TEST(PosixFiles, CreatedFilesAndFoldersHaveTheModeTheirReadersNeed) {
+  ScratchDir dir;
+  FileSystem* fs = &SystemFileSystem();
+  const mode_t umask_before = umask(0);
+  const auto mode_of = [](const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
+  };
+  std::unique_ptr<File> own;
+  std::unique_ptr<File> shop;
+  EXPECT_EQ(fs->Create(dir.File("journal"), OpenMode::kReadWriteExclusive, Readers::kOwner, &own),
+            Status::kOk);
+  EXPECT_EQ(fs->Create(dir.File("otchet.dbf"), OpenMode::kReadWriteExclusiveSync,
+                       Readers::kEveryone, &shop),
+            Status::kOk);
+  EXPECT_EQ(fs->MakeFolders(dir.File("state/trace")), Status::kOk);
+  umask(umask_before);
+  EXPECT_EQ(mode_of(dir.File("journal")), 0600u);
+  EXPECT_EQ(mode_of(dir.File("otchet.dbf")), 0644u);
+  EXPECT_EQ(mode_of(dir.File("state")), 0700u);
+  EXPECT_EQ(mode_of(dir.File("state/trace")), 0700u);
 }
 
 TEST(PosixFiles, RenameNeverReplacesATakenName) {
@@ -216,7 +245,8 @@ TEST(FaultFiles, FailsTheChosenCallOnly) {
   ScratchDir dir;
   FaultFileSystem fs(&SystemFileSystem());
   std::unique_ptr<File> f;
-  ASSERT_EQ(fs.Create(dir.File("r.dbf"), OpenMode::kReadWriteExclusiveSync, &f), Status::kOk);
+  ASSERT_EQ(fs.Create(dir.File("r.dbf"), OpenMode::kReadWriteExclusiveSync, Readers::kEveryone, &f),
+            Status::kOk);
   fs.FailNth(FsOp::kWrite, 2, "r.dbf", 1, Status::kNoSpace);
   EXPECT_EQ(f->WriteAt(0, "a", 1), Status::kOk);
   EXPECT_EQ(f->WriteAt(1, "b", 1), Status::kNoSpace);
@@ -237,7 +267,8 @@ TEST(FaultFiles, ACrashLetsNothingMoreReachTheDisk) {
   ScratchDir dir;
   FaultFileSystem fs(&SystemFileSystem());
   std::unique_ptr<File> f;
-  ASSERT_EQ(fs.Create(dir.File("j"), OpenMode::kReadWriteExclusive, &f), Status::kOk);
+  ASSERT_EQ(fs.Create(dir.File("j"), OpenMode::kReadWriteExclusive, Readers::kOwner, &f),
+            Status::kOk);
   fs.CrashAtWrite(2, /*torn=*/true);
   EXPECT_EQ(f->WriteAt(0, "abcd", 4), Status::kOk);
   EXPECT_FALSE(fs.Crashed());
@@ -247,7 +278,8 @@ TEST(FaultFiles, ACrashLetsNothingMoreReachTheDisk) {
   EXPECT_NE(f->Truncate(0), Status::kOk);
   EXPECT_NE(f->Sync(), Status::kOk);
   std::unique_ptr<File> g;
-  EXPECT_NE(fs.Create(dir.File("k"), OpenMode::kReadWriteExclusive, &g), Status::kOk);
+  EXPECT_NE(fs.Create(dir.File("k"), OpenMode::kReadWriteExclusive, Readers::kOwner, &g),
+            Status::kOk);
   EXPECT_NE(fs.RenameReplacing(dir.File("j"), dir.File("k")), Status::kOk);
   EXPECT_EQ(testing::ReadFile(dir.File("j")), "abcdef");
   char buf[8];
