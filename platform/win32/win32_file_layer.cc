@@ -72,7 +72,8 @@ class Win32FileLayer final : public FileLayer {
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
       const DWORD error = GetLastError();
-      if (error == ERROR_FILE_NOT_FOUND) return Status::Ok();
+      // Missing, or its folder is (as a file that was never saved).
+      if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return Status::Ok();
       return Failure(path, error);
     }
     *exists = true;

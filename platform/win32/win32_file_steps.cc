@@ -124,12 +124,13 @@ Status MakeFolderTree(const std::wstring& folder) {
 }
 
 Status MoveReplacing(const std::wstring& from, const std::wstring& to) {
+  // Windows refuses to replace a read-only file (wine does not).
+  if (IsReadOnly(to)) return StatusFromWin32(ERROR_ACCESS_DENIED);
   if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     return Status::Ok();
   const DWORD moved = GetLastError();
   if (moved != ERROR_ACCESS_DENIED && moved != ERROR_SHARING_VIOLATION)
     return StatusFromWin32(moved);
-  if (IsReadOnly(to)) return StatusFromWin32(ERROR_ACCESS_DENIED);
   // ReplaceFileW wants whole paths (wine fails relative ones).
   const std::wstring full_from = FullPath(from);
   const std::wstring full_to = FullPath(to);
