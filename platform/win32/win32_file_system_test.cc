@@ -162,6 +162,12 @@ TEST(Win32Files, SharingFollowsTheKindOfFile) {
     bool locked = false;
     ASSERT_EQ(fs.LockHeld(path, &locked), Status::kOk);
     EXPECT_TRUE(locked);
+    // Which file the name leads to can still be asked (the journal asks).
+    FileIdentity named, identity;
+    EXPECT_EQ(fs.Identity(path, &named), Status::kOk);
+    ASSERT_EQ(held->Identity(&identity), Status::kOk);
+    EXPECT_EQ(named, identity);
+    EXPECT_TRUE(fs.Exists(path));
     held.reset();
     ASSERT_EQ(fs.LockHeld(path, &locked), Status::kOk);
     EXPECT_FALSE(locked);
