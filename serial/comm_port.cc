@@ -119,6 +119,12 @@ uint32_t TCommPort::Write(const uint8_t* bytes, uint32_t count) {
   if (!open_) return 0;
   Status cleared = device_->ClearErrors();
   if (!cleared.ok()) {
+    // A device that went away is told here first (Windows): the port is
+    // closed as after a transfer that hung up.
+    if (cleared.code() == Status::kHangUp) {
+      if (io_failure_.ok()) io_failure_ = cleared;
+      CloseAfterFailure();
+    }
     Fail(std::move(cleared));
     return 0;
   }

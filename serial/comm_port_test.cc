@@ -172,6 +172,15 @@ TEST(TCommPort, TransferFailuresAreKeptOnceAndAHangUpClosesThePort) {
   ASSERT_TRUE(f.port->OpenAndConfigure("/dev/ttyUSB0"));
   f.fake->QueueRead({7});
   EXPECT_EQ(f.port->Read(buffer, 20), 1u);
+
+  // A device that went away may say so when its errors are cleared, before
+  // a write: the same hang-up, the port closed.
+  f.fake->ClearCalls();
+  f.fake->Fail(Op::kClearErrors, Status(Status::kHangUp, "ClearCommError: line hung up"));
+  EXPECT_EQ(f.port->Write(buffer, 1), 0u);
+  EXPECT_EQ(f.fake->Calls(), (Calls{"clear", "close"}));
+  EXPECT_FALSE(f.port->IsOpen());
+  EXPECT_EQ(f.port->TakeIoFailure().code(), Status::kHangUp);
 }
 
 TEST(TCommPort, ReopeningClosesTheHeldDeviceFirst) {
