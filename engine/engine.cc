@@ -99,9 +99,8 @@ StartResult Engine::StartLines(const StartBoxes& boxes) {
     LineRuntime& entry = (*runtime_)[p];
     if (boxes[p] && connected && lines_[p]) {
       entry.state = kLineRunning;
-      lines_[p]->Restart();
       result.started.set(p);
-      if (!lines_[p]->IsOpen()) result.no_port.set(p);
+      if (!RestartLine(p)) result.no_port.set(p);
     } else {
       // A connected port without a line object cannot be polled, so it
       // stays connected rather than running.
@@ -111,6 +110,13 @@ StartResult Engine::StartLines(const StartBoxes& boxes) {
   }
   PublishPortStates();
   return result;
+}
+
+bool Engine::RestartLine(size_t port) {
+  // A line with a worker is that thread's: the worker restarts it.
+  if (workers_[port]) return workers_[port]->Restart();
+  lines_[port]->Restart();
+  return lines_[port]->IsOpen();
 }
 
 void Engine::PublishPortStates() {
@@ -212,7 +218,12 @@ bool Engine::Launch() {
     workers_[p] = std::make_unique<LineWorker>(*lines_[p], events_);
     workers_[p]->Launch(runtime_ && (*runtime_)[p].state == kLineRunning);
   }
-  thread_ = std::thread([this] { ThreadMain(); });
+  {
+    // The thread's first step takes mutex_: from then on it sees thread_
+    // set, as a Stop made on it looks at it.
+    std::lock_guard<std::mutex> lock(mutex_);
+    thread_ = std::thread([this] { ThreadMain(); });
+  }
   return true;
 }
 

@@ -90,7 +90,8 @@ class Engine {
   // every line has its worker, so this does nothing.
   void PollLines();
   // For each port: box checked and connected with a line object -> run state
-  // 2 and its slots reset; otherwise run state 1 when connected, else 0.
+  // 2 and its slots reset (by the line's worker when it has one); otherwise
+  // run state 1 when connected, else 0.
   StartResult StartLines(const StartBoxes& boxes);
   // The Start action as the window runs it: when `clear_diagnostics`, first
   // empties rows 1..15, columns 0..4 of the diagnostics grid; then
@@ -137,6 +138,9 @@ class Engine {
   void CheckFolders();
   bool AnyLinePolling() const;
   void Post(Command command);
+  // START for the line of `port`, on its worker's thread when it has one;
+  // true when its port is open.
+  bool RestartLine(size_t port);
   void ReportStart(const StartResult& result);
   // Every port's run state to the status board.
   void PublishPortStates();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -65,9 +66,10 @@ struct Station {
     return AddLine(port, "/dev/fake" + std::to_string(port), std::move(device));
   }
   // A line whose registers 1..10 all answer every start command and poll.
-  TKkmEkr* AddAnsweringLine(int port) {
+  TKkmEkr* AddAnsweringLine(int port, FakeSerialDevice** device = nullptr) {
     FakeSerialDevice* fake = nullptr;
     TKkmEkr* line = AddFakeLine(port, &fake);
+    if (device) *device = fake;
     fake->SetReadHook([fake, line](size_t count) {
       if (count == kFirstReadSize)
         fake->QueueRead(Answer(line->Slot(line->CurrentSlot()).network_number));
@@ -387,6 +389,90 @@ TEST(EngineThreads, StartReachesEveryLineAndAStoppedLineStaysStill) {
   engine.Stop();
   EXPECT_EQ(s.runtime[15].state, kLineConnected);
   EXPECT_EQ(s.runtime[0].state, kLineRunning);
+}
+
+// Start posted again and again while several lines poll: every line is
+// restarted on its own thread (a sanitizer build sees any slot or port
+// state the engine thread touches while a worker looks at it), each Start
+// gives every started register its start command again, and the event
+// lines name the same ports in the same words.
+TEST(EngineThreads, StartsPostedWhileLinesPollRestartEveryLine) {
+  Station s;
+  std::array<FakeSerialDevice*, 4> fakes{};
+  const std::array<int, 4> polled{0, 1, 2, 3};
+  for (size_t i = 0; i < polled.size(); ++i) s.AddAnsweringLine(polled[i], &fakes[i]);
+  s.AddLine(5, "/dev/tillgate-no-such-port");
+  Engine& engine = s.Make();
+  ASSERT_TRUE(engine.Launch());
+  const StartBoxes all = Boxes({0, 1, 2, 3, 5});
+  const StartBoxes some = Boxes({0, 2, 5});
+  constexpr int kStarts = 20;
+  std::array<int, 4> starts_of{};
+  for (int round = 0; round < kStarts; ++round) {
+    const bool everyone = round % 2 == 0;
+    const StartBoxes& boxes = everyone ? all : some;
+    s.diagnostics.SetCell(1, 3, "COM2");
+    std::promise<StartResult> done;
+    engine.PostStart(boxes, everyone, [&](const StartResult& r) { done.set_value(r); });
+    auto future = done.get_future();
+    ASSERT_EQ(future.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    const StartResult result = future.get();
+    EXPECT_EQ(result.started, everyone ? PortSet(0b101111) : PortSet(0b100101)) << round;
+    EXPECT_EQ(result.no_port, PortSet(0b100000)) << round;
+    EXPECT_EQ(s.diagnostics.Cell(1, 3), everyone ? "" : "COM2") << round;
+    // Every started line through its whole sweep of start commands before
+    // the next Start.
+    for (size_t i = 0; i < polled.size(); ++i) {
+      const int port = polled[i];
+      if (!boxes[static_cast<size_t>(port)]) continue;
+      ++starts_of[i];
+      const uint64_t from = engine.LineSteps(port);
+      ASSERT_TRUE(Eventually([&] { return engine.LineSteps(port) >= from + kSlotCount; }))
+          << "COM" << port + 1 << " in round " << round;
+    }
+  }
+  engine.Stop();
+
+  const Strings events = s.events.Lines();
+  const auto count = [&](const std::string& line) {
+    return std::count(events.begin(), events.end(), line);
+  };
+  EXPECT_EQ(count("start: polling COM1, COM2, COM3, COM4; no open port: COM6"), kStarts / 2);
+  EXPECT_EQ(count("start: polling COM1, COM3; no open port: COM6"), kStarts / 2);
+  // Register 1 is the last of a sweep: its start command went out once per
+  // Start of its line.
+  std::vector<uint8_t> frame(kFrameBufferSize);
+  frame.resize(static_cast<size_t>(BuildCommandFrame(frame.data(), 1, kCommandStart)));
+  std::string start_to_1 = "write";
+  for (uint8_t byte : frame) {
+    char hex[4];
+    std::snprintf(hex, sizeof hex, " %02X", byte);
+    start_to_1 += hex;
+  }
+  for (size_t i = 0; i < polled.size(); ++i) {
+    const Strings& calls = fakes[i]->Calls();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), start_to_1), starts_of[i])
+        << "COM" << polled[i] + 1;
+  }
+}
+
+// A worker whose thread has ended cannot take a restart: the Start that
+// comes after a Stop made on the engine thread restarts the line itself.
+TEST(EngineThreads, AStartAfterTheWorkersEndedStillRestartsTheLine) {
+  Station s;
+  s.AddAnsweringLine(0);
+  Engine& engine = s.Make();
+  std::promise<StartResult> second;
+  // Both queued before the threads run: taken in one go.
+  engine.PostStart(Boxes({0}), false, [&](const StartResult&) { engine.Stop(); });
+  engine.PostStart(Boxes({0}), false, [&](const StartResult& r) { second.set_value(r); });
+  ASSERT_TRUE(engine.Launch());
+  auto future = second.get_future();
+  ASSERT_EQ(future.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+  EXPECT_EQ(future.get().started, PortSet(0b1));
+  engine.Stop();
+  EXPECT_EQ(s.owned[0]->CurrentSlot(), 0);  // restarted, and no step since
+  EXPECT_EQ(s.events.Count("start: polling COM1"), 2);
 }
 
 TEST(EngineThreads, AnIdleEngineSleeps) {

@@ -26,10 +26,31 @@ void LineWorker::Launch(bool running) {
     std::lock_guard<std::mutex> lock(mutex_);
     running_ = running;
     stop_ = false;
-    polling_ = running && line_.HasWork();
+    live_ = true;
+    // The thread does not run yet: the line is still the caller's.
+    has_work_ = line_.HasWork();
+    polling_ = running && has_work_;
     ScheduleRescan();
   }
   thread_ = std::thread([this] { Run(); });
+}
+
+void LineWorker::NoteWork() {
+  has_work_ = line_.HasWork();
+  polling_ = running_ && has_work_;
+}
+
+void LineWorker::RestartLine() {
+  line_.Restart();
+  has_work_ = line_.HasWork();
+  port_open_ = line_.IsOpen();
+}
+
+void LineWorker::RestartHere() {
+  RestartLine();
+  restart_requested_ = false;
+  restart_done_ = true;
+  changed_.notify_all();
 }
 
 bool LineWorker::MayStep() const { return running_ && !held_ && line_.HasWork(); }
@@ -43,7 +64,7 @@ void LineWorker::ScheduleRescan() {
 }
 
 void LineWorker::WaitForWork(std::unique_lock<std::mutex>& lock) {
-  const auto ready = [this] { return stop_ || MayStep() || RescanDue(); };
+  const auto ready = [this] { return stop_ || restart_requested_ || MayStep() || RescanDue(); };
   if (running_ && line_.Options().rescan_seconds > 0) {
     changed_.wait_until(lock, next_rescan_, ready);
   } else {
@@ -56,8 +77,13 @@ void LineWorker::WaitForWork(std::unique_lock<std::mutex>& lock) {
 void LineWorker::Run() {
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
-    polling_ = running_ && line_.HasWork();
+    NoteWork();
     WaitForWork(lock);
+    // Before stopping: the engine waits for it.
+    if (restart_requested_) {
+      RestartHere();
+      continue;
+    }
     if (stop_) break;
     const bool rescan = RescanDue();
     if (!rescan && !MayStep()) continue;
@@ -73,9 +99,11 @@ void LineWorker::Run() {
     lock.lock();
     busy_ = false;
     changed_.notify_all();  // a Hold waiting for the step to end
-    changed_.wait_for(lock, kStepPause, [this] { return stop_ || held_; });
+    changed_.wait_for(lock, kStepPause, [this] { return stop_ || held_ || restart_requested_; });
   }
   polling_ = false;
+  live_ = false;
+  changed_.notify_all();  // a Restart waiting for a thread that has ended
 }
 
 void LineWorker::RequestHold() {
@@ -89,12 +117,30 @@ void LineWorker::Hold() {
   changed_.wait(lock, [this] { return !busy_; });
 }
 
+bool LineWorker::Restart() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  if (live_) {
+    restart_requested_ = true;
+    restart_done_ = false;
+    changed_.notify_all();
+    changed_.wait(lock, [this] { return restart_done_ || !live_; });
+  }
+  if (!restart_done_) {
+    // No thread to take it: the line is the caller's (the lock orders this
+    // after whatever the ended thread did).
+    restart_requested_ = false;
+    RestartLine();
+  }
+  restart_done_ = false;
+  return port_open_;
+}
+
 void LineWorker::Resume(bool running) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     held_ = false;
     running_ = running;
-    polling_ = running && line_.HasWork();
+    polling_ = running && has_work_;
     ScheduleRescan();
   }
   changed_.notify_all();

@@ -5,6 +5,11 @@
 // the line's rescan every RESCAN seconds while it is running (counted from
 // Launch or Start); and stops at a step boundary when Start has to change the
 // line. Nothing a line does waits for another line.
+//
+// The line's slots and port are used on this thread only, or under the
+// worker's lock while the thread does not step: even a held line looks at
+// its own state, so Start hands the restart to the worker instead of
+// touching the line itself.
 
 #include <atomic>
 #include <chrono>
@@ -35,6 +40,11 @@ class LineWorker {
   // RequestHold, then waits until the current step (if any) has ended: the
   // caller may change the line until Resume.
   void Hold();
+  // Has the line restarted (START: every slot back to its start command)
+  // on its own thread, between two steps, and waits for it; true when its
+  // port is open. Without a thread (not launched, or ended) the line is
+  // restarted on the caller's.
+  bool Restart();
   // Lets the line go on, stepped from now on while `running`.
   void Resume(bool running);
   // Asks the thread to end after its current step; Join waits for it.
@@ -52,6 +62,12 @@ class LineWorker {
 
   void Run();
   // Under mutex_:
+  // What the line has to do, as the thread last saw it.
+  void NoteWork();
+  // The line restarted, and what it has to do afterwards.
+  void RestartLine();
+  // The requested restart, on the thread; tells the waiting Restart.
+  void RestartHere();
   bool MayStep() const;
   bool RescanDue() const;
   void ScheduleRescan();
@@ -66,6 +82,11 @@ class LineWorker {
   bool held_ = false;
   bool busy_ = false;  // inside a step
   bool stop_ = false;
+  bool live_ = false;  // the thread runs and takes restart requests
+  bool restart_requested_ = false;
+  bool restart_done_ = false;
+  bool port_open_ = false;  // as the latest restart found it
+  bool has_work_ = false;   // HasWork as of the thread's latest look
   Clock::time_point next_rescan_{};
   std::atomic<bool> polling_{false};
   std::atomic<uint64_t> steps_{0};

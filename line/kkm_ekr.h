@@ -4,7 +4,8 @@
 // step at a time, turns the messages registers send into store transactions
 // and their outcomes into the frames registers understand.
 //
-// One thread at a time uses a line object (its worker, or the test's).
+// One thread uses a line object (its worker, or the test's): with the
+// workers running, even Start's restart is made by the line's worker.
 
 #include <array>
 #include <chrono>
