@@ -20,7 +20,7 @@ struct RegisterState {
   // (a new message not committed yet, a repetition already withdrawn, a
   // closed document). Withdrawal also checks that the record is still
   // pending and this register's own.
-  int32_t last_operation = 0;
+  int32_t last_operation = -1;
   // What it told of itself in its latest identification ("d"): serial
   // number and year. Kept in the journal, so that a document open across a
   // restart is stamped with them before the register identifies again.
