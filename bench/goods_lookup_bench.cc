@@ -15,7 +15,8 @@
 #include <fstream>
 #include <string>
 
-#include "store/tdb.h"
+#include "platform/platform.h"
+#include "store/goods_file.h"
 
 namespace tillgate {
 namespace {
@@ -80,8 +81,9 @@ void BM_LookUpLastRecord(benchmark::State& state) {
   char folder_template[] = "/tmp/tillgate-bench-XXXXXX";
   const std::string folder = mkdtemp(folder_template);
   WriteGoodsFile(folder, count);
-  TDB store(folder, "", nullptr, nullptr);
-  if (!store.GoodsOpen()) {
+  GoodsFile goods(&SystemFileSystem(), nullptr, folder);
+  goods.Exchange();
+  if (!goods.IsOpen()) {
     state.SkipWithError("goods file not taken");
     return;
   }
@@ -99,12 +101,9 @@ void BM_LookUpLastRecord(benchmark::State& state) {
   const std::string last = std::to_string(count);
   const auto start = std::chrono::steady_clock::now();
   for (auto _ : state) {
-    OperationRecord& r = store.Current();
-    std::strcpy(r.goods_code, last.c_str());
-    r.quantity = 1;
-    r.operation_code = kOpSaleByCode;
-    store.LookUp(r);
-    if (r.goods_record_number != count) state.SkipWithError("last record not found");
+    GoodsItem item;
+    goods.Find(last, kLookupByCode, &item);
+    if (item.record_number != count) state.SkipWithError("last record not found");
   }
   const double per_lookup =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() /

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "line/decoding_rig.h"
+#include "store/tdb_probe.h"
 #include "tools/mkgoods/goods_file.h"
 
 namespace tillgate {
@@ -94,7 +95,8 @@ void RunMessages(benchmark::State& state, std::vector<uint8_t> frame, bool track
     shop.rig.fake->QueueRead(frame);
     shop.rig.line->ReadAnswer(1);
     answered = shop.rig.fake->Written().size() - before;
-    if (shop.rig.store->PendingCount() > 0) shop.rig.store->Release(shop.rig.store->Head());
+    TPEREBOR& pool = TdbProbe(*shop.rig.store).Pool();
+    if (pool.PendingCount() > 0) pool.Release(pool.Head());
   }
   if (answered < 30) state.SkipWithError("the message was not answered with goods");
   // Poll byte, the register's message and the answer, on the wire.

@@ -32,7 +32,7 @@ constexpr int kSalesPerDocument = 4;
 using Clock = std::chrono::steady_clock;
 
 // A goods file of three goods with plenty of stock (RES N 12.3).
-std::string GoodsFile() {
+std::string GoodsFileBytes() {
   const char* fields[][3] = {{"CODE", "C", "\x0D"},
                              {"NAME", "C", "\x1E"},
                              {"PRICE", "N", "\x0A"},
@@ -81,15 +81,15 @@ Timings Run(const std::string& root, bool journal, int messages) {
     std::filesystem::remove_all(f);
     std::filesystem::create_directories(f);
   }
-  std::ofstream(goods + "/tovars.dbf", std::ios::binary) << GoodsFile();
+  std::ofstream(goods + "/tovars.dbf", std::ios::binary) << GoodsFileBytes();
   TDB store(goods, reports, nullptr, nullptr, journal ? state : std::string());
   store.SetTrackStock(true);
+  store.ShowIdentification({"COM1", "", "0000001", 1, 0, 0x26});
   Timings t;
   uint8_t sequence = 0;
-  DocumentStamp stamp;
-  std::memcpy(stamp.serial_number, "0000001", 7);
-  stamp.day = 0x15;
-  stamp.month = 0x03;
+  DocumentClose document;
+  document.day = 0x15;
+  document.month = 0x03;
   for (int i = 0; i < messages; ++i) {
     GoodsRequest request;
     request.line_index = 0;
@@ -105,9 +105,9 @@ Timings Run(const std::string& root, bool journal, int messages) {
       std::exit(1);
     }
     if ((i + 1) % kSalesPerDocument == 0) {
-      stamp.document_number = static_cast<uint32_t>(i);
+      document.document_number = static_cast<uint32_t>(i);
       const auto closing = Clock::now();
-      store.CloseDocument(0, 1, stamp);
+      store.CloseDocument(0, 1, document);
       t.close_us.push_back(
           std::chrono::duration<double, std::micro>(Clock::now() - closing).count());
     }

@@ -132,8 +132,7 @@ StartResult Engine::Start(const StartBoxes& boxes, bool clear_diagnostics) {
     if (worker) worker->RequestHold();
   for (auto& worker : workers_)
     if (worker) worker->Hold();
-  if (clear_diagnostics && diagnostics_)
-    diagnostics_->ClearCells(0, kDiagnosticsColumns - 1, 1, kDiagnosticsLastRow);
+  if (clear_diagnostics && store_) store_->ClearDiagnostics();
   StartResult result = StartLines(boxes);
   for (int i = 0; i < kPortCount; ++i) {
     const size_t p = static_cast<size_t>(i);

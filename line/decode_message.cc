@@ -160,7 +160,7 @@ class Decoding final {
     switch (outcome.refusal) {
       case GoodsRefusal::kNone:
         line_.SendGoodsAnswer(network_, outcome);
-        ReportGoods(outcome.record);
+        ReportGoods(request, outcome.goods);
         return;
       case GoodsRefusal::kNoRegister:
         Refuse("no register with that network number");
@@ -218,10 +218,11 @@ class Decoding final {
     if (!weighed) request.quantity = QuantityFromThousandths(Le32(frame_ + 13));
   }
 
-  void ReportGoods(const OperationRecord& served) {
+  void ReportGoods(const GoodsRequest& request, const GoodsDisplay& served) {
     Report(line_.Events(), Who() + ": " + OperationName(served.operation_code) + " " +
-                               CodeText(served.goods_code) + " quantity " +
-                               Number(served.quantity) + " amount " + Number(served.amount));
+                               CodeText(request.goods_code) + " quantity " +
+                               Number(served.quantity) + " amount " +
+                               Number(served.kopecks * 0.01));
   }
 
   void Document() {
@@ -229,24 +230,24 @@ class Decoding final {
       Refuse("message too short");
       return;
     }
-    DocumentStamp& stamp = slot_->stamp;
-    stamp.document_number = Be32(frame_ + 5);
-    stamp.day = frame_[9];
-    stamp.month = frame_[10];
-    stamp.hour = frame_[11];
-    stamp.minute = frame_[12];
+    DocumentClose document;
+    document.document_number = Be32(frame_ + 5);
+    document.day = frame_[9];
+    document.month = frame_[10];
+    document.hour = frame_[11];
+    document.minute = frame_[12];
     int rows = 0;
     if (store_ != nullptr) {
-      rows = store_->CloseDocument(static_cast<uint32_t>(line_.PortIndex()), network_, stamp);
+      rows = store_->CloseDocument(static_cast<uint32_t>(line_.PortIndex()), network_, document);
     }
     if (rows < 0) {
       // Not booked: the register keeps its document open and closes it again.
-      Refuse("document " + std::to_string(stamp.document_number) +
+      Refuse("document " + std::to_string(document.document_number) +
              " not closed: the journal cannot keep it");
       return;
     }
     line_.SendCommand(network_, kCommandClosed);
-    Report(line_.Events(), Who() + ": document " + std::to_string(stamp.document_number) +
+    Report(line_.Events(), Who() + ": document " + std::to_string(document.document_number) +
                                " closed, " + std::to_string(rows) + " rows written");
   }
 
@@ -255,20 +256,18 @@ class Decoding final {
       Refuse("message too short");
       return;
     }
-    DocumentStamp& stamp = slot_->stamp;
-    stamp.year = frame_[8];
-    std::memset(stamp.serial_number, 0, sizeof stamp.serial_number);
-    std::memcpy(stamp.serial_number, frame_ + 9, kSerialNumberLength);
+    const uint8_t year = frame_[8];
+    const std::string serial_bytes(reinterpret_cast<const char*>(frame_ + 9), kSerialNumberLength);
     line_.SendCommand(network_, kCommandIdentified);
-    const std::string serial(stamp.serial_number,
-                             strnlen(stamp.serial_number, kSerialNumberLength));
-    if (store_ != nullptr) {
-      const LineRuntime* runtime = line_.Runtime();
-      store_->ShowIdentification({runtime ? runtime->port_name : line_.PortName(),
-                                  runtime ? runtime->model_name : "", serial, network_,
-                                  static_cast<uint32_t>(line_.PortIndex()), stamp.year});
-    }
-    Report(line_.Events(), Who() + ": identified, serial number " + serial);
+    const LineRuntime* runtime = line_.Runtime();
+    const tillgate::Identification identification{runtime ? runtime->port_name : line_.PortName(),
+                                                  runtime ? runtime->model_name : "",
+                                                  serial_bytes,
+                                                  network_,
+                                                  static_cast<uint32_t>(line_.PortIndex()),
+                                                  year};
+    if (store_ != nullptr) store_->ShowIdentification(identification);
+    Report(line_.Events(), Who() + ": identified, serial number " + identification.SerialText());
     Wait(kIdentificationWaitMs);
   }
 
@@ -294,10 +293,10 @@ void TKkmEkr::DecodeBarcode(GoodsRequest& request) {
 bool TKkmEkr::SendGoodsAnswer(uint8_t network_number, const GoodsOutcome& outcome) {
   const BarcodeSetup* setup = Barcode();
   char text[kTextBufferSize];
-  const int length = ComposeText(outcome.record, setup ? setup->first_line : 0,
+  const int length = ComposeText(outcome.goods, setup ? setup->first_line : 0,
                                  setup ? setup->second_line : 0, text);
-  return SendGoodsFrame(network_number, text, length, outcome.kopecks,
-                        SectionCharacter(outcome.record.section));
+  return SendGoodsFrame(network_number, text, length, outcome.goods.kopecks,
+                        SectionCharacter(outcome.goods.section));
 }
 
 }  // namespace tillgate

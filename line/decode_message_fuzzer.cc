@@ -14,7 +14,7 @@
 #include "platform/memory_file_system.h"
 #include "store/monitoring_views.h"
 #include "store/store_test_util.h"
-#include "store/tdb.h"
+#include "store/tdb_probe.h"
 
 using namespace tillgate;
 
@@ -70,14 +70,13 @@ struct Rig {
     setup.first_line = kLetters[(options >> 4) & 3];
     setup.second_line = kLetters[(options >> 6) & 3];
     setup.split_length = split;
-    for (int i = 0; i < kSlotCount; ++i) rig.line->Slot(i).stamp = DocumentStamp{};
   }
   // Hands every pending operation over, which also forgets the registers'
   // sequence bytes.
   void Settle() {
     for (int nn = 1; nn <= kSlotCount; ++nn)
-      rig.store->CloseDocument(0, static_cast<uint8_t>(nn), DocumentStamp{});
-    if (rig.store->PendingCount() != 0) std::abort();
+      rig.store->CloseDocument(0, static_cast<uint8_t>(nn), DocumentClose{});
+    if (TdbProbe(*rig.store).Pool().PendingCount() != 0) std::abort();
   }
 
   MemoryFileSystem fs;

@@ -19,7 +19,7 @@
 #include "platform/platform.h"
 #include "store/monitoring_views.h"
 #include "store/store_test_util.h"
-#include "store/tdb.h"
+#include "store/tdb_probe.h"
 
 namespace tillgate {
 namespace {
@@ -138,12 +138,15 @@ class Decode : public ::testing::Test {
     return Answer{Bytes(all.begin() + static_cast<long>(before), all.end())};
   }
 
+  TdbProbe Probe() { return TdbProbe(*rig_.store); }
+  TPEREBOR& Pool() { return Probe().Pool(); }
+
   // Pending operations, oldest first, as "code op quantity" texts.
-  std::vector<std::string> Pending() const {
+  std::vector<std::string> Pending() {
     std::vector<std::string> out;
-    int index = rig_.store->Head();
-    for (int n = rig_.store->PendingCount(); n > 0; --n) {
-      const OperationRecord& r = rig_.store->Record(index);
+    int index = Pool().Head();
+    for (int n = Pool().PendingCount(); n > 0; --n) {
+      const OperationRecord& r = Pool().Record(index);
       char text[64];
       std::snprintf(text, sizeof text, "%s %c %g", r.goods_code, r.operation_code, r.quantity);
       out.emplace_back(text);
@@ -180,7 +183,7 @@ TEST_F(Decode, GoodsByCodeAndTheirQuantities) {
   EXPECT_EQ(Send(ByCode('p', 2, 0x3039, 1000)).Kopecks(), 1250u);
   EXPECT_EQ(Send(ByCode('q', 3, 0x3039, 1500)).Kopecks(), 1875u);
   EXPECT_EQ(Pending(), (std::vector<std::string>{"12345 1 1", "12345 1 1", "12345 3 1.5"}));
-  const OperationRecord& first = rig_.store->Record(rig_.store->Head());
+  const OperationRecord& first = Pool().Record(Pool().Head());
   EXPECT_EQ(first.line_index, 2u);
   EXPECT_EQ(first.network_number, 1);
   EXPECT_EQ(first.lookup_kind, kLookupByCode);
@@ -207,7 +210,7 @@ TEST_F(Decode, AmountSectionAndShortNames) {
   EXPECT_EQ(bread.Kopecks(), 350u);
   EXPECT_EQ(bread.Section(), '1');
   EXPECT_EQ(bread.Text().substr(17), "7.00        *.5");
-  EXPECT_DOUBLE_EQ(rig_.store->Record(rig_.store->Head()).amount, 3.5);
+  EXPECT_DOUBLE_EQ(Pool().Record(Pool().Head()).amount, 3.5);
 
   Answer cheese = Send(ByBarcode('s', 2, "2512345010050", 0));  // 0.99 x 1.005
   EXPECT_EQ(cheese.Kopecks(), 99u);
@@ -233,7 +236,7 @@ TEST_F(Decode, BarcodesSplitLengthAndCodes) {
   EXPECT_EQ(buns.Text().substr(0, 15), "BUNS           ");
   EXPECT_EQ(Pending(), (std::vector<std::string>{"4321 1 1", "4600000000011 2 2", "46012345 2 1",
                                                  "46000000 2 1"}));
-  EXPECT_EQ(rig_.store->Record(rig_.store->Head()).lookup_kind, kLookupByCode);
+  EXPECT_EQ(Pool().Record(Pool().Head()).lookup_kind, kLookupByCode);
 
   // Five digits count five: under split length 5 they are a goods code.
   Build(false, "25CCCCCWWWWW", 5);
@@ -249,7 +252,7 @@ TEST_F(Decode, WeightBarcodes) {
   // A return by weight barcode ignores the message's quantity too.
   EXPECT_TRUE(Send(ByBarcode('z', 2, "2512345005000", 9000)).IsGoods());
   EXPECT_EQ(Pending(), (std::vector<std::string>{"12345 2 1.234", "12345 3 0.5"}));
-  EXPECT_EQ(rig_.store->Record(rig_.store->Head()).lookup_kind, kLookupByBarcode);
+  EXPECT_EQ(Pool().Record(Pool().Head()).lookup_kind, kLookupByBarcode);
 
   // Second digit differs from the mask's: looked up whole, message quantity.
   EXPECT_TRUE(Send(ByBarcode('s', 3, "4600000000011", 3000)).IsGoods());
@@ -272,8 +275,8 @@ TEST_F(Decode, RepeatedSequenceByteKeepsOnlyTheSecondOperation) {
 TEST_F(Decode, WithdrawalTakesOnlyThisRegistersPendingOperation) {
   // Register 2's sale is pending; register 1's slot points at it.
   EXPECT_TRUE(Send(ByCode('p', 1, 100, 0), 2).IsGoods());
-  rig_.store->Register(2, 1)->last_operation = rig_.store->Head();
-  rig_.store->Register(2, 1)->last_sequence = 9;
+  Probe().Register(2, 1)->last_operation = Pool().Head();
+  Probe().Register(2, 1)->last_sequence = 9;
   EXPECT_TRUE(Send(ByCode('p', 9, 0x3039, 0), 1).IsGoods());
   EXPECT_EQ(Pending().size(), 2u);
 
@@ -350,22 +353,22 @@ TEST_F(Decode, FullPoolRefusesBeforeAnyLookUp) {
   for (int i = 0; i < TPEREBOR::kCapacity; ++i) {
     ASSERT_TRUE(Send(ByCode('p', static_cast<uint8_t>(i % 200), 888, 1), 1 + i % 10).IsGoods());
   }
-  ASSERT_TRUE(rig_.store->Full());
+  ASSERT_TRUE(Pool().Full());
   const std::string stock = Stock(7);
   EXPECT_TRUE(Send(ByCode('p', 250, 888, 1), 1).IsCommand('u'));
   EXPECT_TRUE(Send(ByBarcode('k', 251, "888", 1), 1).IsCommand('u'));
   EXPECT_EQ(Stock(7), stock);
-  EXPECT_EQ(rig_.store->PendingCount(), TPEREBOR::kCapacity);
+  EXPECT_EQ(Pool().PendingCount(), TPEREBOR::kCapacity);
   EXPECT_TRUE(events_.Has("all operation records pending"));
   // Register 2 repeats its last message (sequence 91, i = 491): the earlier
   // copy is withdrawn, which frees the record the repetition then takes. A
   // refusal here would leave that copy to reach the report while the
   // register was told the sale failed.
   EXPECT_TRUE(Send(ByCode('p', 91, 888, 2), 2).IsGoods());
-  EXPECT_EQ(rig_.store->PendingCount(), TPEREBOR::kCapacity);
+  EXPECT_EQ(Pool().PendingCount(), TPEREBOR::kCapacity);
   EXPECT_EQ(Stock(7), "99.499");  // 500 sales of 0.001, one replaced by 0.002
-  const OperationRecord& newest = rig_.store->Record(rig_.store->Register(2, 2)->last_operation);
-  EXPECT_TRUE(rig_.store->IsPending(newest.pool_index));
+  const OperationRecord& newest = Pool().Record(Probe().Register(2, 2)->last_operation);
+  EXPECT_TRUE(Pool().IsPending(newest.pool_index));
   EXPECT_DOUBLE_EQ(newest.quantity, 0.002);
   EXPECT_EQ(newest.network_number, 2);
   // A new message of a full pool still changes nothing.
@@ -373,7 +376,7 @@ TEST_F(Decode, FullPoolRefusesBeforeAnyLookUp) {
   EXPECT_EQ(Stock(7), "99.499");
   // A closed document makes room again.
   EXPECT_TRUE(Send(Document({0, 0, 0, 9}, 1, 1, 1, 1), 3).IsCommand('o'));
-  EXPECT_EQ(rig_.store->PendingCount(), TPEREBOR::kCapacity - 50);
+  EXPECT_EQ(Pool().PendingCount(), TPEREBOR::kCapacity - 50);
   EXPECT_TRUE(Send(ByCode('p', 252, 888, 1), 3).IsGoods());
 }
 
@@ -383,8 +386,15 @@ TEST_F(Decode, DocumentClosesOnlyThisRegistersOperations) {
   Send(ByCode('p', 1, 0x3039, 1500), 1);
   Send(ByCode('p', 1, 100, 0), 2);
   EXPECT_TRUE(Send(Document({0, 0, 1, 2}, 0x15, 0x03, 0x09, 0x41), 1).IsCommand('o'));
-  EXPECT_EQ(rig_.line->SlotByNetworkNumber(1)->stamp.document_number, 258u);
-  EXPECT_EQ(rig_.store->Register(2, 1)->last_sequence, 0xFF);
+  // The store keeps the register's stamp: its identification and the
+  // document it closed last.
+  const DocumentStamp& kept = Probe().Register(2, 1)->stamp;
+  EXPECT_EQ(kept.document_number, 258u);
+  EXPECT_EQ(std::string(kept.serial_number), "0012345");
+  EXPECT_EQ(kept.year, 0x24);
+  EXPECT_EQ(kept.day, 0x15);
+  EXPECT_EQ(kept.minute, 0x41);
+  EXPECT_EQ(Probe().Register(2, 1)->last_sequence, 0xFF);
   EXPECT_EQ(Pending(), (std::vector<std::string>{"100 1 1"}));
   EXPECT_EQ(ReportRows(), (std::vector<std::string>{
                               "0012345|258|2024-03-15|09:41:00|1|12345|MOLOKO 3.2% 1L|12.5|1.5|"
@@ -425,14 +435,14 @@ TEST_F(Decode, IdentificationFillsTheDiagnosticsRows) {
   }
   EXPECT_EQ(rig_.views.diagnostics.Cell(2, 15), "0000016");
   EXPECT_EQ(rig_.views.diagnostics.Cell(3, 15), "7");
-  EXPECT_EQ(std::string(rig_.line->SlotByNetworkNumber(7)->stamp.serial_number), "0000016");
-  EXPECT_EQ(rig_.line->SlotByNetworkNumber(7)->stamp.year, 0x24);
+  EXPECT_EQ(std::string(Probe().Register(2, 7)->stamp.serial_number), "0000016");
+  EXPECT_EQ(Probe().Register(2, 7)->stamp.year, 0x24);
 }
 
 TEST_F(Decode, OtherTypesAndShortFramesChangeNothing) {
   EXPECT_TRUE(Send(Frame({1, 0x30, 0, 0, 'f'})).IsCommand('+'));
   EXPECT_TRUE(Send(Frame({1, 0x30, 0, 5, 'x', 1, 2, 3})).IsCommand('u'));
-  EXPECT_EQ(rig_.store->Register(2, 1)->last_sequence, 0xFF);
+  EXPECT_EQ(Probe().Register(2, 1)->last_sequence, 0xFF);
 
   Bytes code = ByCode('p', 1, 0x3039, 0);
   code.resize(14);
@@ -445,11 +455,11 @@ TEST_F(Decode, OtherTypesAndShortFramesChangeNothing) {
   for (const Bytes& f : {code, barcode, document, ident}) {
     EXPECT_TRUE(Send(Frame(f)).IsCommand('u'));
   }
-  const RegisterSlot& slot = *rig_.line->SlotByNetworkNumber(1);
-  EXPECT_EQ(rig_.store->Register(2, 1)->last_sequence, 0xFF);
-  EXPECT_EQ(slot.stamp.document_number, 0u);
-  EXPECT_EQ(slot.stamp.serial_number[0], 0);
-  EXPECT_EQ(rig_.store->PendingCount(), 0);
+  EXPECT_EQ(Probe().Register(2, 1)->last_sequence, 0xFF);
+  EXPECT_EQ(Probe().Register(2, 1)->stamp.document_number, 0u);
+  EXPECT_EQ(Probe().Register(2, 1)->stamp.serial_number[0], 0);
+  EXPECT_FALSE(Probe().Register(2, 1)->identified);
+  EXPECT_EQ(Pool().PendingCount(), 0);
   EXPECT_EQ(rig_.views.diagnostics.Cell(0, 1), "");
   EXPECT_TRUE(events_.Has("message too short"));
 }

@@ -12,14 +12,14 @@ constexpr int kNameCharacters = 30;   // two display lines of name at most
 int LineStart(int display_line) { return display_line == 2 ? kSecondLineStart : 0; }
 
 // Copies name characters [first, first + 15) into the line at `start`. The
-// name ends at its zero byte; whatever the record holds behind it is stale,
+// name ends at its zero byte; whatever is behind it is not shown,
 // so the rest of the line is spaces.
-void CopyNameSegment(const OperationRecord& record, int first, int start,
+void CopyNameSegment(const GoodsDisplay& goods, int first, int start,
                      char (&text)[kTextBufferSize]) {
-  int length = static_cast<int>(strnlen(record.name, kNameSize));
+  int length = static_cast<int>(strnlen(goods.name, kNameSize));
   for (int i = 0; i < kDisplayLineLength; ++i) {
     int from = first + i;
-    text[start + i] = (from < length && from < kNameCharacters) ? record.name[from] : ' ';
+    text[start + i] = (from < length && from < kNameCharacters) ? goods.name[from] : ' ';
   }
 }
 
@@ -64,12 +64,11 @@ bool IsDigitOneToNine(char c) { return c >= '1' && c <= '9'; }
 
 }  // namespace
 
-void NameLine(const OperationRecord& record, int display_line, char (&text)[kTextBufferSize]) {
-  CopyNameSegment(record, 0, LineStart(display_line), text);
+void NameLine(const GoodsDisplay& goods, int display_line, char (&text)[kTextBufferSize]) {
+  CopyNameSegment(goods, 0, LineStart(display_line), text);
 }
 
-void PriceQuantityLine(const OperationRecord& record, int display_line,
-                       char (&text)[kTextBufferSize]) {
+void PriceQuantityLine(const GoodsDisplay& goods, int display_line, char (&text)[kTextBufferSize]) {
   const int s = LineStart(display_line);
   const int e = s + kDisplayLineLength - 1;
 
@@ -79,7 +78,7 @@ void PriceQuantityLine(const OperationRecord& record, int display_line,
 
   // Thousandths right-aligned so the last digit sits at e - 1.
   char digits[32];
-  int n = QuantityDigits(record.quantity, digits);
+  int n = QuantityDigits(goods.quantity, digits);
   std::memcpy(text + e - n, digits, n);
   text[e] = 0;
 
@@ -114,35 +113,35 @@ void PriceQuantityLine(const OperationRecord& record, int display_line,
   // The price from the left of the line; a long one overwrites the "*" part
   // but never runs past the line.
   char price[40];
-  int length = PriceText(record.price, price);
+  int length = PriceText(goods.price, price);
   int first = 0;
   while (first < length && !(price[first] >= '0' && price[first] <= '9')) ++first;
   for (int i = first, at = s; i < length && at <= e; ++i, ++at) text[at] = price[i];
 }
 
-int ComposeText(const OperationRecord& record, char first_letter, char second_letter,
+int ComposeText(const GoodsDisplay& goods, char first_letter, char second_letter,
                 char (&text)[kTextBufferSize]) {
   std::memset(text, ' ', sizeof text);
   if (first_letter == 'N' && second_letter == 'N') {
-    CopyNameSegment(record, 0, 0, text);
-    CopyNameSegment(record, kDisplayLineLength, kSecondLineStart, text);
+    CopyNameSegment(goods, 0, 0, text);
+    CopyNameSegment(goods, kDisplayLineLength, kSecondLineStart, text);
   } else if (first_letter == 'N' || second_letter == 'C' ||
              (first_letter == 'C' && second_letter == 'N')) {
     if (first_letter == 'C') {
-      PriceQuantityLine(record, 1, text);
+      PriceQuantityLine(goods, 1, text);
     } else {
-      NameLine(record, 1, text);
+      NameLine(goods, 1, text);
     }
     if (second_letter == 'C') {
-      PriceQuantityLine(record, 2, text);
+      PriceQuantityLine(goods, 2, text);
     } else {
-      NameLine(record, 2, text);
+      NameLine(goods, 2, text);
     }
   } else if (first_letter == 'C') {
-    PriceQuantityLine(record, 1, text);
+    PriceQuantityLine(goods, 1, text);
     return kOneLineText;
   } else {
-    NameLine(record, 1, text);
+    NameLine(goods, 1, text);
     return kOneLineText;
   }
   text[kDisplayLineLength] = 0x0D;

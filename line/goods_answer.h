@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "store/operation_record.h"
+#include "store/goods_request.h"
 
 namespace tillgate {
 
@@ -19,17 +19,16 @@ inline constexpr int kTextBufferSize = 34;
 // Composes the display text for the line's two name-line letters ("N" name,
 // "C" price and quantity; any other letter, zero included, is allowed) into
 // `text`. Returns the text length, 15 or 32; bytes beyond it are scratch.
-int ComposeText(const OperationRecord& record, char first_letter, char second_letter,
+int ComposeText(const GoodsDisplay& goods, char first_letter, char second_letter,
                 char (&text)[kTextBufferSize]);
 
 // Writes name characters 1..15 into display line 1 or 2 of `text`. A name
 // shorter than that is padded with spaces.
-void NameLine(const OperationRecord& record, int display_line, char (&text)[kTextBufferSize]);
+void NameLine(const GoodsDisplay& goods, int display_line, char (&text)[kTextBufferSize]);
 
 // Writes the price at the left and "*quantity" at the right of display line
 // 1 or 2 of `text`, e.g. "12.50      *1.5".
-void PriceQuantityLine(const OperationRecord& record, int display_line,
-                       char (&text)[kTextBufferSize]);
+void PriceQuantityLine(const GoodsDisplay& goods, int display_line, char (&text)[kTextBufferSize]);
 
 // The section character sent to the register: "1".."6" as they are, any
 // other value as "1".

@@ -8,16 +8,15 @@
 namespace tillgate {
 namespace {
 
-OperationRecord Goods(const char* name, double price, double quantity) {
-  OperationRecord r;
+GoodsDisplay Goods(const char* name, double price, double quantity) {
+  GoodsDisplay r;
   std::strncpy(r.name, name, kNameSize - 1);
   r.price = price;
   r.quantity = quantity;
-  r.amount = price * quantity * 100;
   return r;
 }
 
-std::string Compose(const OperationRecord& r, char first, char second) {
+std::string Compose(const GoodsDisplay& r, char first, char second) {
   char text[kTextBufferSize];
   int length = ComposeText(r, first, second, text);
   return std::string(text, length);
@@ -40,7 +39,7 @@ TEST(ComposeText, NameAndPriceQuantityByteForByte) {
 }
 
 TEST(ComposeText, LayoutsByTheTwoLetters) {
-  OperationRecord r = Goods(kName30, 7, 0.5);
+  GoodsDisplay r = Goods(kName30, 7, 0.5);
   std::string cc = Compose(r, 'C', 'C');
   ASSERT_EQ(cc.size(), 32u);
   EXPECT_EQ(cc.substr(0, 15), cc.substr(17));
@@ -57,7 +56,7 @@ TEST(ComposeText, LayoutsByTheTwoLetters) {
 }
 
 TEST(ComposeText, ShortNameIsPaddedAndLeavesNoStaleBytes) {
-  OperationRecord r = Goods(kName30, 1, 1);
+  GoodsDisplay r = Goods(kName30, 1, 1);
   // A later look-up with a short name: the old name is still behind the zero.
   std::memcpy(r.name, "TEA\0", 4);
   EXPECT_EQ(Compose(r, 'N', 'N'), std::string("TEA            \r\n               "));

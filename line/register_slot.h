@@ -1,12 +1,10 @@
 #pragma once
-// One register on a line: its place in the polling rotation and the
-// document stamp that decoding fills from its messages. What the store's
-// rules keep of a register (its last sequence byte and last operation) is
-// kept by the store.
+// One register on a line: its place in the polling rotation. What the
+// store's rules keep of a register (its last sequence byte and operation,
+// the stamp of its documents) is kept by the store.
 
 #include <cstdint>
 
-#include "store/document_stamp.h"
 #include "store/register_book.h"
 
 namespace tillgate {
@@ -25,7 +23,6 @@ struct RegisterSlot {
   bool present = true;
   bool first_exchange = false;
   bool rescan_due = false;  // dropped, and offered a start command by a rescan
-  DocumentStamp stamp;      // serial number and year from "d", the rest from "i"
 };
 
 }  // namespace tillgate

@@ -2,7 +2,7 @@
 // What a register tells about itself and its document, stamped on every
 // report row of that document: its serial number and year (from its
 // identification) and the document's number, date and time (from the
-// message that closes it).
+// message that closes it). The store keeps it for every register.
 
 #include <cstdint>
 
@@ -15,6 +15,13 @@ struct DocumentStamp {
   uint32_t document_number = 0;
   uint8_t day = 0, month = 0, year = 0;  // BCD; year 00 until the first "d"
   uint8_t hour = 0, minute = 0;          // BCD
+};
+
+// What a register's close message ("i") tells of its document.
+struct DocumentClose {
+  uint32_t document_number = 0;
+  uint8_t day = 0, month = 0;    // BCD
+  uint8_t hour = 0, minute = 0;  // BCD
 };
 
 }  // namespace tillgate

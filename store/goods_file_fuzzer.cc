@@ -1,15 +1,16 @@
 // Arbitrary bytes as a goods file: the layout check, the key scan, the view
-// fill and a look-up with stock movement must neither crash nor reach past a
-// buffer, whatever the header claims.
+// fill and a look-up with stock movement (and its reversal) must neither
+// crash nor reach past a buffer, whatever the header claims.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string>
 
 #include "platform/memory_file_system.h"
+#include "store/goods_file.h"
 #include "store/monitoring_views.h"
-#include "store/tdb.h"
 
 using namespace tillgate;
 
@@ -29,20 +30,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     dbf.FindRecord(file.get(), position, size > 3 ? std::string_view("1  ") : "", out, sizeof out);
   }
 
-  // The store's own paths: exchange, view fill, look-up with stock tracking.
-  TDB store("g", "", &fs, nullptr);
-  GridModel goods(kGoodsColumns, 4);
-  store.SetViews(&goods, nullptr);
-  store.SetTrackStock(true);
-  store.FillGoodsView();
-  OperationRecord& r = store.Current();
-  const size_t n = std::min<size_t>(size, 3);
-  std::memset(r.goods_code, ' ', kGoodsCodeSize - 1);
-  std::memcpy(r.goods_code, data, n);
-  r.goods_code[n] = 0;
-  r.quantity = 1;
-  r.operation_code = kOpSaleByCode;
-  store.LookUp(r);
-  store.ReverseStock(r.pool_index);
+  // The goods file's own paths: exchange, view fill, look-up, stock moved
+  // and moved back.
+  GoodsFile goods(&fs, nullptr, "g");
+  GridModel view(kGoodsColumns, 4);
+  goods.SetView(&view);
+  goods.SetTrackStock(true);
+  goods.Exchange();
+  goods.FillView();
+  const char* code = reinterpret_cast<const char*>(data);
+  GoodsItem item;
+  if (goods.Find(std::string_view(code, strnlen(code, std::min<size_t>(size, 3))), kLookupByCode,
+                 &item) == LookUpResult::kFound &&
+      goods.MoveStock(item.record_number, kOpSaleByCode, 1) == StockResult::kMoved)
+    goods.MoveStock(item.record_number, kOpSaleByCode, 1, -1);
   return 0;
 }

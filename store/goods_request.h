@@ -1,7 +1,7 @@
 #pragma once
 // One goods message of a register as the store serves it: the request that
 // decoding makes of the message's bytes, and the outcome that becomes the
-// answer's bytes.
+// answer's bytes (plain values: nothing of the store's own records).
 
 #include <cstdint>
 
@@ -32,15 +32,22 @@ enum class GoodsRefusal : uint8_t {
   kNotRecorded,     // the journal could not keep it
 };
 
+// What the register shows and charges for a served goods message.
+struct GoodsDisplay {
+  char name[kNameSize] = {};  // as the goods file holds it, zero-terminated
+  double price = 0;           // roubles
+  double quantity = 0;
+  uint32_t kopecks = 0;  // the amount charged
+  char section = 0;      // the department: DIVNUM's first character
+  char operation_code = 0;
+};
+
 struct GoodsOutcome {
   GoodsRefusal refusal = GoodsRefusal::kNone;
   // The goods file was searched (the waits after a look-up by goods code
   // follow it whatever it found).
   bool looked_up = false;
-  // Served: the committed operation (name, price, quantity, section; amount
-  // in roubles, rounded). Refused after the look-up: what it found.
-  OperationRecord record;
-  uint32_t kopecks = 0;  // the amount charged, when served
+  GoodsDisplay goods;  // when served
   // A repeated message took back the register's previous operation.
   bool withdrawn = false;
   char withdrawn_operation = 0;

@@ -128,11 +128,12 @@ class JournalCrash : public StoreTest {
   }
 
   void CloseDocument(SimulatedRegister& r, const Step& step) {
-    char serial[16];
-    std::snprintf(serial, sizeof serial, "%07u", step.line * 10 + step.network);
-    const DocumentStamp stamp = testing::Stamp(serial, step.document, 0x26, 0x03, 0x15);
+    DocumentClose document;
+    document.document_number = step.document;
+    document.day = 0x15;
+    document.month = 0x03;
     for (int attempt = 0; attempt < 20; ++attempt) {
-      const int rows = store_->CloseDocument(step.line, step.network, stamp);
+      const int rows = store_->CloseDocument(step.line, step.network, document);
       if (fs_.Crashed()) {
         StartAfterCrash();
         continue;
@@ -228,8 +229,8 @@ class JournalCrash : public StoreTest {
     for (const std::string& row : ReportRows("otchet.dbf", &problem)) rows.push_back(row);
     EXPECT_EQ(problem, "") << what;
     EXPECT_EQ(rows, expected_) << what;
-    EXPECT_EQ(store_->PendingCount(), 0) << what;
-    EXPECT_EQ(store_->QueuedReportRecords(), 0) << what;
+    EXPECT_EQ(Pool().PendingCount(), 0) << what;
+    EXPECT_EQ(QueuedRows(), 0) << what;
   }
 
   // Runs the scenario from scratch; `arm` sets the fault up after the first

@@ -1,9 +1,10 @@
 #include "store/journal_entries.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <map>
-#include <set>
+#include <utility>
 
 namespace tillgate {
 namespace {
@@ -80,6 +81,27 @@ template <size_t N>
 void ReadText(Reader& in, char (&text)[N]) {
   in.Bytes(text, N);
   text[N - 1] = 0;
+}
+
+template <class... F>
+struct Overloaded : F... {
+  using F::operator()...;
+};
+template <class... F>
+Overloaded(F...) -> Overloaded<F...>;
+
+template <size_t I = 0>
+bool DecodeAs(std::string_view bytes, uint8_t type, JournalEntry* out) {
+  if constexpr (I == std::variant_size_v<JournalEntry>) {
+    return false;
+  } else {
+    using Kind = std::variant_alternative_t<I, JournalEntry>;
+    if (type != static_cast<uint8_t>(Kind::kType)) return DecodeAs<I + 1>(bytes, type, out);
+    Kind entry;
+    if (!DecodeEntry(bytes, &entry)) return false;
+    *out = std::move(entry);
+    return true;
+  }
 }
 
 }  // namespace
@@ -207,52 +229,65 @@ bool DecodeEntry(std::string_view entry, JournalBooked* e) {
   return in.Done();
 }
 
-JournalTotals CountJournal(const std::vector<std::string>& entries) {
-  std::set<JournalId> open;
-  std::map<JournalId, size_t> waiting;  // document -> rows
-  JournalTotals totals;
+std::string EncodeEntry(const JournalEntry& entry) {
+  return std::visit([](const auto& e) { return EncodeEntry(e); }, entry);
+}
+
+bool DecodeEntry(std::string_view entry, JournalEntry* out) {
+  return DecodeAs(entry, EntryType(entry), out);
+}
+
+JournalContents ReadBack(const std::vector<std::string>& entries) {
+  JournalContents contents;
+  using RegisterKey = std::pair<uint32_t, uint8_t>;
+  std::map<RegisterKey, JournalRegister> registers;
+  std::map<RegisterKey, JournalIdentification> identifications;
+  auto take_id = [&](JournalId id) { contents.last_id = std::max(contents.last_id, id); };
+  auto close = [&](JournalId id) {
+    std::erase_if(contents.operations, [id](const JournalOperation& o) { return o.id == id; });
+  };
   for (const std::string& bytes : entries) {
-    switch (static_cast<JournalEntryType>(EntryType(bytes))) {
-      case JournalEntryType::kOperation: {
-        JournalOperation e;
-        if (!DecodeEntry(bytes, &e)) break;
-        open.insert(e.id);
-        continue;
-      }
-      case JournalEntryType::kWithdrawal: {
-        JournalWithdrawal e;
-        if (!DecodeEntry(bytes, &e)) break;
-        open.erase(e.id);
-        continue;
-      }
-      case JournalEntryType::kDocument: {
-        JournalDocument e;
-        if (!DecodeEntry(bytes, &e)) break;
-        for (const JournalId id : e.operations) open.erase(id);
-        if (!e.rows.empty()) waiting[e.id] = e.rows.size();
-        continue;
-      }
-      case JournalEntryType::kBooked: {
-        JournalBooked e;
-        if (!DecodeEntry(bytes, &e)) break;
-        waiting.erase(e.id);
-        continue;
-      }
-      case JournalEntryType::kRegister: {
-        JournalRegister e;
-        if (!DecodeEntry(bytes, &e)) break;
-        continue;
-      }
-      case JournalEntryType::kIdentification: {
-        JournalIdentification e;
-        if (!DecodeEntry(bytes, &e)) break;
-        continue;
-      }
+    JournalEntry entry;
+    if (!DecodeEntry(bytes, &entry)) {
+      ++contents.unreadable;
+      continue;
     }
-    ++totals.unreadable;
+    std::visit(Overloaded{
+                   [&](JournalOperation& e) {
+                     take_id(e.id);
+                     contents.operations.push_back(std::move(e));
+                   },
+                   [&](JournalWithdrawal& e) { close(e.id); },
+                   [&](JournalRegister& e) {
+                     registers[{e.line_index, e.network_number}] = e;
+                   },
+                   [&](JournalIdentification& e) {
+                     identifications[{e.line_index, e.network_number}] = e;
+                   },
+                   [&](JournalDocument& e) {
+                     take_id(e.id);
+                     for (const JournalId id : e.operations) close(id);
+                     if (!e.rows.empty()) contents.waiting.push_back(std::move(e));
+                   },
+                   [&](JournalBooked& e) {
+                     std::erase_if(contents.waiting,
+                                   [&](const JournalDocument& d) { return d.id == e.id; });
+                   },
+               },
+               entry);
   }
-  totals.open_operations = static_cast<int>(open.size());
-  for (const auto& [id, rows] : waiting) totals.waiting_rows += static_cast<int>(rows);
+  for (const auto& [key, e] : registers) contents.registers.push_back(e);
+  for (const auto& [key, e] : identifications) contents.identifications.push_back(e);
+  return contents;
+}
+
+JournalTotals CountJournal(const std::vector<std::string>& entries) {
+  const JournalContents contents = ReadBack(entries);
+  JournalTotals totals;
+  totals.open_operations = static_cast<int>(contents.operations.size());
+  for (const JournalDocument& d : contents.waiting)
+    totals.waiting_rows += static_cast<int>(d.rows.size());
+  totals.unreadable = contents.unreadable;
   return totals;
 }
 

@@ -2,13 +2,18 @@
 // What the store writes into its journal: operations committed and
 // withdrawn, each register's last sequence byte and operation and its
 // identification, documents closed with their report rows, and documents
-// booked into the report. Replaying the entries in order gives back the
-// pending operations, the register states and the rows still waiting for
-// the report.
+// booked into the report. Reading the entries back in order (ReadBack)
+// gives the pending operations, the register states and the rows still
+// waiting for the report.
+//
+// A new kind of entry: a value in JournalEntryType, a struct with its kType,
+// EncodeEntry/DecodeEntry for it, its place in JournalEntry, and what it
+// means in ReadBack (the compiler asks for it there).
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #include "platform/file_system.h"
@@ -31,6 +36,7 @@ enum class JournalEntryType : uint8_t {
 using JournalId = uint64_t;
 
 struct JournalOperation {
+  static constexpr JournalEntryType kType = JournalEntryType::kOperation;
   JournalId id = 0;
   // Line, network number, goods code, quantity, price, amount, name,
   // section, operation code, look-up kind, goods record number.
@@ -42,10 +48,12 @@ struct JournalOperation {
 };
 
 struct JournalWithdrawal {
+  static constexpr JournalEntryType kType = JournalEntryType::kWithdrawal;
   JournalId id = 0;
 };
 
 struct JournalRegister {
+  static constexpr JournalEntryType kType = JournalEntryType::kRegister;
   uint32_t line_index = 0;
   uint8_t network_number = 0;
   uint8_t last_sequence = 0xFF;
@@ -53,6 +61,7 @@ struct JournalRegister {
 };
 
 struct JournalIdentification {
+  static constexpr JournalEntryType kType = JournalEntryType::kIdentification;
   uint32_t line_index = 0;
   uint8_t network_number = 0;
   uint8_t year = 0;                                  // BCD
@@ -60,12 +69,14 @@ struct JournalIdentification {
 };
 
 struct JournalDocument {
+  static constexpr JournalEntryType kType = JournalEntryType::kDocument;
   JournalId id = 0;
   std::vector<JournalId> operations;  // released by the close
   std::vector<ReportRecordBytes> rows;
 };
 
 struct JournalBooked {
+  static constexpr JournalEntryType kType = JournalEntryType::kBooked;
   JournalId id = 0;
 };
 
@@ -76,8 +87,29 @@ std::string EncodeEntry(const JournalIdentification& entry);
 std::string EncodeEntry(const JournalDocument& entry);
 std::string EncodeEntry(const JournalBooked& entry);
 
-// What a journal's entries leave for the next start, counted as a replay
-// would find them (without the limit of the pool).
+// Any one entry.
+using JournalEntry = std::variant<JournalOperation, JournalWithdrawal, JournalRegister,
+                                  JournalIdentification, JournalDocument, JournalBooked>;
+std::string EncodeEntry(const JournalEntry& entry);
+
+// What a journal's entries leave for the next start, in the order it must
+// be restored.
+struct JournalContents {
+  // Operations still pending, in the order they were committed.
+  std::vector<JournalOperation> operations;
+  // The latest state of each register, and of its identification; a last
+  // operation that is not among `operations` is nothing to take back.
+  std::vector<JournalRegister> registers;
+  std::vector<JournalIdentification> identifications;
+  // Closed documents whose rows have not been booked into the report,
+  // oldest first (documents without rows are not kept).
+  std::vector<JournalDocument> waiting;
+  JournalId last_id = 0;  // the highest operation or document id
+  int unreadable = 0;     // entries that are none of the kinds above
+};
+JournalContents ReadBack(const std::vector<std::string>& entries);
+
+// The same, counted (without the limit of the pool).
 struct JournalTotals {
   int open_operations = 0;
   int waiting_rows = 0;
@@ -95,5 +127,7 @@ bool DecodeEntry(std::string_view entry, JournalRegister* out);
 bool DecodeEntry(std::string_view entry, JournalIdentification* out);
 bool DecodeEntry(std::string_view entry, JournalDocument* out);
 bool DecodeEntry(std::string_view entry, JournalBooked* out);
+// Whichever kind the bytes are.
+bool DecodeEntry(std::string_view entry, JournalEntry* out);
 
 }  // namespace tillgate

@@ -17,9 +17,9 @@ using testing::DbfImage;
 using testing::Request;
 using testing::StoreTest;
 
-DocumentStamp Stamp(uint32_t document) {
-  return testing::Stamp("0000007", document, 0x26, 0x03, 0x15);
-}
+// A close of a register that identified before the store started (the
+// store knows no serial number of it).
+DocumentStamp Stamp(uint32_t document) { return testing::Stamp("", document, 0x26, 0x03, 0x15); }
 
 class JournaledStore : public StoreTest {
  protected:
@@ -45,7 +45,7 @@ TEST_F(JournaledStore, OpenDocumentsAndRegisterStatesComeBackAfterAStop) {
 
   MakeJournaledStore(true);
   EXPECT_TRUE(events_.Has("3 open operation(s) and 0 waiting row(s) restored"));
-  EXPECT_EQ(store_->PendingCount(), 3);
+  EXPECT_EQ(Pool().PendingCount(), 3);
   // The register did not get the answer to its last message and sends it
   // again after the restart: the first is taken back, stock included, and
   // the sale is there once.
@@ -56,22 +56,21 @@ TEST_F(JournaledStore, OpenDocumentsAndRegisterStatesComeBackAfterAStop) {
   // Other goods sent with the same byte go the same way.
   EXPECT_TRUE(store_->ServeGoods(Request(5, 1, 1, "300", 4)).withdrawn);
   EXPECT_EQ(Stock(1), 98);
-  EXPECT_EQ(store_->CloseDocument(2, 4, Stamp(1)), 2);
+  EXPECT_EQ(Close(2, 4, Stamp(1)), 2);
   EXPECT_EQ(ReportNames(), (std::vector<std::string>{"1 Bread 2.000", "1 Cheese 1.000"}));
   // A closed document starts afresh: after another restart, the same
   // sequence byte is a new message.
   MakeJournaledStore(true);
   EXPECT_TRUE(events_.Has("1 open operation(s) and 0 waiting row(s) restored"));
   EXPECT_FALSE(store_->ServeGoods(Request(2, 4, 1, "100", 1)).withdrawn);
-  EXPECT_EQ(store_->CloseDocument(5, 1, Stamp(2)), 1);
-  EXPECT_EQ(store_->CloseDocument(2, 4, Stamp(3)), 1);
+  EXPECT_EQ(Close(5, 1, Stamp(2)), 1);
+  EXPECT_EQ(Close(2, 4, Stamp(3)), 1);
   EXPECT_EQ(ReportNames(), (std::vector<std::string>{"1 Bread 2.000", "1 Cheese 1.000",
                                                      "2 Cheese 4.000", "3 Bread 1.000"}));
 }
 
-// After a restart the line knows no serial number until the register
-// identifies again; a document open across the restart keeps the one the
-// register gave before it.
+// A document open across a restart is stamped with the serial number the
+// register gave before it, until the register identifies again.
 TEST_F(JournaledStore, ADocumentOpenAcrossARestartKeepsItsRegistersSerialNumber) {
   auto identify = [&](uint32_t line, uint8_t network, const char* serial, uint8_t year) {
     Identification id;
@@ -82,8 +81,7 @@ TEST_F(JournaledStore, ADocumentOpenAcrossARestartKeepsItsRegistersSerialNumber)
     id.year = year;
     store_->ShowIdentification(id);
   };
-  DocumentStamp unidentified = Stamp(7);  // a slot after a restart
-  std::memset(unidentified.serial_number, 0, sizeof unidentified.serial_number);
+  DocumentStamp unidentified = Stamp(7);  // a close without a new identification
   unidentified.year = 0;
   auto banks = [&] {
     std::vector<std::string> out;
@@ -106,16 +104,16 @@ TEST_F(JournaledStore, ADocumentOpenAcrossARestartKeepsItsRegistersSerialNumber)
 
   MakeJournaledStore();
   MakeJournaledStore();  // and a start's compaction keeps it
-  EXPECT_EQ(store_->CloseDocument(2, 4, unidentified), 1);
+  EXPECT_EQ(Close(2, 4, unidentified), 1);
   // A register that identifies anew after the restart, with another serial
-  // number, is stamped with the new one; a stamp of its own always wins.
+  // number, is stamped with the new one.
   identify(3, 1, "0077777", 0x26);
-  EXPECT_EQ(store_->CloseDocument(3, 1, unidentified), 1);
+  EXPECT_EQ(Close(3, 1, unidentified), 1);
   ASSERT_TRUE(store_->ServeGoods(Request(2, 4, 1, "300", 1)).Served());
-  EXPECT_EQ(store_->CloseDocument(2, 4, Stamp(8)), 1);
+  EXPECT_EQ(Close(2, 4, testing::Stamp("0000007", 8, 0x26, 0x03, 0x15)), 1);
   // A register never identified keeps the report's mark for that.
   ASSERT_TRUE(store_->ServeGoods(Request(5, 2, 1, "300", 1)).Served());
-  EXPECT_EQ(store_->CloseDocument(5, 2, unidentified), 1);
+  EXPECT_EQ(Close(5, 2, unidentified), 1);
   const std::vector<std::string> rows = banks();
   ASSERT_EQ(rows.size(), 4u);
   EXPECT_EQ(rows[0], "0012345 20250315");
@@ -125,13 +123,30 @@ TEST_F(JournaledStore, ADocumentOpenAcrossARestartKeepsItsRegistersSerialNumber)
   EXPECT_NE(rows[3].substr(0, 7), "0077777");
 }
 
+// A rewrite keeps a register's state only while it has an operation to take
+// back: not one for every register the store has never heard from.
+TEST_F(JournaledStore, ARewriteKeepsOnlyTheRegistersWithSomethingToTakeBack) {
+  MakeJournaledStore();
+  ASSERT_TRUE(store_->ServeGoods(Request(3, 2, 1, "100", 1)).Served());
+  ASSERT_TRUE(store_->ServeGoods(Request(3, 2, 2, "300", 1)).Served());
+  ASSERT_EQ(Close(3, 2, Stamp(1)), 2);
+  ASSERT_TRUE(store_->ServeGoods(Request(0, 1, 1, "100", 1)).Served());
+  MakeJournaledStore();  // the start's compaction rewrites it
+  std::vector<int> types;
+  for (const std::string& entry : ReadJournalBytes(testing::ReadFile(State("journal"))).entries)
+    types.push_back(EntryType(entry));
+  EXPECT_EQ(types, (std::vector<int>{int(JournalEntryType::kOperation),
+                                     int(JournalEntryType::kRegister)}));
+  EXPECT_TRUE(store_->ServeGoods(Request(0, 1, 1, "300", 1)).withdrawn);
+}
+
 TEST_F(JournaledStore, WaitingRowsSurviveAStopAndGoFirst) {
   MakeJournaledStore();
   fs_.FailAlways(FsOp::kWrite, "otchet.dbf", Status::kNoSpace);
   ASSERT_TRUE(store_->ServeGoods(Request(0, 1, 1, "100", 1)).Served());
   ASSERT_TRUE(store_->ServeGoods(Request(0, 1, 2, "300", 1)).Served());
-  EXPECT_EQ(store_->CloseDocument(0, 1, Stamp(1)), 2);  // booked, waiting
-  EXPECT_EQ(store_->QueuedReportRecords(), 2);
+  EXPECT_EQ(Close(0, 1, Stamp(1)), 2);  // booked, waiting
+  EXPECT_EQ(QueuedRows(), 2);
   ASSERT_TRUE(store_->ServeGoods(Request(0, 1, 1, "300", 5)).Served());
   store_.reset();
   EXPECT_TRUE(events_.Has("stop: the journal keeps 1 open operation(s) and 2 waiting row(s)"));
@@ -140,8 +155,8 @@ TEST_F(JournaledStore, WaitingRowsSurviveAStopAndGoFirst) {
   MakeJournaledStore();
   EXPECT_TRUE(events_.Has("1 open operation(s) and 2 waiting row(s) restored"));
   EXPECT_TRUE(events_.Has("2 waiting row(s) from the journal written to otchet.dbf"));
-  EXPECT_EQ(store_->QueuedReportRecords(), 0);
-  EXPECT_EQ(store_->CloseDocument(0, 1, Stamp(2)), 1);
+  EXPECT_EQ(QueuedRows(), 0);
+  EXPECT_EQ(Close(0, 1, Stamp(2)), 1);
   EXPECT_EQ(ReportNames(),
             (std::vector<std::string>{"1 Bread 1.000", "1 Cheese 1.000", "2 Cheese 5.000"}));
   // Booked rows are not written again by the next start.
@@ -157,18 +172,18 @@ TEST_F(JournaledStore, RowsThatMayBeInTheReportAreWrittenOnlyOnceItsEndCanBeRead
   // The rows reach the report, the mark that they did does not, and the
   // server dies before its journal could say so.
   fs_.FailNth(FsOp::kWrite, 2, "/journal");
-  EXPECT_EQ(store_->CloseDocument(0, 1, Stamp(1)), 1);
+  EXPECT_EQ(Close(0, 1, Stamp(1)), 1);
   fs_.CrashAtWrite(1, false);
   store_.reset();
   fs_.Clear();
   // At the start the report's end cannot be read: the document waits.
   fs_.FailNth(FsOp::kRead, 2, "otchet.dbf");
   MakeJournaledStore();
-  EXPECT_EQ(store_->QueuedReportRecords(), 1);
+  EXPECT_EQ(QueuedRows(), 1);
   EXPECT_TRUE(events_.Has("report append failed (Input/output error)"));
   // Once it can be read, the rows are found there and not written again.
   EXPECT_TRUE(store_->ExchangeReport());
-  EXPECT_EQ(store_->QueuedReportRecords(), 0);
+  EXPECT_EQ(QueuedRows(), 0);
   EXPECT_EQ(ReportNames(), std::vector<std::string>{"1 Bread 1.000"});
 }
 
@@ -186,7 +201,7 @@ TEST_F(JournaledStore, AHandOverAskedForWhileTheServerWasDownTakesWhatACrashLeft
     ASSERT_TRUE(store_->ServeGoods(Request(0, 1, 1, "100", 1)).Served());
     ASSERT_TRUE(store_->ServeGoods(Request(0, 1, 2, "300", 2)).Served());
     fs_.CrashAtWrite(crash_at, false);
-    store_->CloseDocument(0, 1, Stamp(1));
+    Close(0, 1, Stamp(1));
     ASSERT_TRUE(fs_.Crashed());
     store_.reset();
     fs_.Clear();
@@ -204,7 +219,7 @@ TEST_F(JournaledStore, AHandOverAskedForWhileTheServerWasDownTakesWhatACrashLeft
     ASSERT_EQ(handed.size(), size_t{kReportHeaderLength} + 2 * kReportRecordLength);
     EXPECT_EQ(handed[4], 2);  // the header counts both
     EXPECT_EQ(testing::ReadDbfRecords(Reports("otchet.dbf")).size(), 0u);
-    EXPECT_EQ(store_->QueuedReportRecords(), 0);
+    EXPECT_EQ(QueuedRows(), 0);
     store_.reset();
   }
 }
@@ -216,17 +231,17 @@ TEST_F(JournaledStore, NoDocumentGoesIntoTheReportWhileTheMarkOfTheLastCannotBeK
   MakeJournaledStore();
   fs_.FailAlways(FsOp::kWrite, "otchet.dbf", Status::kNoSpace);
   ASSERT_TRUE(store_->ServeGoods(Request(0, 1, 1, "100", 1)).Served());
-  ASSERT_EQ(store_->CloseDocument(0, 1, Stamp(1)), 1);
+  ASSERT_EQ(Close(0, 1, Stamp(1)), 1);
   ASSERT_TRUE(store_->ServeGoods(Request(0, 1, 1, "300", 2)).Served());
-  ASSERT_EQ(store_->CloseDocument(0, 1, Stamp(2)), 1);
-  ASSERT_EQ(store_->QueuedReportRecords(), 2);
+  ASSERT_EQ(Close(0, 1, Stamp(2)), 1);
+  ASSERT_EQ(QueuedRows(), 2);
   // The report has room again just as the state folder's disk fills up.
   fs_.Clear();
   fs_.FailAlways(FsOp::kWrite, "/journal", Status::kNoSpace);
   fs_.FailAlways(FsOp::kCreate, "journal.new", Status::kNoSpace);
   store_->ExchangeReport();
   EXPECT_EQ(ReportNames(), std::vector<std::string>{"1 Bread 1.000"});
-  EXPECT_EQ(store_->QueuedReportRecords(), 1);
+  EXPECT_EQ(QueuedRows(), 1);
   // Then the server dies.
   fs_.CrashAtWrite(1, false);
   store_.reset();
@@ -262,7 +277,7 @@ TEST_F(JournaledStore, TheJournalStaysSmall) {
   for (uint32_t d = 1; d <= 400; ++d) {
     ASSERT_TRUE(store_->ServeGoods(Request(0, 1, 1, "100", 1)).Served());
     ASSERT_TRUE(store_->ServeGoods(Request(0, 1, 2, "300", 1)).Served());
-    ASSERT_EQ(store_->CloseDocument(0, 1, Stamp(d)), 2);
+    ASSERT_EQ(Close(0, 1, Stamp(d)), 2);
     largest = std::max<uint64_t>(largest, std::filesystem::file_size(State("journal")));
   }
   // Left alone it would have grown to about 250 KB; mostly dead, it is
@@ -288,7 +303,7 @@ TEST_F(JournaledStore, ACompactionAtADocumentCloseKeepsWhatTheCloseDid) {
   // Whole documents until the journal nears the size where it is looked at.
   while (std::filesystem::file_size(journal) < 60u * 1024) {
     ASSERT_TRUE(store_->ServeGoods(Request(0, 1, 1, "100", 1)).Served());
-    ASSERT_EQ(store_->CloseDocument(0, 1, Stamp(++document)), 1);
+    ASSERT_EQ(Close(0, 1, Stamp(++document)), 1);
   }
   // Sales until the next would pass 64 KB: the close is what passes it.
   uint8_t sequence = 1;
@@ -300,12 +315,12 @@ TEST_F(JournaledStore, ACompactionAtADocumentCloseKeepsWhatTheCloseDid) {
     size = now;
   }
   ASSERT_LT(size, 64u * 1024);
-  ASSERT_GT(store_->CloseDocument(0, 1, Stamp(++document)), 0);
+  ASSERT_GT(Close(0, 1, Stamp(++document)), 0);
   ASSERT_LT(std::filesystem::file_size(journal), 1024u);  // rewritten
   events_.Clear();
   MakeJournaledStore();
   EXPECT_TRUE(events_.Has(": 0 open operation(s) and 0 waiting row(s) restored"));
-  EXPECT_EQ(store_->CloseDocument(0, 1, Stamp(++document)), 0);
+  EXPECT_EQ(Close(0, 1, Stamp(++document)), 0);
   EXPECT_EQ(ReportNames().size(), document - 2 + sequence - 1);
 }
 
@@ -331,15 +346,15 @@ TEST_F(JournaledStore, WithoutAWorkingJournalNothingIsSoldOrClosed) {
   const GoodsOutcome refused = store_->ServeGoods(Request(0, 1, 2, "300", 1));
   EXPECT_EQ(refused.refusal, GoodsRefusal::kNotRecorded);
   EXPECT_EQ(Stock(2), 100);  // nothing of it stays
-  EXPECT_EQ(store_->PendingCount(), 1);
+  EXPECT_EQ(Pool().PendingCount(), 1);
   EXPECT_EQ(store_->ServeGoods(Request(0, 1, 3, "300", 1)).refusal, GoodsRefusal::kNotRecorded);
-  EXPECT_EQ(store_->CloseDocument(0, 1, Stamp(1)), -1);  // stays open
-  EXPECT_EQ(store_->PendingCount(), 1);
+  EXPECT_EQ(Close(0, 1, Stamp(1)), -1);  // stays open
+  EXPECT_EQ(Pool().PendingCount(), 1);
   EXPECT_EQ(events_.Count("cannot be written (No space left on device): goods messages are "
                           "refused and documents stay open until it can"),
             1);
   fs_.Clear();
-  EXPECT_EQ(store_->CloseDocument(0, 1, Stamp(1)), 1);
+  EXPECT_EQ(Close(0, 1, Stamp(1)), 1);
   EXPECT_TRUE(events_.Has("journal " + State("journal") + " can be written again"));
   events_.Clear();
   MakeJournaledStore();
@@ -358,21 +373,21 @@ TEST_F(JournaledStore, AJournalHeldElsewhereIsTakenUpOnceItIsFree) {
   EXPECT_TRUE(events_.Has("is held by another server"));
   EXPECT_EQ(store_->ServeGoods(Request(1, 1, 1, "100", 1)).refusal, GoodsRefusal::kNotRecorded);
   // Nor is a document closed: the journal may hold sales of it.
-  EXPECT_EQ(store_->CloseDocument(0, 1, Stamp(1)), -1);
+  EXPECT_EQ(Close(0, 1, Stamp(1)), -1);
   other.Close();
   EXPECT_TRUE(store_->ServeGoods(Request(1, 1, 1, "100", 1)).Served());
-  EXPECT_EQ(store_->PendingCount(), 2);  // the one it held, and the new one
-  EXPECT_EQ(store_->CloseDocument(0, 1, Stamp(1)), 1);
+  EXPECT_EQ(Pool().PendingCount(), 2);  // the one it held, and the new one
+  EXPECT_EQ(Close(0, 1, Stamp(1)), 1);
 }
 
 TEST_F(JournaledStore, NoJournalWithoutAStateFolderOrStoreFolders) {
   MakeStore();
-  EXPECT_EQ(store_->GetJournal(), nullptr);
+  EXPECT_EQ(Probe().Journal().File(), nullptr);
   EXPECT_TRUE(store_->ServeGoods(Request(0, 1, 1, "100", 1)).Served());
   store_.reset();
   EXPECT_FALSE(events_.Has("journal"));
   TDB not_installed("", "", &fs_, &events_, state_dir_.path());
-  EXPECT_EQ(not_installed.GetJournal(), nullptr);
+  EXPECT_EQ(TdbProbe(not_installed).Journal().File(), nullptr);
   EXPECT_FALSE(std::filesystem::exists(State("journal")));
 }
 

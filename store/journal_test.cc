@@ -429,5 +429,78 @@ TEST(JournalEntries, ALookAtTheBytesCountsWhatTheNextStartRestores) {
   EXPECT_TRUE(reading.entries.empty());
 }
 
+// Any kind read as any entry comes back as that kind, and writes the same
+// bytes again.
+TEST(JournalEntries, AnyKindReadsBackAsItself) {
+  JournalDocument document{7, {1, 2}, std::vector<ReportRecordBytes>(1)};
+  document.rows[0].fill('r');
+  const std::vector<JournalEntry> entries = {JournalOperation{},
+                                             JournalWithdrawal{5},
+                                             JournalRegister{3, 9, 0x42, 77},
+                                             JournalIdentification{15, 10, 0x26, "0310001"},
+                                             document,
+                                             JournalBooked{6}};
+  for (const JournalEntry& entry : entries) {
+    const std::string bytes = EncodeEntry(entry);
+    JournalEntry back;
+    ASSERT_TRUE(DecodeEntry(bytes, &back)) << entry.index();
+    EXPECT_EQ(back.index(), entry.index());
+    EXPECT_EQ(EncodeEntry(back), bytes);
+  }
+  JournalEntry out;
+  EXPECT_FALSE(DecodeEntry("", &out));
+  EXPECT_FALSE(DecodeEntry("\x63junk", &out));
+  EXPECT_FALSE(DecodeEntry(EncodeEntry(JournalBooked{6}) + "x", &out));
+}
+
+// What the entries leave, in the order a start restores it: operations
+// still open in the order they were committed, each register's latest
+// state and identification, documents not yet booked.
+TEST(JournalEntries, ReadBackLeavesWhatIsStillOpen) {
+  auto op = [](JournalId id) {
+    JournalOperation e;
+    e.id = id;
+    e.record.quantity = static_cast<double>(id);
+    return EncodeEntry(e);
+  };
+  JournalDocument first{10, {1}, std::vector<ReportRecordBytes>(2)};
+  JournalDocument empty{11, {3}, {}};  // nothing for the report: not waiting
+  JournalDocument second{12, {}, std::vector<ReportRecordBytes>(1)};
+  const JournalContents contents = ReadBack({
+      op(1),
+      op(2),
+      op(3),
+      op(4),
+      EncodeEntry(JournalWithdrawal{2}),
+      EncodeEntry(JournalRegister{0, 1, 7, 3}),
+      EncodeEntry(JournalRegister{0, 1, 9, 4}),
+      EncodeEntry(JournalRegister{2, 5, 1, 1}),
+      EncodeEntry(JournalIdentification{0, 1, 0x25, "0000001"}),
+      EncodeEntry(JournalIdentification{0, 1, 0x26, "0000002"}),
+      EncodeEntry(first),
+      EncodeEntry(empty),
+      EncodeEntry(second),
+      EncodeEntry(JournalWithdrawal{99}),  // never there: nothing happens
+      op(5),
+      EncodeEntry(JournalBooked{10}),
+      std::string("\x63junk"),
+  });
+  std::vector<JournalId> open;
+  for (const JournalOperation& e : contents.operations) open.push_back(e.id);
+  EXPECT_EQ(open, (std::vector<JournalId>{4, 5}));
+  EXPECT_EQ(contents.operations[0].record.quantity, 4);
+  ASSERT_EQ(contents.registers.size(), 2u);
+  EXPECT_EQ(contents.registers[0].last_sequence, 9);  // the latest
+  EXPECT_EQ(contents.registers[0].last_operation, 4u);
+  EXPECT_EQ(contents.registers[1].line_index, 2u);  // its operation closed: the store drops it
+  ASSERT_EQ(contents.identifications.size(), 1u);
+  EXPECT_STREQ(contents.identifications[0].serial_number, "0000002");
+  EXPECT_EQ(contents.identifications[0].year, 0x26);
+  ASSERT_EQ(contents.waiting.size(), 1u);
+  EXPECT_EQ(contents.waiting[0].id, 12u);
+  EXPECT_EQ(contents.last_id, 12u);
+  EXPECT_EQ(contents.unreadable, 1);
+}
+
 }  // namespace
 }  // namespace tillgate

@@ -1,6 +1,18 @@
 #include "store/perebor.h"
 
+#include <cstring>
+
 namespace tillgate {
+namespace {
+
+// Quantities travel in thousandths; sums of doubles may miss zero by far less.
+constexpr double kQuantityTolerance = 0.0005;
+
+bool SameCode(const OperationRecord& a, const OperationRecord& b) {
+  return std::strncmp(a.goods_code, b.goods_code, kGoodsCodeSize) == 0;
+}
+
+}  // namespace
 
 TPEREBOR::TPEREBOR() {
   for (int i = 0; i < kCapacity; ++i) {
@@ -57,6 +69,23 @@ void TPEREBOR::Release(int i) {
   }
   pending_[i] = false;
   --pending_count_;
+}
+
+bool VoidCovered(const TPEREBOR& pool, const OperationRecord& r) {
+  double covered = -r.quantity;
+  int index = pool.Head();
+  for (int n = pool.PendingCount(); n > 0; --n) {
+    const OperationRecord& p = pool.Record(index);
+    if (p.network_number == r.network_number && p.line_index == r.line_index &&
+        p.section == r.section && SameCode(p, r)) {
+      if (p.operation_code == kOpReturn || p.operation_code == kOpVoid)
+        covered -= p.quantity;
+      else
+        covered += p.quantity;
+    }
+    index = p.next;
+  }
+  return covered >= -kQuantityTolerance;
 }
 
 }  // namespace tillgate

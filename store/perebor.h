@@ -48,4 +48,9 @@ class TPEREBOR {
   OperationRecord spare_;
 };
 
+// True when the pending operations of the void's register (line and network
+// number) with the same goods code and section cover its quantity: sales
+// add to the cover, returns and earlier voids take from it.
+bool VoidCovered(const TPEREBOR& pool, const OperationRecord& void_operation);
+
 }  // namespace tillgate

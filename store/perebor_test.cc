@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 #include <vector>
 
@@ -178,6 +179,56 @@ TEST(Pool, RingStaysSoundThroughLongRunsOfCommitsAndReleases) {
     }
   }
   EXPECT_GT(refused, 0);  // the runs did reach a full pool
+}
+
+// Commits an operation of register (line, network) with `code`, `quantity`,
+// operation code and section.
+void Pend(TPEREBOR& pool, uint32_t line, uint8_t network, const char* code, double quantity,
+          char op, char section) {
+  OperationRecord& r = pool.Current();
+  std::snprintf(r.goods_code, sizeof r.goods_code, "%s", code);
+  r.line_index = line;
+  r.network_number = network;
+  r.quantity = quantity;
+  r.operation_code = op;
+  r.section = section;
+  pool.Commit();
+}
+
+OperationRecord Void(const char* code, double quantity, char section) {
+  OperationRecord v;
+  std::snprintf(v.goods_code, sizeof v.goods_code, "%s", code);
+  v.line_index = 0;
+  v.network_number = 1;
+  v.quantity = quantity;
+  v.operation_code = kOpVoid;
+  v.section = section;
+  return v;
+}
+
+TEST(Pool, AVoidIsCoveredByItsRegistersOwnPendingSales) {
+  auto pool = std::make_unique<TPEREBOR>();
+  Pend(*pool, 0, 1, "12", 1, kOpSaleByCode, '2');
+  Pend(*pool, 0, 1, "12", 1, kOpSaleByBarcode, '2');
+  Pend(*pool, 0, 2, "12", 5, kOpSaleByCode, '2');   // other register
+  Pend(*pool, 1, 1, "12", 5, kOpSaleByCode, '2');   // other line
+  Pend(*pool, 0, 1, "12", 5, kOpSaleByCode, '9');   // other section
+  Pend(*pool, 0, 1, "123", 5, kOpSaleByCode, '2');  // other code
+  EXPECT_TRUE(VoidCovered(*pool, Void("12", 2, '2')));
+  Pend(*pool, 0, 1, "12", 1, kOpReturn, '2');
+  EXPECT_FALSE(VoidCovered(*pool, Void("12", 2, '2')));
+  Pend(*pool, 0, 1, "12", 3, kOpSaleByCode, '2');
+  Pend(*pool, 0, 1, "12", 2, kOpVoid, '2');  // an earlier void takes from the cover
+  EXPECT_TRUE(VoidCovered(*pool, Void("12", 2, '2')));
+  EXPECT_FALSE(VoidCovered(*pool, Void("12", 2.001, '2')));
+  // Weights that sum to the void up to the last bit are covered.
+  pool = std::make_unique<TPEREBOR>();
+  Pend(*pool, 0, 1, "7", 0.1, kOpSaleByCode, '1');
+  Pend(*pool, 0, 1, "7", 0.2, kOpSaleByCode, '1');
+  EXPECT_TRUE(VoidCovered(*pool, Void("7", 0.3, '1')));
+  EXPECT_FALSE(VoidCovered(*pool, Void("7", 0.301, '1')));
+  // Nothing pending covers nothing.
+  EXPECT_FALSE(VoidCovered(TPEREBOR(), Void("7", 0.001, '1')));
 }
 
 }  // namespace

@@ -24,23 +24,22 @@ class RecordingStore final : public Store {
     Record(std::string("serve ") + request.goods_code);
     GoodsOutcome outcome;
     outcome.looked_up = true;
-    std::strcpy(outcome.record.name, kGoodsName);
-    std::memcpy(outcome.record.goods_code, request.goods_code, kGoodsCodeSize);
-    outcome.record.operation_code = request.operation_code;
-    outcome.record.quantity = request.quantity;
-    outcome.record.price = 123.45;
-    outcome.record.amount = kKopecks * 0.01;
-    outcome.record.section = '1';
-    outcome.kopecks = kKopecks;
+    std::strcpy(outcome.goods.name, kGoodsName);
+    outcome.goods.operation_code = request.operation_code;
+    outcome.goods.quantity = request.quantity;
+    outcome.goods.price = 123.45;
+    outcome.goods.section = '1';
+    outcome.goods.kopecks = kKopecks;
     return outcome;
   }
-  int CloseDocument(uint32_t, uint8_t network_number, const DocumentStamp&) override {
+  int CloseDocument(uint32_t, uint8_t network_number, const DocumentClose&) override {
     Record("close " + std::to_string(network_number));
     return 0;
   }
   void ShowIdentification(const Identification& identification) override {
-    Record("identify " + identification.serial_number);
+    Record("identify " + identification.SerialText());
   }
+  void ClearDiagnostics() override { Record("clear diagnostics"); }
   bool ExchangeReport() override {
     Record("report");
     if (Throws("report")) throw std::runtime_error("otchet.dbf is locked");

@@ -1,7 +1,7 @@
 #pragma once
 // What the store keeps of every register it serves, by line and network
 // number: the sequence byte of its last goods message, the operation a
-// repetition of that message takes back, and its identification.
+// repetition of that message takes back, and the stamp of its documents.
 
 #include <array>
 #include <cstdint>
@@ -20,13 +20,13 @@ struct RegisterState {
   // (a new message not committed yet, a repetition already withdrawn, a
   // closed document). Withdrawal also checks that the record is still
   // pending and this register's own.
-  int32_t last_operation = 0;
-  // What it told of itself in its latest identification ("d"): serial
-  // number and year. Kept in the journal, so that a document open across a
-  // restart is stamped with them before the register identifies again.
+  int32_t last_operation = -1;
+  // Serial number and year as it told them in its latest identification
+  // ("d"), kept in the journal so that a document open across a restart is
+  // stamped with them before the register identifies again; number, date
+  // and time of the document it closed last.
   bool identified = false;
-  char serial_number[kSerialNumberLength + 1] = {};
-  uint8_t year = 0;  // BCD
+  DocumentStamp stamp;
 };
 
 class RegisterBook {

@@ -74,7 +74,7 @@ TEST_F(StoreOnTheBoard, TheStoreLeavesItsFiguresAfterEveryTransaction) {
   ASSERT_TRUE(store_->ServeGoods(Request(2, 4, 2, "300", 3)).withdrawn);
   EXPECT_EQ(Board().registers[2][3].pending_operations, 2);
 
-  DocumentStamp stamp;
+  DocumentClose stamp;
   stamp.document_number = 77;
   stamp.day = 0x15;
   stamp.month = 0x03;

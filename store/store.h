@@ -16,10 +16,15 @@ namespace tillgate {
 struct Identification {
   std::string port_name;   // "COM1"
   std::string model_name;  // the register type
+  // The serial number's bytes as the register sent them (7, zero bytes
+  // included: the report keeps them as they are).
   std::string serial_number;
   uint8_t network_number = 0;
   uint32_t line_index = 0;  // 0..15
   uint8_t year = 0;         // BCD, as the register sent it
+
+  // The serial number as text: its bytes up to the first zero.
+  std::string SerialText() const { return serial_number.substr(0, serial_number.find('\0')); }
 };
 
 class Store {
@@ -31,15 +36,20 @@ class Store {
   // when refused), the amount rounded to kopecks and the commit.
   virtual GoodsOutcome ServeGoods(const GoodsRequest& request) = 0;
   // The register closed its document: every pending operation of it goes to
-  // the report stamped with `stamp`, is shown and released; its next goods
-  // message starts afresh. Returns the number of operations handed over, or
-  // -1 when the document could not be booked (it then stays open).
+  // the report stamped with the register's serial number and year (from its
+  // identification) and the document's number, date and time, is shown and
+  // released; its next goods message starts afresh. Returns the number of
+  // operations handed over, or -1 when the document could not be booked (it
+  // then stays open).
   virtual int CloseDocument(uint32_t line_index, uint8_t network_number,
-                            const DocumentStamp& stamp) = 0;
+                            const DocumentClose& document) = 0;
   // Lists the register in the diagnostics view (the first free row of rows
   // 1..14, else row 15) and keeps its serial number and year for the
   // documents it closes.
   virtual void ShowIdentification(const Identification& identification) = 0;
+  // Empties the registers listed in the diagnostics view (rows 1..15,
+  // columns 0..4): the Start action's clearing.
+  virtual void ClearDiagnostics() = 0;
   // The exchange steps with the other shop software and the goods view
   // refresh. The exchange steps report their results as events; a failure
   // is retried at the next step.

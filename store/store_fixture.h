@@ -1,6 +1,7 @@
 #pragma once
 // A store over two scratch folders, with a fault-injecting file system, the
-// monitoring grids and a list of the events it reported.
+// monitoring grids and a list of the events it reported; its parts are
+// tested over the same folders.
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "config/event_collector.h"
@@ -17,10 +19,22 @@
 #include "store/monitoring_views.h"
 #include "store/store_test_util.h"
 #include "store/tdb.h"
+#include "store/tdb_probe.h"
 
 namespace tillgate::testing {
 
 using EventList = EventCollector;
+
+// What a register's close message tells of the document `stamp` stamps.
+inline DocumentClose CloseOf(const DocumentStamp& stamp) {
+  DocumentClose document;
+  document.document_number = stamp.document_number;
+  document.day = stamp.day;
+  document.month = stamp.month;
+  document.hour = stamp.hour;
+  document.minute = stamp.minute;
+  return document;
+}
 
 class StoreTest : public ::testing::Test {
  protected:
@@ -52,21 +66,20 @@ class StoreTest : public ::testing::Test {
   }
   std::string State(const std::string& name) const { return state_dir_.File(name); }
 
-  // Fills the store's current record as decoding would and looks it up.
-  OperationRecord& LookUpCode(const std::string& code, double quantity, char op = kOpSaleByCode,
-                              uint8_t kind = kLookupByCode, uint32_t line = 0,
-                              uint8_t network = 1) {
-    OperationRecord& r = store_->Current();
-    std::memset(r.goods_code, ' ', kGoodsCodeSize - 1);
-    std::memcpy(r.goods_code, code.data(), std::min<size_t>(code.size(), kGoodsCodeSize - 1));
-    r.goods_code[std::min<size_t>(code.size(), kGoodsCodeSize - 1)] = 0;
-    r.quantity = quantity;
-    r.operation_code = op;
-    r.lookup_kind = kind;
-    r.line_index = line;
-    r.network_number = network;
-    store_->LookUp(r);
-    return r;
+  TdbProbe Probe() { return TdbProbe(*store_); }
+  TPEREBOR& Pool() { return Probe().Pool(); }
+  int QueuedRows() { return Probe().QueuedRows(); }
+
+  // A register closes its document as a line does it: its identification
+  // (the stamp's serial number and year, when it has one) first, then the
+  // close message (the stamp's document number, date and time).
+  int Close(uint32_t line, uint8_t network, const DocumentStamp& stamp) {
+    const size_t serial = strnlen(stamp.serial_number, kSerialNumberLength);
+    if (serial > 0)
+      store_->ShowIdentification({"COM" + std::to_string(line + 1), "EKR",
+                                  std::string(stamp.serial_number, serial), network, line,
+                                  stamp.year});
+    return store_->CloseDocument(line, network, CloseOf(stamp));
   }
 
   // The stock of goods record `record` (from 1) as the goods file holds it.
@@ -75,12 +88,18 @@ class StoreTest : public ::testing::Test {
     return std::stod(records.at(static_cast<size_t>(record - 1)).at("RES"));
   }
 
+  // RES of record `n` (from 1) of a goods file laid out as SampleGoods().
+  std::string SampleRes(int n);
+
+  // Whether the goods file in the folder was accepted by what the test ran.
+  virtual bool GoodsAccepted() { return store_ && Probe().Goods().IsOpen(); }
+
   // Every DBF file the store leaves behind must read cleanly elsewhere: the
   // report files always, the goods file when the store accepted it.
   void TearDown() override {
     std::vector<std::string> files = {Reports("otchet2.dbf")};
     if (!damaged_report_) files.push_back(Reports("otchet.dbf"));
-    if (store_ && store_->GoodsOpen() && !damaged_goods_) files.push_back(Goods("tovars.dbf"));
+    if (GoodsAccepted() && !damaged_goods_) files.push_back(Goods("tovars.dbf"));
     for (const std::string& path : files) {
       if (!FileExists(path) || ReadFile(path).substr(0, 1) != "\x03") continue;
       const DbfreadResult read = ReadWithDbfread(path);
@@ -140,16 +159,45 @@ inline GoodsRequest Request(uint32_t line, uint8_t network, uint8_t sequence, co
   return r;
 }
 
+// An operation as a closed document holds it (line and register not set).
+inline OperationRecord Operation(const char* code, const char* name, double price, double quantity,
+                                 char op, char section) {
+  OperationRecord r;
+  std::string_view(code).copy(r.goods_code, sizeof r.goods_code - 1);
+  std::string_view(name).copy(r.name, sizeof r.name - 1);
+  r.price = price;
+  r.quantity = quantity;
+  r.amount = price * quantity;
+  r.operation_code = op;
+  r.section = section;
+  return r;
+}
+
 // A closed document's stamp: serial number, document number and its date
 // (binary-coded decimal, as a register sends it).
 inline DocumentStamp Stamp(const std::string& serial, uint32_t document, uint8_t year,
                            uint8_t month, uint8_t day) {
   DocumentStamp stamp;
-  std::snprintf(stamp.serial_number, sizeof stamp.serial_number, "%s", serial.c_str());
+  serial.copy(stamp.serial_number, sizeof stamp.serial_number - 1);
   stamp.document_number = document;
   stamp.year = year;
   stamp.month = month;
   stamp.day = day;
+  return stamp;
+}
+
+inline std::string StoreTest::SampleRes(int n) {
+  const DbfImage image = SampleGoods();
+  const std::string bytes = ReadFile(Goods("tovars.dbf"));
+  return bytes.substr(static_cast<size_t>(image.HeaderLength() + image.RecordLength() * n - 10),
+                      10);
+}
+
+// The stamp of a document closed on 15 March at 09:41.
+inline DocumentStamp DocumentAt(const std::string& serial, uint32_t document, uint8_t year) {
+  DocumentStamp stamp = Stamp(serial, document, year, 0x03, 0x15);
+  stamp.hour = 0x09;
+  stamp.minute = 0x41;
   return stamp;
 }
 

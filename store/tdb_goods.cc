@@ -1,282 +1,177 @@
-// The store's goods side: tovars.dbf, its exchange through tovars2.dbf and
-// tovars.exp, look-ups and stock tracking.
+// A goods message served whole: the repeated-message rule, the look-up with
+// its stock movement, the void check and the commit, with what the journal
+// must keep of it.
 
 #include <cstring>
+#include <string_view>
 
+#include "store/kopecks.h"
 #include "store/tdb.h"
 
 namespace tillgate {
 namespace {
 
-constexpr char kGoodsFileCondition[] = "goods file";
-constexpr char kGoodsCandidateCondition[] = "goods candidate";
+void FillFromRequest(const GoodsRequest& request, OperationRecord& r) {
+  r.network_number = request.network_number;
+  r.operation_code = request.operation_code;
+  r.lookup_kind = request.lookup_kind;
+  std::memcpy(r.goods_code, request.goods_code, kGoodsCodeSize);
+  r.goods_code[kGoodsCodeSize - 1] = 0;
+  r.quantity = request.quantity;
+}
+
+GoodsRefusal RefusalFor(LookUpResult result) {
+  switch (result) {
+    case LookUpResult::kNoGoodsFile:
+      return GoodsRefusal::kNoGoodsFile;
+    case LookUpResult::kOutOfStock:
+      return GoodsRefusal::kOutOfStock;
+    case LookUpResult::kStockFailed:
+      return GoodsRefusal::kStockFailed;
+    case LookUpResult::kReadFailed:
+      return GoodsRefusal::kUnreadable;
+    case LookUpResult::kFound:
+    case LookUpResult::kNotFound:
+      break;
+  }
+  return GoodsRefusal::kNotFound;
+}
+
+GoodsDisplay DisplayOf(const OperationRecord& r, uint32_t kopecks) {
+  GoodsDisplay shown;
+  std::memcpy(shown.name, r.name, sizeof shown.name);
+  shown.price = r.price;
+  shown.quantity = r.quantity;
+  shown.kopecks = kopecks;
+  shown.section = r.section;
+  shown.operation_code = r.operation_code;
+  return shown;
+}
 
 }  // namespace
 
-void TDB::CloseGoods() {
-  if (goods_) goods_->Close();
-  goods_.reset();
-}
-
-bool TDB::CheckGoodsLayout(File* file, GoodsLayout* layout) {
-  return ReadGoodsLayout(dbf_, file, layout);
-}
-
-// A lasting problem with tovars.dbf, said once until it changes or a goods
-// file opens.
-void TDB::ReportGoodsProblem(const std::string& text) {
-  if (text == goods_problem_) return;
-  ReportCondition(events_, Severity::kError, kGoodsFileCondition, text);
-  goods_problem_ = text;
-}
-
-void TDB::GoodsReadFailed() {
-  if (goods_unreadable_) return;
-  goods_unreadable_ = true;
-  const Status& why = dbf_.ReadFailure();
-  ReportCondition(events_, Severity::kError, kGoodsFileCondition,
-                  "goods file tovars.dbf cannot be read (" +
-                      (why.ok() ? std::string("its header is cut short") : why.Reason()) +
-                      "): goods messages are refused while it cannot");
-}
-
-void TDB::GoodsReadWorked() {
-  if (!goods_unreadable_) return;
-  goods_unreadable_ = false;
-  ReportConditionCleared(events_, kGoodsFileCondition, "goods file tovars.dbf can be read again");
-}
-
-// A file cut short (a copy that did not finish) is still served: the goods
-// in the records that are there are found, the others are not, and the
-// operator is told why.
-void TDB::CheckGoodsLength(File* file, uint32_t records, const GoodsLayout& layout) {
-  uint64_t size = 0;
-  if (!file->Size(&size).ok() || layout.record_length == 0) return;
-  const uint64_t whole =
-      size > layout.header_length ? (size - layout.header_length) / layout.record_length : 0;
-  if (whole >= records) {
-    goods_shortfall_.clear();
+// A repeated sequence byte means the register did not get the answer to its
+// previous goods message and sends it again: that operation is taken back
+// before the message is served anew. Only an operation that is still pending
+// and is this register's own is taken back.
+void TDB::TakeBackRepeated(RegisterState& state, const GoodsRequest& request,
+                           GoodsOutcome* outcome) {
+  if (request.sequence != state.last_sequence) {
+    state.last_sequence = request.sequence;
+    // A new message: until it is committed, a repetition of it has nothing
+    // to take back.
+    state.last_operation = -1;
     return;
   }
-  // The same file is reopened at every step while its signal cannot be
-  // removed: the same shortfall is told once.
-  const std::string text = "goods file tovars.dbf is cut short: its header counts " +
-                           std::to_string(records) + " records, " + std::to_string(whole) +
-                           " are there; goods in the missing records are not found";
-  if (text == goods_shortfall_) return;
-  goods_shortfall_ = text;
-  Report(events_, Severity::kWarning, text);
+  const int index = state.last_operation;
+  state.last_operation = -1;
+  if (!pool_.IsPending(index)) return;
+  const OperationRecord& last = pool_.Record(index);
+  if (last.line_index != request.line_index || last.network_number != request.network_number)
+    return;
+  if (goods_.TrackStock()) ReverseStock(index);
+  outcome->withdrawn = true;
+  outcome->withdrawn_operation = last.operation_code;
+  std::memcpy(outcome->withdrawn_code, last.goods_code, kGoodsCodeSize);
+  journal_.Add(JournalWithdrawal{OperationId(index)});
+  journal_.Add(RegisterEntry(request.line_index, request.network_number, state));
+  pool_.Release(index);
 }
 
-// Opens tovars.dbf and checks it; a file that fails stays closed and is
-// tried again at the next step.
-bool TDB::OpenGoodsFile(bool same_file) {
-  std::unique_ptr<File> file;
-  const Status opened = fs_->Open(goods_path_, OpenMode::kReadWriteOthersRead, &file);
-  if (opened.code() == Status::kNotFound) {
-    ReportGoodsProblem(
-        "goods file tovars.dbf is missing: every goods message is refused until "
-        "it is there");
-    return false;
-  }
-  if (!opened.ok()) {
-    ReportGoodsProblem("goods file tovars.dbf cannot be opened (" + opened.Reason() +
-                       "): every goods message is refused until it can");
-    return false;
-  }
-  GoodsLayout layout;
-  std::string why;
-  if (!ReadGoodsLayout(dbf_, file.get(), &layout, &why)) {
-    file->Close();
-    ReportGoodsProblem("goods file tovars.dbf rejected: " + why +
-                       "; every goods message is refused until it is replaced");
-    return false;
-  }
-  goods_problem_.clear();
-  layout_ = layout;
-  if (layout_.res.length == 0) {
-    if (!stock_disabled_ && track_stock_)
-      Report(events_, Severity::kWarning,
-             "goods file tovars.dbf has no RES field: stock tracking is off");
-    stock_disabled_ = true;
-  }
-  DbfHeader header;
-  goods_records_ = dbf_.ReadHeader(file.get(), &header) ? header.record_count : 0;
-  CheckGoodsLength(file.get(), goods_records_, layout);
-  goods_unreadable_ = false;
-  goods_identity_ = FileIdentity();
-  file->Identity(&goods_identity_);
-  goods_ = std::move(file);
-  if (!same_file) ++goods_generation_;
-  ReportConditionCleared(events_, kGoodsFileCondition, "goods file tovars.dbf opened",
-                         Severity::kInfo);
-  return true;
-}
-
-// Examines tovars2.dbf and, when it passes, puts it in place of tovars.dbf
-// in one step, so that there is never a moment without a goods file. False
-// leaves tovars.exp in place so that the next step tries again, with the
-// old file still in service.
-bool TDB::TakeInCandidate() {
-  auto refuse = [&](Severity severity, const std::string& text) {
-    if (!candidate_rejection_reported_)
-      ReportCondition(events_, severity, kGoodsCandidateCondition, text);
-    candidate_rejection_reported_ = true;
-    return false;
-  };
-  std::unique_ptr<File> candidate;
-  const Status opened = fs_->Open(goods_candidate_path_, OpenMode::kReadOnlyExclusive, &candidate);
-  if (opened.code() == Status::kBusy) return false;  // perhaps still being written
-  if (!opened.ok())
-    return refuse(Severity::kWarning,
-                  "goods candidate tovars2.dbf cannot be opened (" + opened.Reason() + ")");
-  GoodsLayout layout;
-  std::string why;
-  const bool usable = ReadGoodsLayout(dbf_, candidate.get(), &layout, &why);
-  candidate->Close();
-  if (!usable) return refuse(Severity::kWarning, "goods candidate tovars2.dbf rejected: " + why);
-  // The goods file in service stays open through the rename: should it
-  // fail, nothing has changed.
-  const Status moved = fs_->RenameReplacing(goods_candidate_path_, goods_path_);
-  if (!moved.ok())
-    return refuse(Severity::kError,
-                  "goods candidate tovars2.dbf not taken in: it cannot take "
-                  "the place of tovars.dbf (" +
-                      moved.Reason() + "); the old goods file stays in service");
-  CloseGoods();
-  candidate_rejection_reported_ = false;
-  ReportConditionCleared(events_, kGoodsCandidateCondition,
-                         "goods file tovars2.dbf taken in as tovars.dbf");
-  return true;
-}
-
-bool TDB::ExchangeGoods() {
+GoodsOutcome TDB::ServeGoods(const GoodsRequest& request) {
   std::lock_guard<std::mutex> lock(mutex_);
   const PublishOnExit publish(*this);
-  return ExchangeGoodsStep();
-}
-
-bool TDB::ExchangeGoodsStep() {
-  if (!goods_enabled_) return false;
-  if (!fs_->Exists(goods_signal_path_)) {
-    candidate_rejection_reported_ = false;
-    if (goods_) return true;
-    return OpenGoodsFile();
+  GoodsOutcome outcome;
+  RegisterState* state = registers_.Find(request.line_index, request.network_number);
+  if (state == nullptr) {
+    outcome.refusal = GoodsRefusal::kNoRegister;
+    return outcome;
   }
-  const bool was_open = goods_ != nullptr;
-  bool replaced = false;
-  if (fs_->Exists(goods_candidate_path_)) {
-    if (!TakeInCandidate()) {
-      // Keep (or get back) the goods file in service while the signal waits.
-      // A take-in that failed before the rename closed the same file it
-      // reopens here: movements made in it can still be reversed.
-      if (!goods_) OpenGoodsFile(was_open);
-      return false;
-    }
-    replaced = true;
+  // Nothing is served, not even taken back, that the journal cannot keep.
+  if (!journal_.BringInStep()) {
+    outcome.refusal = GoodsRefusal::kNotRecorded;
+    return outcome;
   }
-  fs_->Unlink(goods_signal_path_);
-  CloseGoods();
-  return OpenGoodsFile(was_open && !replaced);
+  // A refusal still keeps what a repetition took back.
+  auto refuse = [&](GoodsRefusal refusal) {
+    outcome.refusal = refusal;
+    journal_.Write();
+    return outcome;
+  };
+  // Taking back may free a record of a full pool for the repetition.
+  TakeBackRepeated(*state, request, &outcome);
+  // With every record pending no operation can be kept: refuse before the
+  // look-up moves anything.
+  if (pool_.Full()) return refuse(GoodsRefusal::kPoolFull);
+  OperationRecord& r = pool_.Current();
+  FillFromRequest(request, r);
+  const LookUpResult found = LookUp(r);
+  outcome.looked_up = true;
+  if (found != LookUpResult::kFound) return refuse(RefusalFor(found));
+  r.line_index = request.line_index;
+  if (r.operation_code == kOpVoid && !VoidCovered(pool_, r)) {
+    // The look-up has already moved the stock; put it back.
+    if (goods_.TrackStock()) ReverseStock(r.pool_index);
+    return refuse(GoodsRefusal::kVoidNotCovered);
+  }
+  // The register charges whole kopecks; the report keeps the same amount.
+  const uint32_t kopecks = RoundKopecks(r.amount);
+  r.amount = kopecks * 0.01;
+  const int index = r.pool_index;
+  const GoodsDisplay shown = DisplayOf(r, kopecks);
+  state->last_operation = index;
+  pool_.Commit();
+  notes_[index].id = journal_.NewId();
+  journal_.Add(OperationEntry(index));
+  journal_.Add(RegisterEntry(request.line_index, request.network_number, *state));
+  if (journal_.Write()) {
+    outcome.goods = shown;
+  } else {
+    // The register must not be told of a sale a crash could lose: nothing
+    // of it stays.
+    if (goods_.TrackStock()) ReverseStock(index);
+    pool_.Release(index);
+    state->last_operation = -1;
+    outcome.refusal = GoodsRefusal::kNotRecorded;
+  }
+  journal_.Compact(/*at_start=*/false);
+  return outcome;
 }
 
 LookUpResult TDB::LookUp(OperationRecord& r) {
   r.goods_record_number = -1;
   r.name[0] = 0;
   // A reused record carries no movement of its previous operation.
-  if (r.pool_index >= 0 && r.pool_index < kCapacity) moved_in_[r.pool_index] = 0;
+  if (r.pool_index >= 0 && r.pool_index < TPEREBOR::kCapacity) notes_[r.pool_index].moved_in = 0;
   // Every record pending: the operation is refused and nothing is moved.
-  if (Full()) return LookUpResult::kNotFound;
-  if (!goods_) return LookUpResult::kNoGoodsFile;
-  const DbfField& code = layout_.code;
-  const bool by_barcode = r.lookup_kind == kLookupByBarcode && layout_.sh_code.length > 0;
-  const DbfField& searched = by_barcode ? layout_.sh_code : code;
-  std::string key;
-  if (!MakeKey(std::string_view(r.goods_code, strnlen(r.goods_code, sizeof r.goods_code)),
-               code.length, layout_.code_type, &key))
-    return LookUpResult::kNotFound;
-  // A key longer than the searched field can never equal its contents; one
-  // that is shorter must fill it up to spaces, so that an EAN-8 barcode does
-  // not find an EAN-13 that merely starts with its digits.
-  if (static_cast<int>(key.size()) > searched.length) return LookUpResult::kNotFound;
-  // Zero-filled so that the field positions checked against the layout stay
-  // inside it whatever the record holds.
-  char record[kMaxGoodsRecordLength + 1] = {};
-  bool read_failed = false;
-  r.goods_record_number = dbf_.FindRecord(goods_.get(), searched.position, key, record,
-                                          sizeof record, searched.length, &read_failed);
-  if (read_failed) {
-    GoodsReadFailed();
-    return LookUpResult::kReadFailed;
-  }
-  GoodsReadWorked();
-  if (r.goods_record_number < 0) return LookUpResult::kNotFound;
-  // The found record is the record minus its flag: position p at index p - 1.
-  const int name_length = std::min(layout_.name.length, kNameSize - 1);
-  std::memcpy(r.name, record + layout_.name.position - 1, static_cast<size_t>(name_length));
-  r.name[name_length] = 0;
-  r.section = record[layout_.divnum.position - 1];
-  r.price = ParseDbfNumber(std::string_view(record + layout_.price.position - 1,
-                                            static_cast<size_t>(layout_.price.length)));
+  if (pool_.Full()) return LookUpResult::kNotFound;
+  GoodsItem item;
+  const LookUpResult found =
+      goods_.Find(std::string_view(r.goods_code, strnlen(r.goods_code, sizeof r.goods_code)),
+                  r.lookup_kind, &item);
+  r.goods_record_number = item.record_number;
+  if (found != LookUpResult::kFound) return found;
+  std::memcpy(r.name, item.name, static_cast<size_t>(item.name_length) + 1);
+  r.section = item.section;
+  r.price = item.price;
   r.amount = r.price * r.quantity * 100;
-  // A name beginning with a zero byte reads as "not found" to the caller,
-  // so such goods are refused before their stock is touched.
-  if (r.name[0] == 0) return LookUpResult::kNotFound;
-  if (!TrackStock()) return LookUpResult::kFound;
-  const StockResult moved = ApplyStock(r.pool_index, +1, false);
+  if (!goods_.TrackStock()) return LookUpResult::kFound;
+  const StockResult moved = MoveStock(r.pool_index);
   if (moved == StockResult::kMoved) return LookUpResult::kFound;
   r.name[0] = 0;
   return moved == StockResult::kShort ? LookUpResult::kOutOfStock : LookUpResult::kStockFailed;
 }
 
-bool TDB::MoveStock(int pool_index) {
-  return ApplyStock(pool_index, +1, false) == StockResult::kMoved;
-}
-
-bool TDB::ReverseStock(int pool_index) {
-  return ApplyStock(pool_index, -1, true) == StockResult::kMoved;
-}
-
-TDB::StockResult TDB::ApplyStock(int pool_index, int direction, bool reversal) {
-  constexpr StockResult kFailed = StockResult::kFailed;
-  if (!goods_ || layout_.res.length == 0) return kFailed;
-  if (pool_index < 0 || pool_index >= kCapacity) return kFailed;
-  if (reversal && moved_in_[pool_index] != goods_generation_) return kFailed;
-  const OperationRecord& r = Record(pool_index);
-  const DbfField& res = layout_.res;
-  char text[256 + 1];
-  DbfHeader header;
-  // The file's current lengths, which a new goods file may have changed.
-  if (!dbf_.ReadHeader(goods_.get(), &header)) return kFailed;
-  if (!dbf_.ReadField(goods_.get(), header.record_length, header.header_length,
-                      r.goods_record_number, res.position, res.length, text))
-    return kFailed;
-  double sign;
-  switch (r.operation_code) {
-    case kOpSaleByCode:
-    case kOpSaleByBarcode:
-      sign = -1;
-      break;
-    case kOpReturn:
-    case kOpVoid:
-      sign = +1;
-      break;
-    default:
-      return kFailed;
-  }
-  double stock = ParseDbfNumber(std::string_view(text, static_cast<size_t>(res.length))) +
-                 sign * direction * r.quantity;
-  if (stock > -0.001 && stock < 0) stock = 0;
-  if (stock < 0) return StockResult::kShort;
-  if (!TDBFF::FormatNumber(stock, res.length, layout_.res_decimals, text)) return kFailed;
-  if (!dbf_.WriteField(goods_.get(), header.record_length, header.header_length,
-                       r.goods_record_number, res.position, res.length, text))
-    return kFailed;
-  moved_in_[pool_index] = reversal ? 0 : goods_generation_;
-  if (goods_view_)
-    goods_view_->SetCell(5, r.goods_record_number,
-                         std::string_view(text, static_cast<size_t>(res.length)));
-  return StockResult::kMoved;
+StockResult TDB::MoveStock(int pool_index, int direction) {
+  const bool reversal = direction < 0;
+  if (pool_index < 0 || pool_index >= TPEREBOR::kCapacity) return StockResult::kFailed;
+  OperationNote& note = notes_[pool_index];
+  if (reversal && note.moved_in != goods_.Generation()) return StockResult::kFailed;
+  const OperationRecord& r = pool_.Record(pool_index);
+  const StockResult result =
+      goods_.MoveStock(r.goods_record_number, r.operation_code, r.quantity, direction);
+  if (result == StockResult::kMoved) note.moved_in = reversal ? 0 : goods_.Generation();
+  return result;
 }
 
 }  // namespace tillgate

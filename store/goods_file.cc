@@ -1,0 +1,287 @@
+#include "store/goods_file.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "store/monitoring_views.h"
+
+namespace tillgate {
+namespace {
+
+constexpr char kGoodsFileCondition[] = "goods file";
+constexpr char kGoodsCandidateCondition[] = "goods candidate";
+constexpr int kStockColumn = 5;
+
+}  // namespace
+
+GoodsFile::GoodsFile(FileSystem* fs, EventSink* events, const std::string& folder)
+    : fs_(fs),
+      events_(events),
+      enabled_(!folder.empty()),
+      path_(folder + "/tovars.dbf"),
+      candidate_path_(folder + "/tovars2.dbf"),
+      signal_path_(folder + "/tovars.exp") {}
+
+void GoodsFile::Close() {
+  if (file_) file_->Close();
+  file_.reset();
+}
+
+// A lasting problem with tovars.dbf, said once until it changes or a goods
+// file opens.
+void GoodsFile::ReportProblem(const std::string& text) {
+  if (text == problem_) return;
+  ReportCondition(events_, Severity::kError, kGoodsFileCondition, text);
+  problem_ = text;
+}
+
+void GoodsFile::ReadFailed() {
+  if (unreadable_) return;
+  unreadable_ = true;
+  const Status& why = dbf_.ReadFailure();
+  ReportCondition(events_, Severity::kError, kGoodsFileCondition,
+                  "goods file tovars.dbf cannot be read (" +
+                      (why.ok() ? std::string("its header is cut short") : why.Reason()) +
+                      "): goods messages are refused while it cannot");
+}
+
+void GoodsFile::ReadWorked() {
+  if (!unreadable_) return;
+  unreadable_ = false;
+  ReportConditionCleared(events_, kGoodsFileCondition, "goods file tovars.dbf can be read again");
+}
+
+// A file cut short (a copy that did not finish) is still served: the goods
+// in the records that are there are found, the others are not, and the
+// operator is told why.
+void GoodsFile::CheckLength(File* file, uint32_t records, const GoodsLayout& layout) {
+  uint64_t size = 0;
+  if (!file->Size(&size).ok() || layout.record_length == 0) return;
+  const uint64_t whole =
+      size > layout.header_length ? (size - layout.header_length) / layout.record_length : 0;
+  if (whole >= records) {
+    shortfall_.clear();
+    return;
+  }
+  // The same file is reopened at every step while its signal cannot be
+  // removed: the same shortfall is told once.
+  const std::string text = "goods file tovars.dbf is cut short: its header counts " +
+                           std::to_string(records) + " records, " + std::to_string(whole) +
+                           " are there; goods in the missing records are not found";
+  if (text == shortfall_) return;
+  shortfall_ = text;
+  Report(events_, Severity::kWarning, text);
+}
+
+// Opens tovars.dbf and checks it; a file that fails stays closed and is
+// tried again at the next step.
+bool GoodsFile::Open(bool same_file) {
+  std::unique_ptr<File> file;
+  const Status opened = fs_->Open(path_, OpenMode::kReadWriteOthersRead, &file);
+  if (opened.code() == Status::kNotFound) {
+    ReportProblem(
+        "goods file tovars.dbf is missing: every goods message is refused until "
+        "it is there");
+    return false;
+  }
+  if (!opened.ok()) {
+    ReportProblem("goods file tovars.dbf cannot be opened (" + opened.Reason() +
+                  "): every goods message is refused until it can");
+    return false;
+  }
+  GoodsLayout layout;
+  std::string why;
+  if (!ReadGoodsLayout(dbf_, file.get(), &layout, &why)) {
+    file->Close();
+    ReportProblem("goods file tovars.dbf rejected: " + why +
+                  "; every goods message is refused until it is replaced");
+    return false;
+  }
+  problem_.clear();
+  layout_ = layout;
+  if (layout_.res.length == 0) {
+    if (!stock_disabled_ && track_stock_)
+      Report(events_, Severity::kWarning,
+             "goods file tovars.dbf has no RES field: stock tracking is off");
+    stock_disabled_ = true;
+  }
+  DbfHeader header;
+  records_ = dbf_.ReadHeader(file.get(), &header) ? header.record_count : 0;
+  CheckLength(file.get(), records_, layout);
+  unreadable_ = false;
+  identity_ = FileIdentity();
+  file->Identity(&identity_);
+  file_ = std::move(file);
+  if (!same_file) ++generation_;
+  ReportConditionCleared(events_, kGoodsFileCondition, "goods file tovars.dbf opened",
+                         Severity::kInfo);
+  return true;
+}
+
+// Examines tovars2.dbf and, when it passes, puts it in place of tovars.dbf
+// in one step, so that there is never a moment without a goods file. False
+// leaves tovars.exp in place so that the next step tries again, with the
+// old file still in service.
+bool GoodsFile::TakeInCandidate() {
+  auto refuse = [&](Severity severity, const std::string& text) {
+    if (!candidate_rejection_reported_)
+      ReportCondition(events_, severity, kGoodsCandidateCondition, text);
+    candidate_rejection_reported_ = true;
+    return false;
+  };
+  std::unique_ptr<File> candidate;
+  const Status opened = fs_->Open(candidate_path_, OpenMode::kReadOnlyExclusive, &candidate);
+  if (opened.code() == Status::kBusy) return false;  // perhaps still being written
+  if (!opened.ok())
+    return refuse(Severity::kWarning,
+                  "goods candidate tovars2.dbf cannot be opened (" + opened.Reason() + ")");
+  GoodsLayout layout;
+  std::string why;
+  const bool usable = ReadGoodsLayout(dbf_, candidate.get(), &layout, &why);
+  candidate->Close();
+  if (!usable) return refuse(Severity::kWarning, "goods candidate tovars2.dbf rejected: " + why);
+  // The goods file in service stays open through the rename: should it
+  // fail, nothing has changed.
+  const Status moved = fs_->RenameReplacing(candidate_path_, path_);
+  if (!moved.ok())
+    return refuse(Severity::kError,
+                  "goods candidate tovars2.dbf not taken in: it cannot take "
+                  "the place of tovars.dbf (" +
+                      moved.Reason() + "); the old goods file stays in service");
+  Close();
+  candidate_rejection_reported_ = false;
+  ReportConditionCleared(events_, kGoodsCandidateCondition,
+                         "goods file tovars2.dbf taken in as tovars.dbf");
+  return true;
+}
+
+bool GoodsFile::Exchange() {
+  if (!enabled_) return false;
+  if (!fs_->Exists(signal_path_)) {
+    candidate_rejection_reported_ = false;
+    if (file_) return true;
+    return Open();
+  }
+  const bool was_open = file_ != nullptr;
+  bool replaced = false;
+  if (fs_->Exists(candidate_path_)) {
+    if (!TakeInCandidate()) {
+      // Keep (or get back) the goods file in service while the signal waits.
+      // A take-in that failed before the rename closed the same file it
+      // reopens here: movements made in it can still be reversed.
+      if (!file_) Open(was_open);
+      return false;
+    }
+    replaced = true;
+  }
+  fs_->Unlink(signal_path_);
+  Close();
+  return Open(was_open && !replaced);
+}
+
+int32_t GoodsFile::Locate(const DbfField& field, std::string_view key, char* record, size_t size,
+                          bool* failed) {
+  return dbf_.FindRecord(file_.get(), field.position, key, record, size, field.length, failed);
+}
+
+LookUpResult GoodsFile::Find(std::string_view code, uint8_t lookup_kind, GoodsItem* item) {
+  *item = GoodsItem();
+  if (!file_) return LookUpResult::kNoGoodsFile;
+  const bool by_barcode = lookup_kind == kLookupByBarcode && layout_.sh_code.length > 0;
+  const DbfField& searched = by_barcode ? layout_.sh_code : layout_.code;
+  std::string key;
+  if (!MakeKey(code, layout_.code.length, layout_.code_type, &key)) return LookUpResult::kNotFound;
+  // A key longer than the searched field can never equal its contents; one
+  // that is shorter must fill it up to spaces, so that an EAN-8 barcode does
+  // not find an EAN-13 that merely starts with its digits.
+  if (static_cast<int>(key.size()) > searched.length) return LookUpResult::kNotFound;
+  // Zero-filled so that the field positions checked against the layout stay
+  // inside it whatever the record holds.
+  char record[kMaxGoodsRecordLength + 1] = {};
+  bool read_failed = false;
+  item->record_number = Locate(searched, key, record, sizeof record, &read_failed);
+  if (read_failed) {
+    ReadFailed();
+    return LookUpResult::kReadFailed;
+  }
+  ReadWorked();
+  if (item->record_number < 0) return LookUpResult::kNotFound;
+  // The found record is the record minus its flag: position p at index p - 1.
+  const int name_length = std::min(layout_.name.length, kNameSize - 1);
+  std::memcpy(item->name, record + layout_.name.position - 1, static_cast<size_t>(name_length));
+  item->name[name_length] = 0;
+  item->name_length = name_length;
+  item->section = record[layout_.divnum.position - 1];
+  item->price = ParseDbfNumber(std::string_view(record + layout_.price.position - 1,
+                                                static_cast<size_t>(layout_.price.length)));
+  // A name beginning with a zero byte reads as "not found" to the register,
+  // so such goods are refused before their stock is touched.
+  if (item->name[0] == 0) return LookUpResult::kNotFound;
+  return LookUpResult::kFound;
+}
+
+StockResult GoodsFile::MoveStock(int32_t record_number, char operation_code, double quantity,
+                                 int direction) {
+  constexpr StockResult kFailed = StockResult::kFailed;
+  if (!file_ || layout_.res.length == 0) return kFailed;
+  const DbfField& res = layout_.res;
+  char text[256 + 1];
+  DbfHeader header;
+  // The file's current lengths, which a new goods file may have changed.
+  if (!dbf_.ReadHeader(file_.get(), &header)) return kFailed;
+  if (!dbf_.ReadField(file_.get(), header.record_length, header.header_length, record_number,
+                      res.position, res.length, text))
+    return kFailed;
+  double sign;
+  switch (operation_code) {
+    case kOpSaleByCode:
+    case kOpSaleByBarcode:
+      sign = -1;
+      break;
+    case kOpReturn:
+    case kOpVoid:
+      sign = +1;
+      break;
+    default:
+      return kFailed;
+  }
+  double stock = ParseDbfNumber(std::string_view(text, static_cast<size_t>(res.length))) +
+                 sign * direction * quantity;
+  if (stock > -0.001 && stock < 0) stock = 0;
+  if (stock < 0) return StockResult::kShort;
+  if (!TDBFF::FormatNumber(stock, res.length, layout_.res_decimals, text)) return kFailed;
+  if (!dbf_.WriteField(file_.get(), header.record_length, header.header_length, record_number,
+                       res.position, res.length, text))
+    return kFailed;
+  if (view_)
+    view_->SetCell(kStockColumn, record_number,
+                   std::string_view(text, static_cast<size_t>(res.length)));
+  return StockResult::kMoved;
+}
+
+void GoodsFile::FillView() {
+  if (!file_ || !view_) return;
+  DbfHeader header;
+  uint64_t size = 0;
+  if (!dbf_.ReadHeader(file_.get(), &header) || file_->Size(&size) != Status::kOk) return;
+  if (header.record_length == 0) return;
+  // A count beyond what the file holds would only make empty rows.
+  const uint64_t room =
+      size > header.header_length ? (size - header.header_length) / header.record_length : 0;
+  const uint64_t rows = std::min<uint64_t>({header.record_count, room, INT32_MAX - 1});
+  view_->SetRowCount(static_cast<int>(rows) + 1);
+
+  const DbfField* fields[kGoodsColumns] = {&layout_.code,   &layout_.name,    &layout_.price,
+                                           &layout_.divnum, &layout_.sh_code, &layout_.res};
+  dbf_.ScanRecords(file_.get(), [&](int32_t number, const char* record, int length) {
+    if (static_cast<uint64_t>(number) > rows) return false;
+    for (int column = 0; column < kGoodsColumns; ++column) {
+      const DbfField& f = *fields[column];
+      if (f.length == 0 || f.position + f.length > length) continue;
+      view_->SetCell(column, number, std::string_view(record + f.position, f.length));
+    }
+    return true;
+  });
+}
+
+}  // namespace tillgate
