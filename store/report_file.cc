@@ -48,7 +48,8 @@ bool ReportFile::FileFailure(const char* what, const Status& status) {
 
 bool ReportFile::Create() {
   std::unique_ptr<File> file;
-  const Status created = fs_->Create(path_, OpenMode::kReadWriteExclusiveSync, &file);
+  const Status created =
+      fs_->Create(path_, OpenMode::kReadWriteExclusiveSync, Readers::kEveryone, &file);
   if (!created.ok()) return FileFailure("created", created);
   const auto& image = ReportHeaderImage();
   const Status written =
