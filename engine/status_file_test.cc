@@ -27,8 +27,8 @@ class StatusFileTest : public ::testing::Test {
   std::unique_ptr<StatusFile> Make(std::chrono::milliseconds interval = std::chrono::hours(1)) {
     StatusFileOptions options;
     options.interval = interval;
-    options.fs = &fs_;
-    return std::make_unique<StatusFile>(board_, folder_, &events_, options);
+    options.process_id = 4242;
+    return std::make_unique<StatusFile>(board_, fs_, folder_, &events_, options);
   }
   std::string Read() { return ReadFile(folder_ + "/status.json"); }
 
@@ -44,6 +44,7 @@ TEST_F(StatusFileTest, WrittenAtOnceThenEveryIntervalAndALastTimeAtTheStop) {
   auto file = Make(std::chrono::milliseconds(20));
   file->Start();
   EXPECT_NE(Read().find("\"running\": true"), std::string::npos) << Read();
+  EXPECT_NE(Read().find("\"pid\": 4242,"), std::string::npos) << Read();
   EXPECT_NE(Read().find("\"state\": 0"), std::string::npos);
   board_.SetPortState(0, 2);
   bool seen = false;

@@ -282,7 +282,7 @@ TEST_F(GoodsExchange, FileWithoutResTurnsStockTrackingOffForGood) {
 }
 
 TEST_F(GoodsExchange, EmptyFoldersTouchNoFile) {
-  TDB store("", "", &fs_, &events_);
+  TDB store("", "", fs_, &events_);
   EXPECT_FALSE(store.ExchangeGoods());
   EXPECT_FALSE(store.ExchangeReport());
   OperationRecord& r = store.Current();

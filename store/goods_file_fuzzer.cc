@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   // The store's own paths: exchange, view fill, look-up with stock tracking.
-  TDB store("g", "", &fs, nullptr);
+  TDB store("g", "", fs, nullptr);
   GridModel goods(kGoodsColumns, 4);
   store.SetViews(&goods, nullptr);
   store.SetTrackStock(true);

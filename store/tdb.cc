@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/platform.h"
 #include "store/monitoring_views.h"
 
 namespace tillgate {
@@ -21,9 +20,9 @@ std::string ViewNumber(double value) {
 
 }  // namespace
 
-TDB::TDB(const std::string& goods_folder, const std::string& report_folder, FileSystem* fs,
+TDB::TDB(const std::string& goods_folder, const std::string& report_folder, FileSystem& files,
          EventSink* events, const std::string& state_folder)
-    : fs_(fs ? fs : &SystemFileSystem()),
+    : fs_(&files),
       events_(events),
       goods_enabled_(!goods_folder.empty()),
       report_enabled_(!report_folder.empty()) {
