@@ -4,18 +4,15 @@
 // one sequential read of the file: the "ratio" counter says how close it is.
 
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/scratch_dir.h"
 #include "store/goods_file.h"
 
 namespace tillgate {
@@ -69,17 +66,21 @@ void WriteGoodsFile(const std::string& folder, int count) {
 double SequentialRead(const std::string& path) {
   char buffer[kWorkBufferSize];
   const auto start = std::chrono::steady_clock::now();
-  const int fd = open(path.c_str(), O_RDONLY);
-  ssize_t n;
-  while ((n = read(fd, buffer, sizeof buffer)) > 0) benchmark::DoNotOptimize(buffer[0]);
-  close(fd);
+  std::unique_ptr<File> file;
+  SystemFileSystem().Open(path, OpenMode::kReadOnlyUnlocked, &file);
+  uint64_t at = 0;
+  size_t got = 0;
+  while (file && file->ReadAt(at, buffer, sizeof buffer, &got).ok() && got > 0) {
+    benchmark::DoNotOptimize(buffer[0]);
+    at += got;
+  }
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 void BM_LookUpLastRecord(benchmark::State& state) {
   const int count = static_cast<int>(state.range(0));
-  char folder_template[] = "/tmp/tillgate-bench-XXXXXX";
-  const std::string folder = mkdtemp(folder_template);
+  testing::ScratchDir scratch;
+  const std::string& folder = scratch.path();
   WriteGoodsFile(folder, count);
   GoodsFile goods(&SystemFileSystem(), nullptr, folder);
   goods.Exchange();
@@ -111,7 +112,6 @@ void BM_LookUpLastRecord(benchmark::State& state) {
   state.counters["lookup_us"] = per_lookup * 1e6;
   state.counters["seq_read_us"] = sequential * 1e6;
   state.counters["ratio"] = per_lookup / sequential;
-  std::filesystem::remove_all(folder);
 }
 BENCHMARK(BM_LookUpLastRecord)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 

@@ -5,18 +5,17 @@
 // same exchange takes on the wire at 9600 baud (10 bits per byte).
 
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "line/decoding_rig.h"
+#include "platform/platform.h"
+#include "platform/scratch_dir.h"
 #include "store/tdb_probe.h"
 #include "tools/mkgoods/goods_file.h"
 
@@ -28,8 +27,6 @@ constexpr double kByteMs = 10.0 / 9600.0 * 1000.0;  // 1.04 ms per byte
 
 struct Shop {
   Shop() {
-    char pattern[] = "/tmp/tillgate-bench-XXXXXX";
-    folder = mkdtemp(pattern);
     mkgoods::GoodsRows goods = mkgoods::SyntheticGoods(kRecords);
     last_barcode = goods.rows.back().sh_code;
     std::string bytes, error;
@@ -39,15 +36,15 @@ struct Shop {
       std::abort();
     }
     std::ofstream(folder + "/tovars.dbf", std::ios::binary) << bytes;
-    rig.Build(folder, folder, nullptr, nullptr, 0, RigLineSettings{});
+    rig.Build(folder, folder, SystemFileSystem(), nullptr, 0, RigLineSettings{});
   }
   ~Shop() {
     rig.line.reset();
     rig.store.reset();
-    std::filesystem::remove_all(folder);
   }
 
-  std::string folder;
+  testing::ScratchDir scratch;
+  std::string folder = scratch.path();
   std::string last_barcode;
   DecodingRig rig;
 };

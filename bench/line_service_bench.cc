@@ -9,14 +9,10 @@
 //
 // Usage: line_service_bench [seconds per setup, default 20] [idle seconds, default 20]
 
-#include <stdlib.h>
-#include <sys/resource.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <thread>
@@ -25,35 +21,30 @@
 #include "bench/polled_lines.h"
 #include "engine/station.h"
 #include "engine/store_factory.h"
+#include "platform/platform.h"
+#include "platform/posix/process_usage.h"
 
 namespace tillgate {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double CpuSeconds(const rusage& u) {
-  return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec +
-         u.ru_stime.tv_usec / 1e6;
-}
-
 // A server with its store over a folder and no line running, left alone.
 void Idle(int seconds) {
   BenchFolder folder;
-  StationOptions options;
+  StationOptions options(SystemServices());
   options.make_store = ServerStoreFactory();
   Station station(ShopSettings(folder), std::move(options));
   station.GetEngine().Launch();
   std::this_thread::sleep_for(std::chrono::seconds(1));
-  rusage before{}, after{};
-  getrusage(RUSAGE_SELF, &before);
+  const testing::ProcessUsage before = testing::OwnUsage();
   const Clock::time_point start = Clock::now();
   std::this_thread::sleep_for(std::chrono::seconds(seconds));
-  getrusage(RUSAGE_SELF, &after);
+  const testing::ProcessUsage after = testing::OwnUsage();
   const double wall = std::chrono::duration<double>(Clock::now() - start).count();
   station.GetEngine().Stop();
-  const double cpu = CpuSeconds(after) - CpuSeconds(before);
-  const double switches = static_cast<double>((after.ru_nvcsw + after.ru_nivcsw) -
-                                              (before.ru_nvcsw + before.ru_nivcsw));
+  const double cpu = after.cpu_seconds - before.cpu_seconds;
+  const double switches = static_cast<double>(after.context_switches - before.context_switches);
   std::printf("idle, no line running, %.1f s: CPU %.3f %% of a core, %.1f context switches/s\n",
               wall, 100.0 * cpu / wall, switches / wall);
 }

@@ -1,11 +1,9 @@
 #include "bench/polled_lines.h"
 
-#include <stdlib.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
+#include <cstdlib>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -13,6 +11,7 @@
 #include "engine/station.h"
 #include "engine/store_factory.h"
 #include "line/register_peer.h"
+#include "platform/platform.h"
 
 namespace tillgate {
 namespace {
@@ -24,13 +23,6 @@ constexpr int kAnsweringRegisters = 3;
 constexpr auto kSettle = std::chrono::seconds(4);
 
 }  // namespace
-
-BenchFolder::BenchFolder() {
-  char pattern[] = "/tmp/tillgate-bench-XXXXXX";
-  path = mkdtemp(pattern);
-}
-
-BenchFolder::~BenchFolder() { std::filesystem::remove_all(path); }
 
 Settings ShopSettings(const BenchFolder& folder) {
   Settings settings;
@@ -62,7 +54,7 @@ Interval ServiceInterval(const PolledLines& setup, int seconds) {
     settings.start_checked[static_cast<size_t>(l)] = true;
     peers.push_back(std::move(peer));
   }
-  StationOptions options;
+  StationOptions options(SystemServices());
   options.make_store = ServerStoreFactory();
   if (setup.traced) {
     options.trace.ports.set();

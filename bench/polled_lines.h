@@ -9,14 +9,14 @@
 #include <string>
 
 #include "config/settings.h"
+#include "platform/scratch_dir.h"
 
 namespace tillgate {
 
 // A scratch folder, removed with its contents.
 struct BenchFolder {
-  BenchFolder();
-  ~BenchFolder();
-  std::string path;
+  testing::ScratchDir scratch;
+  std::string path = scratch.path();
 };
 
 // Installed, with the goods and report folders in `folder`.

@@ -4,9 +4,6 @@
 //
 //   serial_timeout_bench [reads per case, default 40]
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -14,8 +11,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/platform.h"
 #include "platform/posix/pty_pair.h"
-#include "platform/posix/timed_io.h"
 
 namespace tillgate {
 namespace {
@@ -38,7 +35,7 @@ void PrintRow(const char* name, double expected_ms, const std::vector<double>& e
 }
 
 // Nothing arrives: the read ends at the total deadline 4 * count + 4 ms.
-std::vector<double> SilentReads(int fd, size_t count, int reads) {
+std::vector<double> SilentReads(SerialDevice& device, size_t count, int reads) {
   std::vector<double> errors;
   std::vector<uint8_t> buffer(count);
   ReadTimeouts timeouts;
@@ -46,7 +43,7 @@ std::vector<double> SilentReads(int fd, size_t count, int reads) {
   for (int i = 0; i < reads; ++i) {
     size_t got = 0;
     auto start = Clock::now();
-    TimedRead(fd, buffer.data(), count, timeouts, &got);
+    device.Read(buffer.data(), count, timeouts, &got);
     errors.push_back(Ms(Clock::now() - start) - expected);
   }
   return errors;
@@ -54,7 +51,7 @@ std::vector<double> SilentReads(int fd, size_t count, int reads) {
 
 // Five bytes, then silence, on a 100-byte read (total deadline 404 ms): the
 // read ends 100 ms after the last byte.
-std::vector<double> IntervalReads(PtyPair& pty, int fd, int reads) {
+std::vector<double> IntervalReads(PtyPair& pty, SerialDevice& device, int reads) {
   std::vector<double> errors;
   uint8_t buffer[100];
   ReadTimeouts timeouts;
@@ -63,7 +60,7 @@ std::vector<double> IntervalReads(PtyPair& pty, int fd, int reads) {
     std::this_thread::sleep_for(std::chrono::milliseconds(2));  // bytes are in
     size_t got = 0;
     auto start = Clock::now();
-    TimedRead(fd, buffer, sizeof buffer, timeouts, &got);
+    device.Read(buffer, sizeof buffer, timeouts, &got);
     errors.push_back(Ms(Clock::now() - start) - timeouts.interval_ms);
   }
   return errors;
@@ -80,17 +77,18 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "no pseudo-terminal\n");
     return 1;
   }
-  int fd = open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-  if (fd < 0) {
-    std::perror("open");
+  // The system's serial device, as the server reads through it.
+  auto device = NewSystemSerialDevice();
+  const Status opened = device->Open(pty.SlavePath());
+  if (!opened.ok()) {
+    std::fprintf(stderr, "%s\n", opened.message().c_str());
     return 1;
   }
   std::printf("time-out error in ms over %d reads per case (actual - expected)\n", reads);
   std::printf("%-34s %9s %9s %9s %9s %9s %9s\n", "case", "expected", "median", "p10", "p90", "min",
               "max");
-  PrintRow("nothing arriving, read 20", 84, SilentReads(fd, 20, reads));
-  PrintRow("nothing arriving, read 40", 164, SilentReads(fd, 40, reads));
-  PrintRow("5 bytes then silence, read 100", 100, IntervalReads(pty, fd, reads));
-  close(fd);
+  PrintRow("nothing arriving, read 20", 84, SilentReads(*device, 20, reads));
+  PrintRow("nothing arriving, read 40", 164, SilentReads(*device, 40, reads));
+  PrintRow("5 bytes then silence, read 100", 100, IntervalReads(pty, *device, reads));
   return 0;
 }

@@ -5,15 +5,18 @@
 #include <string>
 #include <string_view>
 
+#include "platform/file_system.h"
+
 namespace tillgate {
 
 // True for a value written for Windows: a drive letter ("D:", "d:\...") or
 // any backslash. Such a value never names a usable folder here.
 bool LooksLikeWindowsPath(std::string_view folder);
 
-// 0 when `folder` is a folder this process can enter and write in, else
-// the reason as an errno value (ENOTDIR for something else by that name).
-int FolderAccessError(const std::string& folder);
+// What is wrong with the value itself, before any folder is looked at: it
+// is empty, or written for Windows. Empty when neither.
+std::string FolderSettingProblem(std::string_view role, std::string_view value_name,
+                                 const std::string& folder);
 
 // Empty when `folder` is a folder the server can enter and write in.
 // Otherwise one line such as
@@ -21,7 +24,7 @@ int FolderAccessError(const std::string& folder);
 //   goods folder (InPath) "D:\Товары" is a Windows path: set a local folder
 //   such as /srv/shop/goods in the settings file
 // `role` is "goods folder" or "report folder", `value_name` the setting.
-std::string FolderProblem(std::string_view role, std::string_view value_name,
+std::string FolderProblem(FileSystem& files, std::string_view role, std::string_view value_name,
                           const std::string& folder);
 
 }  // namespace tillgate

@@ -5,7 +5,8 @@
 
 namespace tillgate {
 
-FolderReporter::FolderReporter(const Settings& settings, EventSink* events) : events_(events) {
+FolderReporter::FolderReporter(const Settings& settings, FileSystem& files, EventSink* events)
+    : files_(files), events_(events) {
   if (!settings.installed) return;
   folders_.push_back({"goods folder", kInPathValue, settings.store_goods_folder, {}});
   folders_.push_back({"report folder", kOutPathValue, settings.store_report_folder, {}});
@@ -13,7 +14,7 @@ FolderReporter::FolderReporter(const Settings& settings, EventSink* events) : ev
 
 void FolderReporter::Check() {
   for (Watched& folder : folders_) {
-    const std::string problem = FolderProblem(folder.role, folder.value_name, folder.path);
+    const std::string problem = FolderProblem(files_, folder.role, folder.value_name, folder.path);
     if (problem == folder.problem) continue;
     if (!problem.empty()) {
       ReportCondition(events_, Severity::kError, folder.role, problem);

@@ -10,14 +10,15 @@
 
 #include "config/event_sink.h"
 #include "config/settings.h"
+#include "platform/file_system.h"
 
 namespace tillgate {
 
 class FolderReporter {
  public:
   // Nothing is watched when the settings are not installed (the store then
-  // touches no file).
-  FolderReporter(const Settings& settings, EventSink* events);
+  // touches no file). The folders are looked at through `files`.
+  FolderReporter(const Settings& settings, FileSystem& files, EventSink* events);
   // Looks at every watched folder now.
   void Check();
 
@@ -29,6 +30,7 @@ class FolderReporter {
     std::string problem;  // the one told; empty while the folder is usable
   };
   std::vector<Watched> folders_;
+  FileSystem& files_;
   EventSink* events_;
 };
 

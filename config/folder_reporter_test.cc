@@ -3,36 +3,31 @@
 #include "config/folder_reporter.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 
 #include "config/event_collector.h"
 #include "config/settings_testing.h"
+#include "platform/platform.h"
+#include "platform/scratch_dir.h"
 
 namespace tillgate {
 namespace {
 
 TEST(FolderReporter, AMissingFolderIsToldOnceAndAgainWhenItIsBackOrChanges) {
-  char base[] = "/tmp/tillgate-reporter-XXXXXX";
-  ASSERT_NE(mkdtemp(base), nullptr);
-  const std::string goods = std::string(base) + "/goods";
-  Settings settings = InstalledWithFolders(goods, base);
+  testing::ScratchDir base;
+  const std::string goods = base.File("goods");
+  Settings settings = InstalledWithFolders(goods, base.path());
   EventCollector events;
-  FolderReporter folders(settings, &events);
+  FolderReporter folders(settings, SystemFileSystem(), &events);
   for (int i = 0; i < 3; ++i) folders.Check();
-  ASSERT_EQ(mkdir(goods.c_str(), 0755), 0);
+  ASSERT_TRUE(std::filesystem::create_directory(goods));
   folders.Check();
   folders.Check();
   // Gone again, and then a file where the folder was: a new reason.
   std::filesystem::remove(goods);
   folders.Check();
-  {
-    std::FILE* f = std::fopen(goods.c_str(), "w");
-    std::fclose(f);
-  }
+  testing::WriteFile(goods, "");
   folders.Check();
   folders.Check();
   const std::vector<CollectedEvent> seen = events.Events();
@@ -43,12 +38,11 @@ TEST(FolderReporter, AMissingFolderIsToldOnceAndAgainWhenItIsBackOrChanges) {
   EXPECT_EQ(seen[1].text, "goods folder (InPath) " + goods + " is usable again");
   EXPECT_TRUE(seen[1].cleared);
   EXPECT_EQ(seen[2].text, seen[0].text);
-  EXPECT_NE(seen[3].text, seen[0].text);
+  EXPECT_EQ(seen[3].text, "goods folder (InPath) " + goods + ": Not a directory");
   EXPECT_EQ(seen[3].condition, "goods folder");
-  std::filesystem::remove_all(base);
 
   settings.installed = false;  // nothing is served, nothing is watched
-  FolderReporter idle(settings, &events);
+  FolderReporter idle(settings, SystemFileSystem(), &events);
   events.Clear();
   idle.Check();
   EXPECT_TRUE(events.Events().empty());

@@ -16,7 +16,7 @@ class InstallationTest : public ::testing::Test {
  protected:
   std::shared_ptr<MemoryFileLayer> files_ = std::make_shared<MemoryFileLayer>();
   Status open_status_;
-  std::unique_ptr<RegistryStore> store_ = OpenRegistryFileWith(files_, kPath, &open_status_);
+  std::unique_ptr<RegistryStore> store_ = OpenRegistryFile(files_, kPath, &open_status_);
 };
 
 TEST_F(InstallationTest, WritesTheDefaultsInTheirOrder) {

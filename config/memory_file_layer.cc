@@ -32,7 +32,7 @@ void MemoryFileLayer::FailReplace(int n, bool sticky) {
 
 std::unique_ptr<RegistryStore> NewMemoryRegistryStore() {
   Status status;
-  return OpenRegistryFileWith(std::make_shared<MemoryFileLayer>(), "memory.reg", &status);
+  return OpenRegistryFile(std::make_shared<MemoryFileLayer>(), "memory.reg", &status);
 }
 
 }  // namespace tillgate

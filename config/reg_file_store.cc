@@ -4,16 +4,11 @@
 
 #include "config/reg_file_store.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <string_view>
 
 #include "config/reg_document.h"
-#include "platform/platform.h"
 
 namespace tillgate {
 namespace {
@@ -78,19 +73,6 @@ void AddKeyPath(RegDocument& document, const std::string& full_path) {
     if (slash == std::string::npos) return;
     start = slash + 1;
   }
-}
-
-// $HOME, or the account's home folder when HOME is unset.
-std::string HomeFolder() {
-  const char* home = std::getenv("HOME");
-  if (home && *home) return home;
-  struct passwd entry;
-  struct passwd* found = nullptr;
-  char buffer[4096];
-  if (getpwuid_r(getuid(), &entry, buffer, sizeof buffer, &found) == 0 && found && found->pw_dir) {
-    return found->pw_dir;
-  }
-  return "";
 }
 
 class RegFileStore final : public RegistryStore {
@@ -241,23 +223,6 @@ class RegFileStore final : public RegistryStore {
   std::string current_;  // full path of the current key; empty when none
 };
 
-}  // namespace
-
-std::string DefaultRegistryPath() {
-  const char* explicit_path = std::getenv("TILLGATE_REGISTRY");
-  if (explicit_path && *explicit_path) return explicit_path;
-  std::string base;
-  const char* config_home = std::getenv("XDG_CONFIG_HOME");
-  if (config_home && *config_home) {
-    base = config_home;
-  } else {
-    base = HomeFolder() + "/.config";
-  }
-  return base + "/tillgate/HKEY_CURRENT_USER.reg";
-}
-
-namespace {
-
 std::unique_ptr<RegistryStore> OpenStore(std::shared_ptr<FileLayer> files, const std::string& path,
                                          Status* status, bool writable) {
   std::string contents;
@@ -276,17 +241,14 @@ std::unique_ptr<RegistryStore> OpenStore(std::shared_ptr<FileLayer> files, const
 
 }  // namespace
 
-std::unique_ptr<RegistryStore> OpenRegistryFileWith(std::shared_ptr<FileLayer> files,
-                                                    const std::string& path, Status* status) {
+std::unique_ptr<RegistryStore> OpenRegistryFile(std::shared_ptr<FileLayer> files,
+                                                const std::string& path, Status* status) {
   return OpenStore(std::move(files), path, status, true);
 }
 
-std::unique_ptr<RegistryStore> OpenRegistryFile(const std::string& path, Status* status) {
-  return OpenStore(NewSystemFileLayer(), path, status, true);
-}
-
-std::unique_ptr<RegistryStore> OpenRegistryFileForReading(const std::string& path, Status* status) {
-  return OpenStore(NewSystemFileLayer(), path, status, false);
+std::unique_ptr<RegistryStore> OpenRegistryFileForReading(std::shared_ptr<FileLayer> files,
+                                                          const std::string& path, Status* status) {
+  return OpenStore(std::move(files), path, status, false);
 }
 
 }  // namespace tillgate

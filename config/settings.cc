@@ -5,6 +5,7 @@
 #include "config/settings.h"
 
 #include "config/registry_names.h"
+#include "platform/locations.h"
 
 namespace tillgate {
 namespace {
@@ -166,7 +167,7 @@ std::string DevicePath(const Settings& settings, int port_index) {
   if (port_index < 0 || port_index >= kPortCount) return "";
   const std::string& device = settings.ports[port_index].device;
   if (!device.empty()) return device;
-  return "/dev/ttyS" + std::to_string(port_index);
+  return DefaultDevicePath(port_index);
 }
 
 }  // namespace tillgate

@@ -59,7 +59,8 @@ struct SaveControls {
 Status SaveSettings(RegistryStore& store, Settings& settings, const SaveControls& controls);
 
 // The serial device of port `port_index` (0..15): its DEVICEn value when set,
-// else "/dev/ttyS<index>". Empty for an index outside 0..15.
+// else the system's device for it (DefaultDevicePath: "/dev/ttyS<index>").
+// Empty for an index outside 0..15.
 std::string DevicePath(const Settings& settings, int port_index);
 
 }  // namespace tillgate

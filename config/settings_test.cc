@@ -23,7 +23,7 @@ class SettingsTest : public ::testing::Test {
         "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Tillgate\\DataBase]\r\n\r\n"
         "[HKEY_CURRENT_USER\\Tillgate\\Equipment]\r\n" +
         equipment_lines;
-    store_ = OpenRegistryFileWith(files_, kPath, &open_status_);
+    store_ = OpenRegistryFile(files_, kPath, &open_status_);
     ASSERT_TRUE(open_status_.ok()) << open_status_.message();
   }
 
@@ -32,7 +32,7 @@ class SettingsTest : public ::testing::Test {
 
   std::shared_ptr<MemoryFileLayer> files_ = std::make_shared<MemoryFileLayer>();
   Status open_status_;
-  std::unique_ptr<RegistryStore> store_ = OpenRegistryFileWith(files_, kPath, &open_status_);
+  std::unique_ptr<RegistryStore> store_ = OpenRegistryFile(files_, kPath, &open_status_);
 };
 
 TEST_F(SettingsTest, FirstRunWithoutTheKeyReadsAndWritesNothing) {
@@ -136,7 +136,7 @@ TEST_F(SettingsTest, EachValueIsReadOnlyWhenItExists) {
 
 TEST_F(SettingsTest, LoadCreatesMissingKeysOfAnInstalledTree) {
   files_->files()[kPath] = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Tillgate]\r\n";
-  store_ = OpenRegistryFileWith(files_, kPath, &open_status_);
+  store_ = OpenRegistryFile(files_, kPath, &open_status_);
   ASSERT_TRUE(LoadSettings(*store_, "/cwd").status.ok());
   EXPECT_TRUE(store_->KeyExists(kDataBaseKey));
   EXPECT_TRUE(store_->KeyExists(kEquipmentKey));
@@ -161,7 +161,7 @@ TEST_F(SettingsTest, WrongTypesStopTheLoadWithTheValueName) {
     files_->files()[kPath] = "REGEDIT4\r\n[HKEY_CURRENT_USER\\Tillgate\\DataBase]\r\n" +
                              c.database + "[HKEY_CURRENT_USER\\Tillgate\\Equipment]\r\n" +
                              "\"COM1\"=hex:01,00,01\r\n" + c.equipment;
-    store_ = OpenRegistryFileWith(files_, kPath, &open_status_);
+    store_ = OpenRegistryFile(files_, kPath, &open_status_);
     LoadResult loaded = LoadSettings(*store_, "/cwd");
     EXPECT_EQ(loaded.status.message(), c.message);
     if (!c.equipment.empty()) {
@@ -278,7 +278,7 @@ TEST_F(SettingsTest, InstallLoadSaveLoadRoundTrip) {
   ASSERT_TRUE(SaveSettings(*store_, first, controls).ok());
 
   Status status;
-  auto reopened = OpenRegistryFileWith(files_, kPath, &status);
+  auto reopened = OpenRegistryFile(files_, kPath, &status);
   ASSERT_TRUE(status.ok()) << status.message();
   LoadResult second = LoadSettings(*reopened, "/cwd");
   ASSERT_TRUE(second.status.ok()) << second.status.message();
@@ -306,7 +306,7 @@ TEST_F(SettingsTest, UnparsableFileIsLeftUntouchedBySaveAndInstall) {
       "REGEDIT4\r\n[HKEY_CURRENT_USER\\Tillgate]\r\n\"COM1\"=hex:01,0\r\nGARBAGE\r\n";
   files_->files()[kPath] = broken;
   Status status;
-  store_ = OpenRegistryFileWith(files_, kPath, &status);
+  store_ = OpenRegistryFile(files_, kPath, &status);
   EXPECT_NE(status.message().find("line 4"), std::string::npos) << status.message();
   LoadResult loaded = LoadSettings(*store_, "/cwd");
   Settings settings = loaded.settings;

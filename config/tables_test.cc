@@ -33,7 +33,7 @@ TEST(BuildTables, PortRecordsGiveStatesLineObjectsAndModelNames) {
       "\"COM1\"=hex:01,01,02\r\n\"COM2\"=hex:01,01,00\r\n\"COM3\"=hex:00,01,03\r\n"
       "\"COM4\"=hex:01,00,04\r\n\"COM16\"=hex:01,00,01\r\n";
   Status status;
-  auto store = OpenRegistryFileWith(files, "r.reg", &status);
+  auto store = OpenRegistryFile(files, "r.reg", &status);
   LoadResult loaded = LoadSettings(*store, "/cwd");
   ASSERT_TRUE(loaded.status.ok()) << loaded.status.message();
   const Settings& s = loaded.settings;

@@ -3,7 +3,6 @@
 // a write, and folders written for Windows recognised.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -19,6 +18,9 @@
 #include "config/settings.h"
 #include "config/settings_testing.h"
 #include "config/utf16.h"
+#include "platform/memory_file_system.h"
+#include "platform/platform.h"
+#include "platform/scratch_dir.h"
 
 namespace tillgate {
 namespace {
@@ -51,7 +53,7 @@ class WindowsSettingsTest : public ::testing::Test {
  protected:
   std::unique_ptr<RegistryStore> Open() {
     Status status;
-    auto store = OpenRegistryFileWith(files_, kPath, &status);
+    auto store = OpenRegistryFile(files_, kPath, &status);
     EXPECT_TRUE(status.ok()) << status.message();
     return store;
   }
@@ -185,26 +187,33 @@ TEST(FolderCheck, WindowsPathsAreNamedWithTheirSetting) {
     EXPECT_TRUE(LooksLikeWindowsPath(windows)) << windows;
   for (const char* local : {"/srv/shop/goods", "relative/goods", "/mnt/d:", ""})
     EXPECT_FALSE(LooksLikeWindowsPath(local)) << local;
-  EXPECT_EQ(FolderProblem("goods folder", "InPath", "D:\\Магазин"),
+  // Said before any folder is looked at: even where every folder would do.
+  MemoryFileSystem anything;
+  EXPECT_EQ(FolderProblem(anything, "goods folder", "InPath", "D:\\Магазин"),
             "goods folder (InPath) \"D:\\Магазин\" is a Windows path: set a local folder such "
             "as /srv/shop/goods in the settings file");
-  EXPECT_NE(FolderProblem("report folder", "OutPath", "E:").find("/srv/shop/reports"),
+  EXPECT_EQ(FolderSettingProblem("goods folder", "InPath", "D:\\Магазин"),
+            FolderProblem(anything, "goods folder", "InPath", "D:\\Магазин"));
+  EXPECT_NE(FolderProblem(anything, "report folder", "OutPath", "E:").find("/srv/shop/reports"),
             std::string::npos);
+  EXPECT_EQ(FolderSettingProblem("report folder", "OutPath", "/srv/shop/reports"), "");
 }
 
 TEST(FolderCheck, LocalProblemsCarryTheSystemsReason) {
-  char dir[] = "/tmp/tillgate-folder-XXXXXX";
-  ASSERT_NE(mkdtemp(dir), nullptr);
-  const std::string base = dir;
-  EXPECT_EQ(FolderProblem("goods folder", "InPath", base), "");
-  EXPECT_EQ(FolderProblem("goods folder", "InPath", base + "/gone"),
+  testing::ScratchDir dir;
+  const std::string& base = dir.path();
+  FileSystem& files = SystemFileSystem();
+  EXPECT_EQ(FolderProblem(files, "goods folder", "InPath", base), "");
+  EXPECT_EQ(FolderProblem(files, "goods folder", "InPath", base + "/gone"),
             "goods folder (InPath) " + base + "/gone: No such file or directory");
-  std::filesystem::path file = base + "/plain";
-  { std::ofstream(file.string()) << "x"; }
-  EXPECT_EQ(FolderProblem("report folder", "OutPath", file.string()),
-            "report folder (OutPath) " + file.string() + ": Not a directory");
-  EXPECT_NE(FolderProblem("report folder", "OutPath", "").find("is empty"), std::string::npos);
-  std::filesystem::remove_all(base);
+  const std::string file = dir.File("plain");
+  testing::WriteFile(file, "x");
+  EXPECT_EQ(FolderProblem(files, "report folder", "OutPath", file),
+            "report folder (OutPath) " + file + ": Not a directory");
+  EXPECT_EQ(FolderProblem(files, "report folder", "OutPath", file + "/sub"),
+            "report folder (OutPath) " + file + "/sub: Not a directory");
+  EXPECT_NE(FolderProblem(files, "report folder", "OutPath", "").find("is empty"),
+            std::string::npos);
 }
 
 }  // namespace

@@ -1,11 +1,12 @@
 #include "engine/engine.h"
 
+#include <condition_variable>
+
 #include "config/folder_reporter.h"
 #include "engine/line_worker.h"
 #include "line/event.h"
 #include "line/kkm_ekr.h"
 #include "platform/folder_watch.h"
-#include "platform/platform.h"
 #include "store/grid_model.h"
 #include "store/monitoring_views.h"
 #include "store/status_board.h"
@@ -32,6 +33,33 @@ class IdleGuard final {
   bool& idle_;
 };
 
+// Without the system's notification: Add always fails, and Wait ends on
+// Wake or at its time-out.
+class TimerOnlyWatch final : public FolderWatch {
+ public:
+  Status Add(const std::string&) override {
+    return Status(Status::kNotSupported, "no change notification was given");
+  }
+  bool Wait(std::chrono::milliseconds timeout) override {
+    std::unique_lock<std::mutex> lock(mutex_);
+    const bool woken = wake_.wait_for(lock, timeout, [this] { return woken_; });
+    woken_ = false;
+    return woken;
+  }
+  void Wake() override {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      woken_ = true;
+    }
+    wake_.notify_all();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool woken_ = false;
+};
+
 std::string PortList(const PortSet& ports, const LineRuntimes& runtime) {
   std::string text;
   for (int i = 0; i < kPortCount; ++i) {
@@ -55,7 +83,7 @@ Engine::Engine(const EngineParts& parts)
       status_(parts.status),
       events_(parts.events),
       watched_folders_(parts.watched_folders),
-      own_watch_(parts.watch ? nullptr : NewSystemFolderWatch()),
+      own_watch_(parts.watch ? nullptr : std::make_unique<TimerOnlyWatch>()),
       watch_(parts.watch ? parts.watch : own_watch_.get()),
       idle_check_(parts.idle_check),
       folders_(parts.folders),

@@ -62,7 +62,8 @@ struct EngineParts {
   // The goods and report folders: a file placed there wakes the engine at
   // once. Folders without change notification are checked on the timer.
   std::vector<std::string> watched_folders;
-  // Null: inotify. Not owned.
+  // The system's change notification, from the program (not owned). Null:
+  // none, the folders are only looked at on the timed checks.
   FolderWatch* watch = nullptr;
   // The timed check while no line polls.
   std::chrono::milliseconds idle_check{500};

@@ -17,6 +17,7 @@
 #include "line/register_peer.h"
 #include "platform/fake_serial_device.h"
 #include "platform/folder_watch.h"
+#include "platform/platform.h"
 #include "store/grid_model.h"
 #include "store/recording_store.h"
 #include "store/store_test_util.h"
@@ -50,8 +51,9 @@ struct Station {
     for (int i = 0; i < kPortCount; ++i)
       std::snprintf(runtime[static_cast<size_t>(i)].port_name, 7, "COM%d", i + 1);
   }
+  // On the system's serial device unless given another.
   TKkmEkr* AddLine(int port, const std::string& path,
-                   std::unique_ptr<SerialDevice> device = nullptr) {
+                   std::unique_ptr<SerialDevice> device = NewSystemSerialDevice()) {
     owned.push_back(std::make_unique<TKkmEkr>(port, "COM" + std::to_string(port + 1), path,
                                               std::move(device), &events));
     owned.back()->SetDelayEvent(&delay);
@@ -495,37 +497,11 @@ TEST(EngineThreads, AnIdleEngineSleeps) {
   engine.Stop();
 }
 
-// A folder watch that never notifies, as on a network share.
-class DeafWatch final : public FolderWatch {
- public:
-  Status Add(const std::string&) override {
-    return Status(Status::kNotSupported, "Function not implemented");
-  }
-  bool Wait(std::chrono::milliseconds timeout) override {
-    std::unique_lock<std::mutex> lock(mutex_);
-    const bool woken = cv_.wait_for(lock, timeout, [this] { return woken_; });
-    woken_ = false;
-    return woken;
-  }
-  void Wake() override {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      woken_ = true;
-    }
-    cv_.notify_all();
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable cv_;
-  bool woken_ = false;
-};
-
 class SignalFiles : public ::testing::Test {
  protected:
   // A real store over scratch folders; the engine watches both.
   Engine& Make(FolderWatch* watch, std::chrono::milliseconds idle_check) {
-    store_ = std::make_unique<TDB>(goods_.path(), reports_.path(), nullptr, &events_);
+    store_ = std::make_unique<TDB>(goods_.path(), reports_.path(), SystemFileSystem(), &events_);
     EngineParts parts;
     parts.runtime = &runtime_;
     parts.events = &events_;
@@ -547,14 +523,14 @@ class SignalFiles : public ::testing::Test {
   testing::ScratchDir goods_, reports_;
   Events events_;
   LineRuntimes runtime_{};
-  DeafWatch deaf_;  // outlives the engine that may use it
+  std::unique_ptr<FolderWatch> watch_ = NewSystemFolderWatch();  // outlives the engine
   std::unique_ptr<TDB> store_;
   std::unique_ptr<Engine> engine_;
 };
 
 TEST_F(SignalFiles, ALocalFolderWakesTheEngineAtOnce) {
   // A timed check of a minute: only the change notification can be this quick.
-  Engine& engine = Make(nullptr, std::chrono::seconds(60));
+  Engine& engine = Make(watch_.get(), std::chrono::seconds(60));
   ASSERT_TRUE(engine.Launch());
   EXPECT_LT(Noticed(goods_.File("tovars.exp")), std::chrono::seconds(5));
   EXPECT_LT(Noticed(reports_.File("otchet.exp")), std::chrono::seconds(5));
@@ -563,7 +539,8 @@ TEST_F(SignalFiles, ALocalFolderWakesTheEngineAtOnce) {
 }
 
 TEST_F(SignalFiles, FoldersWithoutNotificationAreCheckedOnTheTimer) {
-  Engine& engine = Make(&deaf_, std::chrono::milliseconds(500));
+  // No change notification given, as where the system has none for them.
+  Engine& engine = Make(nullptr, std::chrono::milliseconds(500));
   ASSERT_TRUE(engine.Launch());
   EXPECT_TRUE(events_.Has("no change notification for " + goods_.path()));
   const auto waited = Noticed(goods_.File("tovars.exp"));

@@ -17,23 +17,24 @@ LineOptions OptionsOf(const Settings& settings, int port) {
 }  // namespace
 
 Station::Station(const Settings& settings, StationOptions options)
-    : settings_(settings), events_(options.events), folders_(settings_, events_) {
+    : settings_(settings),
+      events_(options.events),
+      folders_(settings_, options.platform.files, events_) {
+  FileSystem& files = options.platform.files;
   // A missing folder is said before the store finds its files missing.
   folders_.Check();
   views_.WriteHeadings();
-  const std::string trace_folder =
-      options.trace.ports.any() ? TraceFolder(options.trace) : std::string();
   tables_ = BuildTables(settings_, [&](int port, const LineRuntime& runtime) {
     const size_t p = static_cast<size_t>(port);
-    std::unique_ptr<SerialDevice> device;
-    if (options.make_device) device = options.make_device(port);
     if (options.trace.ports.test(p)) {
       traces_[p] = std::make_unique<ProtocolTrace>(
           runtime.port_name,
-          NewPosixTraceFile(trace_folder, std::string(runtime.port_name) + ".trace"), events_);
+          NewTraceFile(files, options.trace.folder, std::string(runtime.port_name) + ".trace"),
+          events_);
     }
     lines_[p] = std::make_unique<TKkmEkr>(port, runtime.port_name, DevicePath(settings_, port),
-                                          std::move(device), events_, traces_[p].get());
+                                          options.platform.make_serial_device(port), events_,
+                                          traces_[p].get());
     lines_[p]->SetOptions(OptionsOf(settings_, port));
   });
   for (int i = 0; i < kPortCount; ++i) {
@@ -42,7 +43,8 @@ Station::Station(const Settings& settings, StationOptions options)
     if (lines_[static_cast<size_t>(i)])
       lines_[static_cast<size_t>(i)]->SetStatusBoard(&views_.status);
   }
-  if (options.make_store) store_ = options.make_store(StoreContext{settings_, views_, events_});
+  if (options.make_store)
+    store_ = options.make_store(StoreContext{settings_, views_, events_, files});
   EngineParts parts;
   for (int i = 0; i < kPortCount; ++i) {
     const size_t p = static_cast<size_t>(i);
@@ -61,14 +63,18 @@ Station::Station(const Settings& settings, StationOptions options)
   parts.folders = &folders_;
   parts.events = events_;
   if (store_) parts.watched_folders = {settings_.store_goods_folder, settings_.store_report_folder};
+  watch_ = options.platform.make_folder_watch();
+  parts.watch = watch_.get();
   engine_ = std::make_unique<Engine>(parts);
   if (settings_.auto_start == 1) {
     engine_->Start(StoredStartBoxes(), false);
     auto_started_ = true;
   }
   if (!options.status_folder.empty()) {
-    status_file_ = std::make_unique<StatusFile>(views_.status, options.status_folder, events_,
-                                                options.status_file);
+    StatusFileOptions status_file = options.status_file;
+    status_file.process_id = options.platform.process_id;
+    status_file_ = std::make_unique<StatusFile>(views_.status, files, options.status_folder,
+                                                events_, status_file);
     status_file_->Start();
   }
 }

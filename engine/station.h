@@ -20,7 +20,8 @@
 #include "line/kkm_ekr.h"
 #include "line/protocol_trace.h"
 #include "line/trace_options.h"
-#include "platform/serial_device.h"
+#include "platform/folder_watch.h"
+#include "platform/platform_services.h"
 #include "store/monitoring_views.h"
 #include "store/store.h"
 
@@ -31,16 +32,20 @@ struct StoreContext {
   const Settings& settings;
   MonitoringViews& views;
   EventSink* events;
+  FileSystem& files;
 };
 
 struct StationOptions {
+  explicit StationOptions(PlatformServices services) : platform(std::move(services)) {}
+
+  // The system's files, serial devices and folder watch (or a test's).
+  PlatformServices platform;
   // Builds the store once the lines exist; empty (or a null result) = no
   // store: the ticks run no store steps and goods messages are refused.
   std::function<std::unique_ptr<Store>(const StoreContext&)> make_store;
-  // The serial device of a port; empty (or a null result) = POSIX termios.
-  std::function<std::unique_ptr<SerialDevice>(int port_index)> make_device;
   EventSink* events = nullptr;  // not owned
-  // Ports whose bytes are traced, each to "COMn.trace" in the folder.
+  // Ports whose bytes are traced, each to "COMn.trace" in trace.folder
+  // (which the program sets, see TraceFolder).
   TraceOptions trace;
   // Where status.json goes (the state folder); empty: no status file.
   std::string status_folder;
@@ -85,6 +90,7 @@ class Station {
   std::array<std::unique_ptr<TKkmEkr>, kPortCount> lines_;
   Tables tables_;
   std::unique_ptr<Store> store_;
+  std::unique_ptr<FolderWatch> watch_;
   std::unique_ptr<Engine> engine_;
   std::unique_ptr<StatusFile> status_file_;
   bool auto_started_ = false;

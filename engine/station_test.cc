@@ -1,7 +1,6 @@
 #include "engine/station.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
@@ -13,6 +12,8 @@
 #include "config/settings_testing.h"
 #include "line/register_peer.h"
 #include "platform/fake_serial_device.h"
+#include "platform/platform.h"
+#include "platform/scratch_dir.h"
 #include "store/recording_store.h"
 
 namespace tillgate {
@@ -47,11 +48,11 @@ TEST(Station, BuildsLinesForConnectedPortsWithAModelAndAutoStarts) {
   Events events;
   RecordingStore* store = nullptr;
   const StoreContext* seen_context = nullptr;
-  StationOptions options;
+  StationOptions options(SystemServices());
   options.events = &events;
-  options.make_device = [](int port) -> std::unique_ptr<SerialDevice> {
+  options.platform.make_serial_device = [](int port) -> std::unique_ptr<SerialDevice> {
     if (port == 3) return std::make_unique<FakeSerialDevice>();
-    return nullptr;
+    return NewSystemSerialDevice();
   };
   options.make_store = [&](const StoreContext& context) -> std::unique_ptr<Store> {
     seen_context = &context;
@@ -100,9 +101,9 @@ TEST(Station, BuildsLinesForConnectedPortsWithAModelAndAutoStarts) {
 TEST(Station, WithoutAutoStartNothingRuns) {
   Settings settings;
   SetPort(settings, 5, 1, 1, kModelEkr3102F, "/dev/fake5");
-  StationOptions options;
+  StationOptions options(SystemServices());
   FakeSerialDevice* fake = nullptr;
-  options.make_device = [&](int) {
+  options.platform.make_serial_device = [&](int) {
     auto device = std::make_unique<FakeSerialDevice>();
     fake = device.get();
     return device;
@@ -123,12 +124,11 @@ TEST(Station, WithoutAutoStartNothingRuns) {
 // The window and the headless server both build a station: both are told
 // of a missing shop folder at once and of its return while they run.
 TEST(Station, AMissingFolderIsToldAtStartUpAndItsReturnWhileTheEngineRuns) {
-  char base[] = "/tmp/tillgate-station-XXXXXX";
-  ASSERT_NE(mkdtemp(base), nullptr);
-  const std::string goods = std::string(base) + "/goods";
-  Settings settings = InstalledWithFolders(goods, base);
+  testing::ScratchDir base;
+  const std::string goods = base.File("goods");
+  Settings settings = InstalledWithFolders(goods, base.path());
   Events events;
-  StationOptions options;
+  StationOptions options(SystemServices());
   options.events = &events;
   options.make_store = [&](const StoreContext&) -> std::unique_ptr<Store> {
     EXPECT_TRUE(events.Has(goods + ": No such file or directory"));  // said before
@@ -136,7 +136,7 @@ TEST(Station, AMissingFolderIsToldAtStartUpAndItsReturnWhileTheEngineRuns) {
   };
   Station station(settings, std::move(options));
   station.GetEngine().Launch();
-  ASSERT_EQ(mkdir(goods.c_str(), 0755), 0);
+  ASSERT_TRUE(std::filesystem::create_directory(goods));
   bool back = false;
   for (int i = 0; i < 100 && !back; ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -145,7 +145,6 @@ TEST(Station, AMissingFolderIsToldAtStartUpAndItsReturnWhileTheEngineRuns) {
   station.GetEngine().Stop();
   EXPECT_TRUE(back) << ::testing::PrintToString(events.Lines());
   EXPECT_EQ(events.Count(": No such file or directory"), 1);
-  std::filesystem::remove_all(base);
 }
 
 }  // namespace

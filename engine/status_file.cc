@@ -1,12 +1,9 @@
 #include "engine/status_file.h"
 
-#include <unistd.h>
-
 #include <memory>
 
 #include "config/version.h"
 #include "engine/status_json.h"
-#include "platform/platform.h"
 
 namespace tillgate {
 namespace {
@@ -15,14 +12,14 @@ constexpr char kStatusCondition[] = "status file";
 
 }  // namespace
 
-StatusFile::StatusFile(const StatusBoard& board, std::string folder, EventSink* events,
-                       StatusFileOptions options)
+StatusFile::StatusFile(const StatusBoard& board, FileSystem& files, std::string folder,
+                       EventSink* events, StatusFileOptions options)
     : board_(board),
       folder_(std::move(folder)),
       path_(folder_ + "/" + kStatusFileName),
       events_(events),
       options_(options),
-      fs_(options.fs ? options.fs : &SystemFileSystem()),
+      fs_(&files),
       lock_(fs_, folder_ + "/" + kStatusLockName),
       started_(std::chrono::system_clock::now()) {}
 
@@ -85,7 +82,7 @@ bool StatusFile::Write(bool running) {
   }
   StatusFileHeader header;
   header.version = TillgateVersion();
-  header.pid = static_cast<long>(getpid());
+  header.pid = options_.process_id;
   header.started = started_;
   header.written = std::chrono::system_clock::now();
   header.running = running;

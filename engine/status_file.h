@@ -27,13 +27,14 @@ inline constexpr char kStatusLockName[] = "status.json.lock";
 
 struct StatusFileOptions {
   std::chrono::milliseconds interval{2000};
-  FileSystem* fs = nullptr;  // null: POSIX; not owned
+  long process_id = 0;  // the server's, shown in the file
 };
 
 class StatusFile {
  public:
-  // Writes `folder`/status.json from `board` (which must outlive it).
-  StatusFile(const StatusBoard& board, std::string folder, EventSink* events,
+  // Writes `folder`/status.json in `files` from `board` (both must outlive
+  // it).
+  StatusFile(const StatusBoard& board, FileSystem& files, std::string folder, EventSink* events,
              StatusFileOptions options = {});
   // Stop.
   ~StatusFile();

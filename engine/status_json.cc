@@ -1,10 +1,10 @@
 #include "engine/status_json.h"
 
 #include <cstdio>
-#include <ctime>
 #include <vector>
 
 #include "config/utf16.h"
+#include "platform/local_time.h"
 
 namespace tillgate {
 namespace {
@@ -111,11 +111,10 @@ std::string List(const std::vector<std::string>& items) {
 }  // namespace
 
 std::string JsonTime(WallTime time) {
-  const std::time_t seconds = std::chrono::system_clock::to_time_t(time);
-  std::tm utc{};
-  gmtime_r(&seconds, &utc);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+  const CivilTime utc = UniversalTime(time);
+  char text[64];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02dZ", utc.year, utc.month, utc.day,
+                utc.hour, utc.minute, utc.second);
   return text;
 }
 

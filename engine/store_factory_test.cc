@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/fake_serial_device.h"
+#include "platform/platform.h"
 #include "store/store_test_util.h"
 
 namespace tillgate {
@@ -52,9 +53,9 @@ TEST(ServerStoreFactory, StoreFromTheSettingsServesTicksAndDecoding) {
   settings.start_checked[4] = true;
 
   FakeSerialDevice* fake = nullptr;
-  StationOptions options;
+  StationOptions options(SystemServices());
   options.make_store = ServerStoreFactory();
-  options.make_device = [&](int) {
+  options.platform.make_serial_device = [&](int) {
     auto device = std::make_unique<FakeSerialDevice>();
     fake = device.get();
     return device;

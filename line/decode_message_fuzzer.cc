@@ -58,7 +58,7 @@ struct Rig {
     fs.Put("g/tovars.dbf", GoodsBytes());
     // No report folder: report records are still built, but kept nowhere,
     // so that memory does not grow from input to input.
-    rig.Build("g", "", &fs, nullptr, 0, RigLineSettings{});
+    rig.Build("g", "", fs, nullptr, 0, RigLineSettings{});
   }
   void Reset(uint8_t options, uint8_t split) {
     static const char* kMasks[] = {"25CCCCCWWWWW", "", "2", "2CWWWWWWWWWWWCCCC", "25CCCCC"};

@@ -126,7 +126,7 @@ class Decode : public ::testing::Test {
     settings.first_line = first;
     settings.second_line = second;
     settings.track_stock = track_stock;
-    rig_.Build(goods_dir_.path(), report_dir_.path(), nullptr, &events_, 2, settings);
+    rig_.Build(goods_dir_.path(), report_dir_.path(), SystemFileSystem(), &events_, 2, settings);
   }
 
   // Sends one frame from register `network` and returns the server's answer.
@@ -330,7 +330,7 @@ TEST_F(Decode, WhatTheJournalCannotKeepIsRefused) {
   FaultFileSystem fs(&SystemFileSystem());
   RigLineSettings settings;
   settings.state_folder = state.path();
-  rig_.Build(goods_dir_.path(), report_dir_.path(), &fs, &events_, 2, settings);
+  rig_.Build(goods_dir_.path(), report_dir_.path(), fs, &events_, 2, settings);
   ASSERT_TRUE(Send(ByCode('p', 1, 0x3039, 1000)).IsGoods());
   fs.FailAlways(FsOp::kSync, "/journal", Status::kNoSpace);
   fs.FailAlways(FsOp::kCreate, "/journal.new", Status::kNoSpace);

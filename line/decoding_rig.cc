@@ -6,12 +6,12 @@
 namespace tillgate {
 
 void DecodingRig::Build(const std::string& goods_folder, const std::string& report_folder,
-                        FileSystem* fs, EventSink* events, int port_index,
+                        FileSystem& files, EventSink* events, int port_index,
                         const RigLineSettings& settings) {
   line.reset();
   fake = nullptr;
   store.reset();  // its journal's lock goes before the next store takes it
-  store = std::make_unique<TDB>(goods_folder, report_folder, fs, events, settings.state_folder);
+  store = std::make_unique<TDB>(goods_folder, report_folder, files, events, settings.state_folder);
   store->SetViews(&views.goods, &views.report, &views.diagnostics);
   store->SetTrackStock(settings.track_stock);
 

@@ -25,10 +25,10 @@ struct RigLineSettings {
 
 class DecodingRig {
  public:
-  // (Re)builds the store over the two folders (fs nullptr = POSIX) and the
-  // line "COM<port_index + 1>" with `settings`; the line is torn down before
-  // the store it refers to.
-  void Build(const std::string& goods_folder, const std::string& report_folder, FileSystem* fs,
+  // (Re)builds the store over the two folders in `files` and the line
+  // "COM<port_index + 1>" with `settings`; the line is torn down before the
+  // store it refers to.
+  void Build(const std::string& goods_folder, const std::string& report_folder, FileSystem& files,
              EventSink* events, int port_index, const RigLineSettings& settings);
 
   MonitoringViews views;

@@ -54,11 +54,11 @@ class TKkmEkr : public TCommPort {
   // current slot -1), then opens and configures `device_path` at once and
   // discards whatever was waiting on it; a port that fails to open still
   // makes a line object, which gets no answers. Reports the outcome through
-  // `events` (condition "<port name> port"). Uses the POSIX device when
-  // `device` is null. With a `trace`, every byte sent and received (and
+  // `events` (condition "<port name> port"). The port works through
+  // `device` (not null). With a `trace`, every byte sent and received (and
   // discarded) is written to it.
   TKkmEkr(int port_index, std::string port_name, std::string device_path,
-          std::unique_ptr<SerialDevice> device = nullptr, EventSink* events = nullptr,
+          std::unique_ptr<SerialDevice> device, EventSink* events = nullptr,
           ProtocolTrace* trace = nullptr);
 
   // --- wiring at start-up (none is owned; each may stay null)

@@ -1,8 +1,8 @@
 #include "line/protocol_trace.h"
 
-#include <time.h>
-
 #include <cstdio>
+
+#include "platform/local_time.h"
 
 namespace tillgate {
 
@@ -12,15 +12,10 @@ ProtocolTrace::ProtocolTrace(std::string port_name, std::unique_ptr<TraceFile> f
 
 std::string ProtocolTrace::FormatLine(std::chrono::system_clock::time_point when, char direction,
                                       const uint8_t* bytes, size_t count, std::string_view what) {
-  using namespace std::chrono;
-  const time_t seconds = system_clock::to_time_t(
-      time_point_cast<system_clock::duration>(floor<std::chrono::seconds>(when)));
-  const auto millis = duration_cast<milliseconds>(when - floor<std::chrono::seconds>(when));
-  tm local{};
-  localtime_r(&seconds, &local);
+  const CivilTime local = LocalTime(when);
   char stamp[24];
-  std::snprintf(stamp, sizeof stamp, "%02d:%02d:%02d.%03d", local.tm_hour, local.tm_min,
-                local.tm_sec, static_cast<int>(millis.count()));
+  std::snprintf(stamp, sizeof stamp, "%02d:%02d:%02d.%03d", local.hour, local.minute, local.second,
+                local.millisecond);
   std::string line = stamp;
   line.reserve(line.size() + 3 + 3 * count + what.size() + 2);
   line += ' ';

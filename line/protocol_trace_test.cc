@@ -12,6 +12,8 @@
 #include "line/trace_options.h"
 #include "line/trace_text.h"
 #include "platform/fake_serial_device.h"
+#include "platform/platform.h"
+#include "platform/scratch_dir.h"
 
 namespace tillgate {
 namespace {
@@ -47,7 +49,7 @@ class MemoryTraceFile final : public TraceFile {
   Disk* disk_;
 };
 
-std::chrono::system_clock::time_point LocalTime(int hour, int minute, int second, int millis) {
+std::chrono::system_clock::time_point TodayAt(int hour, int minute, int second, int millis) {
   std::tm local{};
   local.tm_year = 126;
   local.tm_mon = 11;
@@ -62,10 +64,10 @@ std::chrono::system_clock::time_point LocalTime(int hour, int minute, int second
 
 TEST(ProtocolTrace, ALineIsTimeDirectionHexAndWords) {
   const uint8_t f[] = {0x02, 0x30, 0x03, 0x05, 0x66, 0x95};
-  EXPECT_EQ(ProtocolTrace::FormatLine(LocalTime(14, 2, 7, 513), '<', f, 6, "message"),
+  EXPECT_EQ(ProtocolTrace::FormatLine(TodayAt(14, 2, 7, 513), '<', f, 6, "message"),
             "14:02:07.513 < 02 30 03 05 66 95 message\n");
   const uint8_t poll = 0x1A;
-  EXPECT_EQ(ProtocolTrace::FormatLine(LocalTime(9, 0, 0, 5), '>', &poll, 1, "poll"),
+  EXPECT_EQ(ProtocolTrace::FormatLine(TodayAt(9, 0, 0, 5), '>', &poll, 1, "poll"),
             "09:00:00.005 > 1A poll\n");
 }
 
@@ -182,32 +184,47 @@ TEST(ProtocolTrace, ALineTracesEveryByteItSendsReceivesAndDiscards) {
   EXPECT_FALSE(line.Slot(2).present);  // no answer of its own: dropped
 }
 
-TEST(ProtocolTrace, ThePosixFileAppendsAndKeepsOneOldCopy) {
-  char base[] = "/tmp/tillgate-trace-XXXXXX";
-  ASSERT_NE(mkdtemp(base), nullptr);
-  const std::string folder = std::string(base) + "/state/trace";  // made when missing
-  std::filesystem::create_directories(folder);
+TEST(ProtocolTrace, TheFileAppendsAndKeepsOneOldCopy) {
+  testing::ScratchDir base;
+  FileSystem& files = SystemFileSystem();
+  const std::string folder = base.File("state/trace");
+  {
+    // Made when missing, with its folders.
+    auto fresh = NewTraceFile(files, folder, "new.trace");
+    uint64_t size = 99;
+    ASSERT_TRUE(fresh->Open(&size).ok());
+    EXPECT_EQ(size, 0u);
+    ASSERT_TRUE(fresh->Append("first\n").ok());
+  }
+  EXPECT_EQ(testing::ReadFile(folder + "/new.trace"), "first\n");
   { std::ofstream(folder + "/COM1.trace") << "from before\n"; }
-  auto file = NewPosixTraceFile(folder, "COM1.trace");
+  auto file = NewTraceFile(files, folder, "COM1.trace");
   uint64_t size = 0;
   ASSERT_TRUE(file->Open(&size).ok());
   EXPECT_EQ(size, 12u);
   ASSERT_TRUE(file->Append("one\n").ok());
+  // Lines appended by hand meanwhile are never written over.
+  { std::ofstream(folder + "/COM1.trace", std::ios::app) << "by hand\n"; }
+  ASSERT_TRUE(file->Append("two\n").ok());
   ASSERT_TRUE(file->MoveAside().ok());
   ASSERT_TRUE(file->Open(&size).ok());
   EXPECT_EQ(size, 0u);
-  ASSERT_TRUE(file->Append("two\n").ok());
+  ASSERT_TRUE(file->Append("three\n").ok());
   file->Close();
+  EXPECT_EQ(file->Append("four\n").message(), folder + "/COM1.trace: not open");
   std::stringstream old, now;
   old << std::ifstream(folder + "/COM1.trace.1").rdbuf();
   now << std::ifstream(folder + "/COM1.trace").rdbuf();
-  EXPECT_EQ(old.str(), "from before\none\n");
-  EXPECT_EQ(now.str(), "two\n");
-  auto nowhere = NewPosixTraceFile("/proc/tillgate-none", "COM1.trace");
+  EXPECT_EQ(old.str(), "from before\none\nby hand\ntwo\n");
+  EXPECT_EQ(now.str(), "three\n");
+  // Where no folder can be made, and where the file is something else.
+  auto nowhere = NewTraceFile(files, "/proc/tillgate-none", "COM1.trace");
   const Status refused = nowhere->Open(&size);
   EXPECT_FALSE(refused.ok());
-  EXPECT_NE(refused.message().find("/proc/tillgate-none"), std::string::npos);
-  std::filesystem::remove_all(base);
+  EXPECT_EQ(refused.message().find("/proc/tillgate-none: "), 0u) << refused.message();
+  std::filesystem::create_directory(folder + "/COM2.trace");
+  auto folder_in_the_way = NewTraceFile(files, folder, "COM2.trace");
+  EXPECT_EQ(folder_in_the_way->Open(&size).message(), folder + "/COM2.trace: Is a directory");
 }
 
 TEST(TraceOptions, PortListsAndFolders) {
@@ -217,7 +234,7 @@ TEST(TraceOptions, PortListsAndFolders) {
   EXPECT_EQ(TakeTraceArgument("--trace=1,3,16", &options, &error), TraceArgument::kTaken);
   EXPECT_EQ(options.ports.to_ulong(), 0b1000000000000101u);
   EXPECT_EQ(TakeTraceArgument("--trace-dir=/var/tmp/t", &options, &error), TraceArgument::kTaken);
-  EXPECT_EQ(TraceFolder(options), "/var/tmp/t");
+  EXPECT_EQ(TraceFolder(options, "/var/lib/tillgate"), "/var/tmp/t");
   EXPECT_EQ(TakeTraceArgument("--trace=all", &options, &error), TraceArgument::kTaken);
   EXPECT_TRUE(options.ports.all());
   for (const char* wrong : {"--trace=0", "--trace=17", "--trace=1,,2", "--trace=", "--trace=x",
@@ -226,7 +243,7 @@ TEST(TraceOptions, PortListsAndFolders) {
     EXPECT_EQ(TakeTraceArgument(wrong, &options, &error), TraceArgument::kWrong) << wrong;
     EXPECT_FALSE(error.empty());
   }
-  EXPECT_EQ(TraceFolder(TraceOptions{}), DefaultTraceFolder());
+  EXPECT_EQ(TraceFolder(TraceOptions{}, "/var/lib/tillgate"), "/var/lib/tillgate/trace");
 }
 
 }  // namespace

@@ -1,8 +1,5 @@
 #include "line/register_peer.h"
 
-#include <poll.h>
-#include <unistd.h>
-
 #include <thread>
 
 #include "line/frames.h"
@@ -54,12 +51,7 @@ void RegisterPeer::ClearServed() {
 void RegisterPeer::Run() {
   std::vector<uint8_t> pending;
   while (!stop_) {
-    pollfd pfd{pty_.MasterFd(), POLLIN, 0};
-    if (poll(&pfd, 1, 5) <= 0) continue;
-    if (!(pfd.revents & POLLIN)) {
-      usleep(2000);  // no slave open yet
-      continue;
-    }
+    if (!pty_.WaitReadable(5)) continue;
     std::vector<uint8_t> bytes = pty_.Drain();
     // On a serial line the last of them would only now have arrived.
     std::this_thread::sleep_for(WireTime(bytes.size()));

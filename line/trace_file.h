@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/file_system.h"
 #include "platform/status.h"
 
 namespace tillgate {
@@ -27,8 +28,8 @@ class TraceFile {
   virtual Status MoveAside() = 0;
 };
 
-// `folder`/`name` on the local file system; the folder is created with its
-// parents when missing.
-std::unique_ptr<TraceFile> NewPosixTraceFile(std::string folder, std::string name);
+// `folder`/`name` in `files` (which must outlive it); the folder is created
+// with its parents when missing.
+std::unique_ptr<TraceFile> NewTraceFile(FileSystem& files, std::string folder, std::string name);
 
 }  // namespace tillgate

@@ -2,8 +2,6 @@
 
 #include <charconv>
 
-#include "config/state_folder.h"
-
 namespace tillgate {
 namespace {
 
@@ -34,7 +32,7 @@ bool ParsePorts(std::string_view list, std::bitset<kPortCount>* ports) {
 
 }  // namespace
 
-std::string DefaultTraceFolder() { return StateFolderPath() + "/trace"; }
+std::string DefaultTraceFolder(const std::string& state_folder) { return state_folder + "/trace"; }
 
 TraceArgument TakeTraceArgument(std::string_view argument, TraceOptions* options,
                                 std::string* error) {

@@ -11,15 +11,15 @@ namespace tillgate {
 
 struct TraceOptions {
   std::bitset<kPortCount> ports;  // index i = COM(i+1)
-  std::string folder;             // empty: DefaultTraceFolder()
+  std::string folder;             // empty: DefaultTraceFolder(the state folder)
 };
 
-// "trace" in the state folder.
-std::string DefaultTraceFolder();
+// "trace" in `state_folder`.
+std::string DefaultTraceFolder(const std::string& state_folder);
 
-// The folder the traces go to: the given one, else the default.
-inline std::string TraceFolder(const TraceOptions& options) {
-  return options.folder.empty() ? DefaultTraceFolder() : options.folder;
+// The folder the traces go to: the given one, else trace/ in `state_folder`.
+inline std::string TraceFolder(const TraceOptions& options, const std::string& state_folder) {
+  return options.folder.empty() ? DefaultTraceFolder(state_folder) : options.folder;
 }
 
 enum class TraceArgument {

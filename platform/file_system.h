@@ -60,6 +60,11 @@ enum class OpenMode : uint8_t {
   // A look that changes nothing (--check beside a running server): read
   // only, no lock taken, nobody else hindered.
   kReadOnlyUnlocked,
+  // A protocol trace: written only, and every WriteAt goes to the end of the
+  // file whatever its offset (POSIX O_APPEND, Windows FILE_APPEND_DATA
+  // without FILE_WRITE_DATA), so that lines someone else appended are never
+  // written over. No lock taken, nobody else hindered.
+  kAppendUnlocked,
 };
 
 // Who may read a file we create; its owner alone writes it either way.
@@ -101,7 +106,9 @@ class FileSystem {
   // Creates `folder` and its missing parents, readable by the owner only.
   virtual Status MakeFolders(const std::string& folder) = 0;
   // Ok when `folder` is a folder this process can enter and create files
-  // in; otherwise why not (kNotFound, kNotAFolder, kDenied ...).
+  // in; otherwise why not (kNotFound, kDenied ...): kNotAFolder when
+  // something else has that name or a folder on its way is something else,
+  // told by the system's text for it ("Not a directory").
   virtual Status FolderAccess(const std::string& folder) = 0;
   // Whether another program holds a lock on the file at `path` (a running
   // server on its journal), asked without taking one: ok with *held set.

@@ -14,8 +14,8 @@ FileIdentity IdentityOf(const std::shared_ptr<std::string>& bytes) {
 
 class MemoryFile final : public File {
  public:
-  MemoryFile(std::shared_ptr<std::string> bytes, bool writable)
-      : bytes_(std::move(bytes)), writable_(writable) {}
+  MemoryFile(std::shared_ptr<std::string> bytes, bool writable, bool appending)
+      : bytes_(std::move(bytes)), writable_(writable), appending_(appending) {}
 
   Status ReadAt(uint64_t offset, char* buf, size_t n, size_t* got) override {
     *got = 0;
@@ -27,6 +27,7 @@ class MemoryFile final : public File {
   }
   Status WriteAt(uint64_t offset, const char* buf, size_t n) override {
     if (!bytes_ || !writable_) return Status::kError;
+    if (appending_) offset = bytes_->size();
     if (offset + n > bytes_->size()) bytes_->resize(offset + n, '\0');
     std::memcpy(bytes_->data() + offset, buf, n);
     return Status::kOk;
@@ -55,9 +56,11 @@ class MemoryFile final : public File {
  private:
   std::shared_ptr<std::string> bytes_;
   bool writable_;
+  bool appending_;
 };
 
 bool Writable(OpenMode mode) { return mode != OpenMode::kReadOnlyExclusive; }
+bool Appending(OpenMode mode) { return mode == OpenMode::kAppendUnlocked; }
 
 }  // namespace
 
@@ -92,7 +95,7 @@ Status MemoryFileSystem::Open(const std::string& path, OpenMode mode, std::uniqu
   file->reset();
   const auto it = files_.find(path);
   if (it == files_.end()) return Status::kNotFound;
-  *file = std::make_unique<MemoryFile>(it->second, Writable(mode));
+  *file = std::make_unique<MemoryFile>(it->second, Writable(mode), Appending(mode));
   return Status::kOk;
 }
 
@@ -102,8 +105,7 @@ Status MemoryFileSystem::Create(const std::string& path, OpenMode mode, Readers 
   if (files_.count(path)) return Status::kExists;
   auto bytes = std::make_shared<std::string>();
   files_[path] = bytes;
-  *file = std::make_unique<MemoryFile>(bytes, true);
-  (void)mode;
+  *file = std::make_unique<MemoryFile>(bytes, true, Appending(mode));
   return Status::kOk;
 }
 

@@ -46,4 +46,11 @@ void WriteFile(const std::string& path, const std::string& bytes) {
 
 bool FileExists(const std::string& path) { return std::filesystem::exists(path); }
 
+int PermissionBits(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(path, error);
+  if (error || !std::filesystem::exists(status)) return -1;
+  return static_cast<int>(status.permissions() & std::filesystem::perms::mask);
+}
+
 }  // namespace tillgate::testing

@@ -23,5 +23,8 @@ class ScratchDir {
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
+// The permission bits of `path` (0600 ...), or -1 when it cannot be told.
+// Only POSIX systems keep them; Windows answers from the read-only flag.
+int PermissionBits(const std::string& path);
 
 }  // namespace tillgate::testing

@@ -2,12 +2,9 @@
 
 #include <utility>
 
-#include "platform/platform.h"
-
 namespace tillgate {
 
-TCommPort::TCommPort(std::unique_ptr<SerialDevice> device)
-    : device_(device ? std::move(device) : NewSystemSerialDevice()) {}
+TCommPort::TCommPort(std::unique_ptr<SerialDevice> device) : device_(std::move(device)) {}
 
 // Ports are left open until the process ends; releasing the device here is
 // what the process end would do anyway.

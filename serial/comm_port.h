@@ -22,8 +22,9 @@ namespace tillgate {
 
 class TCommPort {
  public:
-  // Uses the POSIX device when `device` is null. Touches no device.
-  explicit TCommPort(std::unique_ptr<SerialDevice> device = nullptr);
+  // Works through `device` (the system's, or a test's; not null). Touches
+  // no device yet.
+  explicit TCommPort(std::unique_ptr<SerialDevice> device);
   virtual ~TCommPort();
   TCommPort(const TCommPort&) = delete;
   TCommPort& operator=(const TCommPort&) = delete;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
+
+#include <chrono>
+#include <thread>
 
 #include "platform/platform.h"
 #include "platform/posix/pty_pair.h"
@@ -12,13 +14,13 @@ namespace {
 TEST(PosixSerialDevice, SecondOpenerFailsUntilTheFirstLetsGo) {
   PtyPair pty;
   ASSERT_TRUE(pty.ok());
-  auto first = std::make_unique<TCommPort>();
+  auto first = std::make_unique<TCommPort>(NewSystemSerialDevice());
   ASSERT_TRUE(first->OpenAndConfigure(pty.SlavePath())) << first->LastResult().message();
-  TCommPort second;
+  TCommPort second(NewSystemSerialDevice());
   EXPECT_FALSE(second.OpenAndConfigure(pty.SlavePath()));
   EXPECT_EQ(second.LastResult().code(), Status::kBusy) << second.LastResult().message();
   first.reset();
-  TCommPort third;
+  TCommPort third(NewSystemSerialDevice());
   EXPECT_TRUE(third.OpenAndConfigure(pty.SlavePath())) << third.LastResult().message();
 }
 
@@ -58,7 +60,7 @@ TEST(PosixSerialDevice, FlushDropsWhatIsWaitingAndKeepsItForShowing) {
   ASSERT_TRUE(device->Open(pty.SlavePath()).ok());
   ASSERT_TRUE(device->SetLineSettings(LineSettings{}).ok());
   ASSERT_TRUE(pty.Send({0x0B, 0x30, 0x05, 0x00, 0x66, 0x71, 0x72}));
-  usleep(20 * 1000);  // let them arrive
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));  // let them arrive
   uint8_t kept[4];
   size_t count = 0;
   ASSERT_TRUE(device->FlushInput(kept, sizeof kept, &count).ok());
@@ -77,18 +79,18 @@ TEST(PosixSerialDevice, FlushDropsWhatIsWaitingAndKeepsItForShowing) {
 }
 
 TEST(PosixSerialDevice, FailuresAreResultsNamingTheReason) {
-  TCommPort missing;
+  TCommPort missing(NewSystemSerialDevice());
   EXPECT_FALSE(missing.OpenAndConfigure("/dev/tillgate-no-such-device"));
   EXPECT_NE(missing.LastResult().message().find("No such file"), std::string::npos);
 
   // Not a terminal: it opens, but the line settings cannot be read.
-  TCommPort not_a_tty;
+  TCommPort not_a_tty(NewSystemSerialDevice());
   EXPECT_FALSE(not_a_tty.OpenAndConfigure("/dev/null"));
   EXPECT_FALSE(not_a_tty.IsOpen());
 
   PtyPair pty;
   ASSERT_TRUE(pty.ok());
-  TCommPort port;
+  TCommPort port(NewSystemSerialDevice());
   ASSERT_TRUE(port.OpenAndConfigure(pty.SlavePath()));
   // A pseudo-terminal has no modem lines.
   EXPECT_FALSE(port.SetDtr(true));

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <chrono>
 #include <cmath>
 #include <cstring>
-#include <ctime>
+
+#include "platform/local_time.h"
 
 namespace tillgate {
 namespace {
@@ -184,12 +186,11 @@ bool TDBFF::AppendRecord(File* file, const char* record, bool* record_written) {
 }
 
 bool TDBFF::WriteRecordCount(File* file, uint32_t count) {
-  const std::time_t now = std::time(nullptr);
-  std::tm local = {};
-  localtime_r(&now, &local);
+  // The date of the last update, its year counted from 1900.
+  const CivilTime local = LocalTime(std::chrono::system_clock::now());
   const char stamp[7] = {
-      static_cast<char>(local.tm_year),     static_cast<char>(local.tm_mon + 1),
-      static_cast<char>(local.tm_mday),     static_cast<char>(count & 0xFF),
+      static_cast<char>(local.year - 1900), static_cast<char>(local.month),
+      static_cast<char>(local.day),         static_cast<char>(count & 0xFF),
       static_cast<char>(count >> 8 & 0xFF), static_cast<char>(count >> 16 & 0xFF),
       static_cast<char>(count >> 24 & 0xFF)};
   return file && file->WriteAt(1, stamp, sizeof stamp) == Status::kOk;

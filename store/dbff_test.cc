@@ -2,11 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
-#include <ctime>
 #include <limits>
 
 #include "platform/fault_file_system.h"
+#include "platform/local_time.h"
 #include "platform/platform.h"
 #include "store/report_record.h"
 #include "store/store_test_util.h"
@@ -271,12 +272,10 @@ TEST_F(AppendTest, CountAndDateFollowTheRecords) {
   const std::string bytes = Contents();
   ASSERT_EQ(bytes.size(), static_cast<size_t>(kReportHeaderLength + 256 * kReportRecordLength));
   EXPECT_EQ(bytes.substr(4, 4), std::string("\x00\x01\x00\x00", 4));
-  const std::time_t now = std::time(nullptr);
-  std::tm local = {};
-  localtime_r(&now, &local);
-  EXPECT_EQ(static_cast<unsigned char>(bytes[1]), local.tm_year);
-  EXPECT_EQ(static_cast<unsigned char>(bytes[2]), local.tm_mon + 1);
-  EXPECT_EQ(static_cast<unsigned char>(bytes[3]), local.tm_mday);
+  const CivilTime local = LocalTime(std::chrono::system_clock::now());
+  EXPECT_EQ(static_cast<unsigned char>(bytes[1]), local.year - 1900);
+  EXPECT_EQ(static_cast<unsigned char>(bytes[2]), local.month);
+  EXPECT_EQ(static_cast<unsigned char>(bytes[3]), local.day);
   EXPECT_EQ(bytes.substr(bytes.size() - kReportRecordLength), record_);
 }
 

@@ -1,8 +1,10 @@
 #include "store/journal.h"
 
+#include <chrono>
+#include <cstdio>
 #include <cstring>
-#include <ctime>
 
+#include "platform/local_time.h"
 #include "store/checksum.h"
 
 namespace tillgate {
@@ -108,11 +110,10 @@ Status ReadAll(File* file, std::string* bytes) {
 }
 
 std::string DateTimeText() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
+  const CivilTime local = LocalTime(std::chrono::system_clock::now());
+  char text[64];
+  std::snprintf(text, sizeof text, "%04d%02d%02d-%02d%02d%02d", local.year, local.month, local.day,
+                local.hour, local.minute, local.second);
   return text;
 }
 

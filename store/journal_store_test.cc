@@ -386,7 +386,7 @@ TEST_F(JournaledStore, NoJournalWithoutAStateFolderOrStoreFolders) {
   EXPECT_TRUE(store_->ServeGoods(Request(0, 1, 1, "100", 1)).Served());
   store_.reset();
   EXPECT_FALSE(events_.Has("journal"));
-  TDB not_installed("", "", &fs_, &events_, state_dir_.path());
+  TDB not_installed("", "", fs_, &events_, state_dir_.path());
   EXPECT_EQ(TdbProbe(not_installed).Journal().File(), nullptr);
   EXPECT_FALSE(std::filesystem::exists(State("journal")));
 }

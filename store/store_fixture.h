@@ -50,7 +50,7 @@ class StoreTest : public ::testing::Test {
 
   TDB& MakeStore(bool track_stock = false) {
     store_.reset();  // a store that goes says so before the next one starts
-    store_ = std::make_unique<TDB>(goods_dir_.path(), report_dir_.path(), &fs_, &events_);
+    store_ = std::make_unique<TDB>(goods_dir_.path(), report_dir_.path(), fs_, &events_);
     store_->SetViews(&views_.goods, &views_.report);
     store_->SetTrackStock(track_stock);
     return *store_;
@@ -58,7 +58,7 @@ class StoreTest : public ::testing::Test {
   // The same with its journal in the state folder, as the server runs it.
   TDB& MakeJournaledStore(bool track_stock = false) {
     store_.reset();
-    store_ = std::make_unique<TDB>(goods_dir_.path(), report_dir_.path(), &fs_, &events_,
+    store_ = std::make_unique<TDB>(goods_dir_.path(), report_dir_.path(), fs_, &events_,
                                    state_dir_.path());
     store_->SetViews(&views_.goods, &views_.report);
     store_->SetTrackStock(track_stock);

@@ -1,13 +1,12 @@
 #include "store/store_test_util.h"
 
-#include <stdlib.h>
-#include <sys/wait.h>
-
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+
+#include "platform/posix/child_process.h"
 
 namespace tillgate::testing {
 
@@ -130,20 +129,12 @@ DbfreadResult ReadWithDbfread(const std::string& path) {
   DbfreadResult result;
   const std::string command =
       "/usr/bin/python3 -c \"$TILLGATE_DBFREAD_SCRIPT\" '" + path + "' 2>&1";
-  setenv("TILLGATE_DBFREAD_SCRIPT", kScript, 1);
-  setenv("PYTHONIOENCODING", "utf-8", 1);
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) {
-    result.error = "popen failed";
-    return result;
-  }
   std::string output;
-  char chunk[4096];
-  size_t n;
-  while ((n = fread(chunk, 1, sizeof chunk, pipe)) > 0) output.append(chunk, n);
-  const int status = pclose(pipe);
+  const int status =
+      RunShell(command, &output,
+               {std::string("TILLGATE_DBFREAD_SCRIPT=") + kScript, "PYTHONIOENCODING=utf-8"});
   if (status != 0) {
-    result.error = output;
+    result.error = status < 0 && output.empty() ? "python3 could not be run" : output;
     return result;
   }
   std::istringstream lines(output);

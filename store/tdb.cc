@@ -4,8 +4,6 @@
 
 #include <cstring>
 
-#include "platform/platform.h"
-
 namespace tillgate {
 namespace {
 
@@ -17,9 +15,9 @@ std::string JournalFolder(const std::string& goods_folder, const std::string& re
 
 }  // namespace
 
-TDB::TDB(const std::string& goods_folder, const std::string& report_folder, FileSystem* fs,
+TDB::TDB(const std::string& goods_folder, const std::string& report_folder, FileSystem& files,
          EventSink* events, const std::string& state_folder)
-    : fs_(fs ? fs : &SystemFileSystem()),
+    : fs_(&files),
       events_(events),
       goods_(fs_, events, goods_folder),
       report_(fs_, events, report_folder),

@@ -45,8 +45,9 @@ class TDB final : public Store, private JournalHolder {
   // An empty folder (program not installed) disables that side: the store
   // then touches no file of it. An empty `state_folder`, or both store
   // folders empty, keeps no journal: pending operations then live only in
-  // memory. `fs` nullptr = POSIX; `events` may be nullptr. Neither is owned.
-  TDB(const std::string& goods_folder, const std::string& report_folder, FileSystem* fs,
+  // memory. Every file is reached through `files`; `events` may be nullptr.
+  // Neither is owned.
+  TDB(const std::string& goods_folder, const std::string& report_folder, FileSystem& files,
       EventSink* events, const std::string& state_folder = std::string());
   // Says how many open operations and waiting rows the journal keeps.
   ~TDB() override;

@@ -187,7 +187,7 @@ TEST_F(Transactions, ASerialNumberIsKeptByteForByte) {
 TEST(StoreWithoutFolders, TouchesNoFile) {
   testing::EventList events;
   FaultFileSystem fs(&SystemFileSystem());
-  TDB store("", "", &fs, &events);
+  TDB store("", "", fs, &events);
   EXPECT_FALSE(store.ExchangeGoods());
   EXPECT_FALSE(store.ExchangeReport());
   store.FillGoodsView();

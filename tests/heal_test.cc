@@ -7,10 +7,10 @@
 // the wire.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -20,10 +20,11 @@
 #include "config/event_collector.h"
 #include "engine/station.h"
 #include "engine/store_factory.h"
+#include "platform/platform.h"
+#include "platform/sim_port.h"
 #include "store/store_test_util.h"
 #include "tools/regsim/line_simulator.h"
 #include "tools/regsim/scenario.h"
-#include "tools/regsim/sim_port.h"
 
 namespace tillgate {
 namespace {
@@ -84,8 +85,9 @@ class SimLine {
     std::string error;
     regsim::Scenario scenario;
     EXPECT_TRUE(regsim::ParseScenarioText(scenario_text, &scenario, &error)) << error;
-    port_ = regsim::CreatePseudoTerminal(&path_, &error);
-    EXPECT_NE(port_, nullptr) << error;
+    Status made;
+    port_ = CreatePseudoTerminal(&path_, &made);
+    EXPECT_NE(port_, nullptr) << made.message();
     if (options.max_time.count() == 0) options.max_time = seconds(60);  // never hang the run
     options_ = options;
     simulator_ = std::make_unique<regsim::LineSimulator>(scenario, options_, log_);
@@ -118,7 +120,7 @@ class SimLine {
 
  private:
   std::string path_;
-  std::unique_ptr<regsim::SimPort> port_;
+  std::unique_ptr<SimPort> port_;
   regsim::SimOptions options_;
   std::ostringstream log_;
   std::unique_ptr<regsim::LineSimulator> simulator_;
@@ -132,7 +134,7 @@ class SimLine {
 class Server {
  public:
   explicit Server(const Settings& settings, const TraceOptions& trace = {}) {
-    StationOptions options;
+    StationOptions options(SystemServices());
     options.make_store = ServerStoreFactory();
     options.events = &events;
     options.trace = trace;
@@ -213,10 +215,10 @@ TEST(Heal, APortOpensWhenItsDeviceAppearsAndAgainAfterItHungUp) {
   EXPECT_TRUE(server.events.Has("start: no line polled; no open port: COM1"));
   {
     SimLine sim(sale);
-    ASSERT_EQ(symlink(sim.Path().c_str(), device.c_str()), 0);
+    std::filesystem::create_symlink(sim.Path(), device);
     ASSERT_TRUE(server.WaitFor(where + "port opened again", 5)) << server.events.Lines().back();
     EXPECT_EQ(sim.Wait(), 0) << sim.Log();
-    unlink(device.c_str());
+    std::filesystem::remove(device);
     sim.HangUp();
     // Found by whichever call comes first: a read ("read: line hung up") or
     // the settings given before a start command ("tcgetattr: ...").
@@ -226,7 +228,7 @@ TEST(Heal, APortOpensWhenItsDeviceAppearsAndAgainAfterItHungUp) {
   std::this_thread::sleep_for(milliseconds(2500));  // rescans find no device
   {
     SimLine sim(sale);
-    ASSERT_EQ(symlink(sim.Path().c_str(), device.c_str()), 0);
+    std::filesystem::create_symlink(sim.Path(), device);
     ASSERT_TRUE(server.WaitFor(where + "port opened again", 5, 2));
     EXPECT_EQ(sim.Wait(), 0) << sim.Log();
     // Stopped before the simulator's end of the line goes, which would hang

@@ -4,11 +4,6 @@
 // server sends.
 
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <string>
@@ -16,76 +11,36 @@
 #include "engine/engine.h"
 #include "line/event.h"
 #include "line/kkm_ekr.h"
+#include "platform/platform.h"
+#include "platform/posix/child_process.h"
 #include "store/recording_store.h"
-
-extern char** environ;
 
 namespace tillgate {
 namespace {
 
+// The simulator with one register that sends `steps`, for 30 s at most.
 class Simulator {
  public:
-  explicit Simulator(const char* steps) {
-    int out[2];
-    if (pipe(out) != 0) return;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    std::string send = steps;
-    char* args[] = {const_cast<char*>("tillgate-regsim"),
-                    const_cast<char*>("--register"),
-                    const_cast<char*>("2"),
-                    const_cast<char*>("--send"),
-                    send.data(),
-                    const_cast<char*>("--max-time"),
-                    const_cast<char*>("30"),
-                    nullptr};
-    if (posix_spawn(&pid_, TILLGATE_REGSIM_BIN, &actions, nullptr, args, environ) != 0) pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    close(out[1]);
-    out_ = out[0];
-  }
-  ~Simulator() {
-    if (pid_ > 0) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-    if (out_ >= 0) close(out_);
-  }
+  explicit Simulator(const char* steps)
+      : child_({"tillgate-regsim", "--register", "2", "--send", steps, "--max-time", "30"}, nullptr,
+               TILLGATE_REGSIM_BIN) {}
   // The device path from the first output line "pty PATH".
   std::string PtyPath() {
-    while (output_.find('\n') == std::string::npos && ReadSome(5000)) {
-    }
+    const std::string first = child_.ReadLine(5000);
     const std::string prefix = "pty ";
-    if (output_.rfind(prefix, 0) != 0) return "";
-    return output_.substr(prefix.size(), output_.find('\n') - prefix.size());
+    if (first.rfind(prefix, 0) != 0) return "";
+    return first.substr(prefix.size());
   }
-  // Exit status once it has ended; -1 while it runs.
+  // Exit status once it has ended, with all it wrote read; -1 while it runs.
   int Exited() {
-    int status = 0;
-    if (pid_ <= 0 || waitpid(pid_, &status, WNOHANG) != pid_) return -1;
-    pid_ = -1;
-    while (ReadSome(100)) {
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    const int status = child_.Wait(0);
+    if (status >= 0) child_.Drain(1000);
+    return status;
   }
-  const std::string& Output() const { return output_; }
+  const std::string& Output() const { return child_.Output(); }
 
  private:
-  bool ReadSome(int timeout_ms) {
-    pollfd pfd{out_, POLLIN, 0};
-    if (poll(&pfd, 1, timeout_ms) <= 0) return false;
-    char buffer[1024];
-    ssize_t n = read(out_, buffer, sizeof buffer);
-    if (n <= 0) return false;
-    output_.append(buffer, static_cast<size_t>(n));
-    return true;
-  }
-
-  pid_t pid_ = -1;
-  int out_ = -1;
-  std::string output_;
+  testing::ChildProcess child_;
 };
 
 TEST(EngineWithSimulator, IdentifySellAndCloseADocument) {
@@ -95,7 +50,7 @@ TEST(EngineWithSimulator, IdentifySellAndCloseADocument) {
 
   TEvent delay(kDelayEventName, true);
   RecordingStore store;
-  TKkmEkr line(0, "COM1", path);
+  TKkmEkr line(0, "COM1", path, NewSystemSerialDevice());
   ASSERT_TRUE(line.IsOpen()) << line.LastResult().message();
   line.SetDelayEvent(&delay);
   line.SetStore(&store);

@@ -19,11 +19,12 @@
 #include "config/event_collector.h"
 #include "engine/station.h"
 #include "engine/store_factory.h"
+#include "platform/platform.h"
+#include "platform/sim_port.h"
 #include "store/kopecks.h"
 #include "store/store_test_util.h"
 #include "tools/regsim/line_simulator.h"
 #include "tools/regsim/scenario.h"
-#include "tools/regsim/sim_port.h"
 
 namespace tillgate {
 namespace {
@@ -105,7 +106,7 @@ std::string Qty(uint32_t thousandths) {
 }
 
 struct SimulatedLine {
-  std::unique_ptr<regsim::SimPort> port;
+  std::unique_ptr<SimPort> port;
   std::string path;
   std::ostringstream log;
   std::unique_ptr<regsim::LineSimulator> simulator;
@@ -132,9 +133,10 @@ TEST(Stress, SixteenLinesOfThreeRegistersSellAtOnce) {
   std::vector<std::unique_ptr<SimulatedLine>> lines;
   for (int l = 0; l < kLines; ++l) {
     auto sim = std::make_unique<SimulatedLine>();
+    Status made;
+    sim->port = CreatePseudoTerminal(&sim->path, &made);
+    ASSERT_NE(sim->port, nullptr) << made.message();
     std::string error;
-    sim->port = regsim::CreatePseudoTerminal(&sim->path, &error);
-    ASSERT_NE(sim->port, nullptr) << error;
     std::string text;
     for (int net : kRegisters) text += Script(l, net);
     regsim::Scenario scenario;
@@ -151,7 +153,7 @@ TEST(Stress, SixteenLinesOfThreeRegistersSellAtOnce) {
   }
 
   EventCollector events;
-  StationOptions station_options;
+  StationOptions station_options(SystemServices());
   station_options.make_store = ServerStoreFactory();
   station_options.events = &events;
   Station station(settings, std::move(station_options));

@@ -1,11 +1,5 @@
 #include "app/headless/check.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -35,22 +29,23 @@ const char* ModelName(uint8_t model) {
 
 // Why the server could not keep its journal in `folder`; empty when it can
 // (the folder is there and writable, or can be made).
-std::string StateFolderProblem(const std::string& folder) {
-  const int error = FolderAccessError(folder);
-  if (error == ENOTDIR) return "not a folder";
-  if (error != ENOENT) return error == 0 ? "" : std::strerror(error);
+std::string StateFolderProblem(FileSystem& files, const std::string& folder) {
+  const Status access = files.FolderAccess(folder);
+  if (access == Status::kNotAFolder) return "not a folder";
+  if (access != Status::kNotFound) return access.Reason();
   // Made at the first start: the nearest folder that is there must take it.
   std::string parent = folder;
-  struct stat info {};
+  FileIdentity ignored;
   while (true) {
     const size_t slash = parent.find_last_of('/');
     parent = slash == std::string::npos ? "." : slash == 0 ? "/" : parent.substr(0, slash);
-    if (stat(parent.c_str(), &info) == 0) break;
-    if (errno != ENOENT || parent == "/" || parent == ".") return std::strerror(errno);
+    const Status found = files.Identity(parent, &ignored);
+    if (found.ok()) break;
+    if (found != Status::kNotFound || parent == "/" || parent == ".") return found.Reason();
   }
-  const int parent_error = FolderAccessError(parent);
-  if (parent_error == ENOTDIR) return parent + " is not a folder";
-  if (parent_error != 0) return "cannot be made in " + parent + ": " + std::strerror(parent_error);
+  const Status parent_access = files.FolderAccess(parent);
+  if (parent_access == Status::kNotAFolder) return parent + " is not a folder";
+  if (!parent_access.ok()) return "cannot be made in " + parent + ": " + parent_access.Reason();
   return "";
 }
 
@@ -76,7 +71,7 @@ class Checker {
     for (const auto& [role, name, path] :
          {std::tuple{"goods folder", kInPathValue, s.store_goods_folder},
           std::tuple{"report folder", kOutPathValue, s.store_report_folder}}) {
-      const std::string problem = FolderProblem(role, name, path);
+      const std::string problem = FolderProblem(files_, role, name, path);
       if (!problem.empty()) Problem(problem);
     }
   }
@@ -118,7 +113,7 @@ class Checker {
   // taken and nothing is repaired, so a running server goes on undisturbed.
   void StateFolder(const std::string& folder) {
     Line("state folder: " + folder);
-    const std::string problem = StateFolderProblem(folder);
+    const std::string problem = StateFolderProblem(files_, folder);
     if (!problem.empty()) {
       Problem("state folder " + folder + ": " + problem +
               " (no journal of open documents can be kept: every goods message would be "
@@ -188,13 +183,14 @@ class Checker {
   }
 
   void Device(const std::string& name, const std::string& device) {
-    struct stat info {};
-    if (stat(device.c_str(), &info) != 0) {
-      Problem(name + " device " + device + ": " + std::strerror(errno));
-    } else if (!S_ISCHR(info.st_mode)) {
+    bool present = false;
+    const Status access = SerialDeviceAccess(device, &present);
+    if (!present) {
+      Problem(name + " device " + device + ": " + access.Reason());
+    } else if (access == Status::kNotSupported) {
       Problem(name + " device " + device + " is not a serial device");
-    } else if (access(device.c_str(), R_OK | W_OK) != 0) {
-      Problem(name + " device " + device + ": " + std::strerror(errno) +
+    } else if (!access.ok()) {
+      Problem(name + " device " + device + ": " + access.Reason() +
               " (is the server's user in the group dialout?)");
     }
   }
@@ -207,29 +203,31 @@ class Checker {
 
 }  // namespace
 
-std::string NotInstalledReason(const std::string& registry_path) {
+std::string NotInstalledReason(FileSystem& files, const std::string& registry_path) {
   // A missing file reads as an empty one; a mistyped path must not pass
   // for a file without the key.
-  struct stat info {};
-  if (stat(registry_path.c_str(), &info) != 0)
-    return "settings file " + registry_path + ": " + std::strerror(errno) +
+  FileIdentity ignored;
+  const Status found = files.Identity(registry_path, &ignored);
+  if (!found.ok())
+    return "settings file " + registry_path + ": " + found.Reason() +
            " (not installed: no port is served)";
   return "the settings file has no key Tillgate (not installed): no port is served";
 }
 
 int RunCheck(const std::string& registry_path, const std::string& working_folder,
              const std::string& state_folder, std::FILE* out) {
-  Checker check(SystemFileSystem(), out);
+  FileSystem& files = SystemFileSystem();
+  Checker check(files, out);
   check.Line("settings file: " + registry_path);
   Status status;
-  auto registry = OpenRegistryFileForReading(registry_path, &status);
+  auto registry = OpenRegistryFileForReading(NewSystemFileLayer(), registry_path, &status);
   if (status.ok()) {
     LoadResult loaded = LoadSettings(*registry, working_folder);
     status = loaded.status;
     if (status.ok()) {
       const Settings& s = loaded.settings;
       if (!s.installed) {
-        check.Problem(NotInstalledReason(registry_path));
+        check.Problem(NotInstalledReason(files, registry_path));
       } else {
         check.Line("goods folder (InPath): " + s.store_goods_folder);
         check.Line("report folder (OutPath): " + s.store_report_folder);

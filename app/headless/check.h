@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/file_system.h"
+
 namespace tillgate {
 
 // Writes the report to `out`; returns 0 when no problem was found, 1
@@ -18,6 +20,6 @@ int RunCheck(const std::string& registry_path, const std::string& working_folder
 
 // Why settings loaded from `registry_path` are not installed: the file is
 // not there (with the system's reason), or it lacks the key Tillgate.
-std::string NotInstalledReason(const std::string& registry_path);
+std::string NotInstalledReason(FileSystem& files, const std::string& registry_path);
 
 }  // namespace tillgate

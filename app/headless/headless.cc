@@ -1,32 +1,31 @@
 #include "app/headless/headless.h"
 
-#include <signal.h>
-#include <time.h>
-#include <unistd.h>
-
-#include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "app/headless/check.h"
-#include "app/headless/service_notify.h"
+#include "app/headless/service_status.h"
 #include "app/headless/settings_check.h"
 #include "app/headless/stderr_sink.h"
 #include "config/condition_filter.h"
 #include "config/reg_file_store.h"
 #include "config/settings.h"
-#include "config/state_folder.h"
 #include "config/version.h"
 #include "engine/station.h"
 #include "engine/store_factory.h"
 #include "line/trace_options.h"
+#include "platform/control_requests.h"
+#include "platform/locations.h"
+#include "platform/platform.h"
+#include "platform/service_host.h"
 
 namespace tillgate {
 namespace {
 
 // How often the service status is looked at again while the server runs.
-constexpr int kStatusCheckSeconds = 2;
+constexpr std::chrono::seconds kStatusCheck{2};
 
 void PrintUsage(std::FILE* out, const char* invocation) {
   std::fprintf(out,
@@ -55,47 +54,22 @@ void PrintUsage(std::FILE* out, const char* invocation) {
                invocation, kTraceUsage);
 }
 
-std::string WorkingFolder() {
-  char buffer[4096];
-  if (getcwd(buffer, sizeof buffer)) return buffer;
-  return ".";
-}
-
-// Blocks the signals the server waits for in this thread and in every thread
-// started after it, so that only the wait below takes them.
-sigset_t BlockServerSignals(sigset_t* previous) {
-  sigset_t wanted;
-  sigemptyset(&wanted);
-  sigaddset(&wanted, SIGINT);
-  sigaddset(&wanted, SIGTERM);
-  sigaddset(&wanted, SIGHUP);
-  pthread_sigmask(SIG_BLOCK, &wanted, previous);
-  return wanted;
-}
-
-// The next signal of `wanted`, or 0 when `seconds` pass without one.
-int WaitForSignal(const sigset_t& wanted, int seconds) {
-  const timespec timeout{seconds, 0};
-  while (true) {
-    const int number = sigtimedwait(&wanted, nullptr, &timeout);
-    if (number > 0) return number;
-    if (errno == EAGAIN) return 0;
-  }
-}
-
-int Serve(const Settings& settings, const TraceOptions& trace, EventSink* events) {
-  sigset_t previous;
-  const sigset_t wanted = BlockServerSignals(&previous);
-  int signal_number = 0;
+int Serve(const Settings& settings, const TraceOptions& trace, const std::string& state_folder,
+          EventSink* events) {
+  // Taken before the station starts any thread, so that none of them ends
+  // the process on a stop request.
+  auto requests = ListenForControlRequests();
+  auto host = NewSystemServiceHost();
+  ControlRequest request;
   {
-    StationOptions options;
+    StationOptions options(SystemServices());
     options.events = events;
     // The journal of open documents: what a stop or a crash must not lose.
-    options.make_store = ServerStoreFactory(StateFolderPath());
+    options.make_store = ServerStoreFactory(state_folder);
     options.trace = trace;
     // What it does, for monitoring tools; a server that is not installed
     // serves nothing and keeps nothing in the state folder.
-    if (settings.installed) options.status_folder = StateFolderPath();
+    if (settings.installed) options.status_folder = state_folder;
     Station station(settings, std::move(options));
     Engine& engine = station.GetEngine();
     // The stored selection starts at once, as automatic start would.
@@ -104,27 +78,26 @@ int Serve(const Settings& settings, const TraceOptions& trace, EventSink* events
     // The lines as they are now, and again whenever that changes (a port
     // opened by a rescan, a line that hung up).
     std::string status = ServiceStatusText(station.Status().Snapshot());
-    NotifyReady(status);
+    host->Ready(status);
     while (true) {
-      signal_number = WaitForSignal(wanted, kStatusCheckSeconds);
+      request = requests->Wait(kStatusCheck);
       if (std::string now = ServiceStatusText(station.Status().Snapshot()); now != status) {
         status = std::move(now);
-        NotifyStatus(status);
+        host->SetStatus(status);
       }
-      if (signal_number == SIGHUP) {
+      if (request.kind == ControlRequest::Kind::kStart) {
         // As the window's "Запуск" does: the diagnostics rows are cleared.
-        Report(events, Severity::kNotice, "SIGHUP: Start with the stored start selection");
+        Report(events, Severity::kNotice, request.name + ": Start with the stored start selection");
         engine.PostStart(station.StoredStartBoxes(), true);
-      } else if (signal_number != 0) {
+      } else if (request.kind == ControlRequest::Kind::kStop) {
         break;
       }
     }
-    NotifyStopping();
-    Report(events, Severity::kNotice,
-           std::string("stopping on ") + (signal_number == SIGINT ? "SIGINT" : "SIGTERM"));
+    host->Stopping();
+    Report(events, Severity::kNotice, "stopping on " + request.name);
     engine.Stop();
   }
-  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+  requests.reset();
   Report(events, Severity::kNotice, "stopped");
   return 0;
 }
@@ -164,12 +137,15 @@ int RunHeadless(int argc, char** argv, const char* invocation) {
     PrintUsage(stderr, invocation);
     return 2;
   }
-  const std::string registry_path = DefaultRegistryPath();
-  if (check) return RunCheck(registry_path, WorkingFolder(), StateFolderPath(), stdout);
+  const EnvironmentReader environment = SystemEnvironment();
+  const std::string registry_path = SettingsFilePath(environment);
+  const std::string state_folder = StateFolderPath(environment);
+  if (check) return RunCheck(registry_path, WorkingFolder(), state_folder, stdout);
+  trace.folder = TraceFolder(trace, state_folder);
 
   // Event lines go to standard error; a reader that goes away must cost the
   // lines, never the registers being served (nor a document half written).
-  signal(SIGPIPE, SIG_IGN);
+  IgnoreBrokenPipes();
   StderrSink sink;
   if (check_settings) return RunSettingsCheck(registry_path, WorkingFolder(), &sink);
   ConditionFilter events(&sink);
@@ -180,9 +156,9 @@ int RunHeadless(int argc, char** argv, const char* invocation) {
   }
   Report(&events, "settings from " + registry_path);
   if (!loaded.settings.installed)
-    Report(&events, Severity::kWarning, NotInstalledReason(registry_path));
-  if (trace.ports.any()) Report(&events, "protocol traces go to " + TraceFolder(trace));
-  return Serve(loaded.settings, trace, &events);
+    Report(&events, Severity::kWarning, NotInstalledReason(SystemFileSystem(), registry_path));
+  if (trace.ports.any()) Report(&events, "protocol traces go to " + trace.folder);
+  return Serve(loaded.settings, trace, state_folder, &events);
 }
 
 }  // namespace tillgate

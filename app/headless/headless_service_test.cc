@@ -4,18 +4,20 @@
 // and --check, --version and --help.
 
 #include <gtest/gtest.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 
 #include <algorithm>
+#include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "app/headless/headless_child.h"
-#include "app/headless/service_notify.h"
+#include "app/headless/service_status.h"
 #include "line/register_peer.h"
 #include "platform/platform.h"
+#include "platform/posix/service_manager_socket.h"
 #include "store/journal.h"
 #include "store/journal_entries.h"
 #include "store/store_test_util.h"
@@ -28,48 +30,30 @@ using testing::GoodsFields;
 using testing::GoodsRow;
 using testing::WriteFile;
 
+// The service manager's end of NOTIFY_SOCKET, waited on in seconds.
+class NotifySocket {
+ public:
+  explicit NotifySocket(const std::string& path) : socket_(path) {}
+  bool ok() const { return socket_.ok(); }
+  bool WaitFor(const std::string& text, int seconds) {
+    return socket_.WaitFor(text, seconds * 1000);
+  }
+  const std::string& Received() const { return socket_.Received(); }
+  void Clear() { socket_.Clear(); }
+
+ private:
+  testing::ServiceManagerSocket socket_;
+};
+
+void Pause(int milliseconds) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
 int Count(const std::string& text, const std::string& part) {
   int n = 0;
   for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
   return n;
 }
-
-// The service manager's end of NOTIFY_SOCKET.
-class NotifySocket {
- public:
-  explicit NotifySocket(const std::string& path) : path_(path) {
-    fd_ = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    path.copy(address.sun_path, sizeof address.sun_path - 1);
-    if (bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-      close(fd_);
-      fd_ = -1;
-    }
-  }
-  ~NotifySocket() {
-    if (fd_ >= 0) close(fd_);
-  }
-  bool ok() const { return fd_ >= 0; }
-  // Collects notifications until one contains `text` or `seconds` pass.
-  bool WaitFor(const std::string& text, int seconds) {
-    for (int i = 0; i < seconds * 10 && received_.find(text) == std::string::npos; ++i) {
-      pollfd pfd{fd_, POLLIN, 0};
-      if (poll(&pfd, 1, 100) <= 0) continue;
-      char buffer[1024];
-      const ssize_t n = recv(fd_, buffer, sizeof buffer, 0);
-      if (n > 0) received_.append(buffer, static_cast<size_t>(n)).append("\n");
-    }
-    return received_.find(text) != std::string::npos;
-  }
-  const std::string& Received() const { return received_; }
-  void Clear() { received_.clear(); }
-
- private:
-  std::string path_;
-  int fd_ = -1;
-  std::string received_;
-};
 
 std::string Line(const RegisterPeer& peer) {
   return "\"COM1\"=hex:01,01,01\n\"DEVICE1\"=\"" + peer.DevicePath() + "\"\n";
@@ -91,7 +75,7 @@ TEST(HeadlessService, TheServiceManagerHearsReadyOnceTheLinesAreUpAndStopping) {
       << manager.Received();
   // The port was opened before the manager heard of it.
   EXPECT_TRUE(child.WaitFor("COM1 (" + peer.DevicePath() + "): port opened", 1)) << child.Output();
-  child.Signal(SIGTERM);
+  child.Signal(ProcessSignal::kTerminate);
   EXPECT_TRUE(manager.WaitFor("STOPPING=1", 10)) << manager.Received();
   EXPECT_EQ(child.Wait(10), 0);
 }
@@ -116,15 +100,15 @@ TEST(HeadlessService, TheServiceStatusFollowsTheLines) {
   auto peer = std::make_unique<RegisterPeer>();
   ASSERT_TRUE(peer->ok());
   peer->SetAnswering({2});
-  ASSERT_EQ(symlink(peer->DevicePath().c_str(), device.c_str()), 0);
+  std::filesystem::create_symlink(peer->DevicePath(), device);
   EXPECT_TRUE(manager.WaitFor("STATUS=running, lines COM1\n", 10)) << manager.Received();
   ASSERT_TRUE(child.WaitFor("register 2 answered the start command", 10)) << child.Output();
   manager.Clear();
-  unlink(device.c_str());
+  std::filesystem::remove(device);
   peer.reset();  // the line hangs up; its rescans then find no device
   EXPECT_TRUE(manager.WaitFor("STATUS=running, no line; port", 10))
       << manager.Received() << child.Output();
-  child.Signal(SIGTERM);
+  child.Signal(ProcessSignal::kTerminate);
   EXPECT_EQ(child.Wait(10), 0);
 }
 
@@ -143,11 +127,11 @@ TEST(ServiceStatusText, NamesTheLinesServedAndEachOtherApart) {
 
 TEST(HeadlessService, IntoTheJournalLinesCarryPrioritiesInsteadOfTimes) {
   ScratchShop shop("");
-  HeadlessChild child(shop.Registry(), {}, {"JOURNAL_STREAM=@PIPE@"});
+  HeadlessChild child(shop.Registry(), {}, {"JOURNAL_STREAM=@OUTPUT@"});
   ASSERT_TRUE(child.ok());
   ASSERT_TRUE(child.WaitFor("<6>settings from " + shop.Registry() + "\n", 10)) << child.Output();
-  usleep(300 * 1000);  // its signal handling is set up right after that line
-  child.Signal(SIGTERM);
+  Pause(300);  // its signal handling is set up right after that line
+  child.Signal(ProcessSignal::kTerminate);
   EXPECT_EQ(child.Wait(10), 0);
   // The store says what its journal keeps for the next start before the end.
   EXPECT_TRUE(
@@ -167,7 +151,7 @@ TEST(HeadlessService, SighupRunsTheStartActionWithTheStoredSelection) {
   ASSERT_TRUE(child.ok());
   ASSERT_TRUE(child.WaitFor("register 2 answered the start command", 20)) << child.Output();
   peer.ClearServed();
-  child.Signal(SIGHUP);
+  child.Signal(ProcessSignal::kHangUp);
   EXPECT_TRUE(child.WaitFor("SIGHUP: Start with the stored start selection", 5)) << child.Output();
   // Every register of the line gets the start command again.
   for (int i = 0; i < 100 && Count(child.Output(), "answered the start command") < 2; ++i)
@@ -176,7 +160,7 @@ TEST(HeadlessService, SighupRunsTheStartActionWithTheStoredSelection) {
   EXPECT_EQ(Count(child.Output(), "start: polling COM1"), 2) << child.Output();
   const auto served = peer.Served();
   EXPECT_NE(std::find(served.begin(), served.end(), "start 2"), served.end());
-  child.Signal(SIGTERM);
+  child.Signal(ProcessSignal::kTerminate);
   EXPECT_EQ(child.Wait(10), 0);
 }
 
@@ -195,14 +179,14 @@ TEST(HeadlessService, SighupStartsARegisterSwitchedOnLateAndTheTraceShowsIt) {
   peer.SetAnswering({4});
   child.Drain(1000);
   EXPECT_TRUE(peer.Served().empty());  // every register dropped: nobody is asked
-  child.Signal(SIGHUP);
+  child.Signal(ProcessSignal::kHangUp);
   EXPECT_TRUE(child.WaitFor("register 4 answered the start command", 10)) << child.Output();
   for (int i = 0; i < 100; ++i) {
     const auto served = peer.Served();
     if (std::find(served.begin(), served.end(), "poll 4") != served.end()) break;
-    usleep(20000);
+    Pause(20);
   }
-  child.Signal(SIGTERM);
+  child.Signal(ProcessSignal::kTerminate);
   EXPECT_EQ(child.Wait(10), 0);
   const std::string trace = testing::ReadFile(traces + "/COM1.trace");
   EXPECT_NE(trace.find(" > 04 30 03 00 61 9F start command to register 4\n"), std::string::npos)
@@ -211,9 +195,8 @@ TEST(HeadlessService, SighupStartsARegisterSwitchedOnLateAndTheTraceShowsIt) {
 }
 
 TEST(HeadlessService, AMissingFolderIsReportedOnceAndAgainWhenItIsBack) {
-  char base[] = "/tmp/tillgate-folders-XXXXXX";
-  ASSERT_NE(mkdtemp(base), nullptr);
-  const std::string folder = std::string(base) + "/shop";
+  testing::ScratchDir base;
+  const std::string folder = base.File("shop");
   ScratchShop shop("", folder);
   HeadlessChild child(shop.Registry());
   ASSERT_TRUE(child.ok());
@@ -223,12 +206,11 @@ TEST(HeadlessService, AMissingFolderIsReportedOnceAndAgainWhenItIsBack) {
   EXPECT_TRUE(child.WaitFor("error: report folder (OutPath) " + folder, 1)) << child.Output();
   child.Drain(5000);  // two checks at least while it is still missing
   EXPECT_EQ(Count(child.Output(), missing), 1) << child.Output();
-  ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+  ASSERT_TRUE(std::filesystem::create_directory(folder));
   EXPECT_TRUE(child.WaitFor("notice: goods folder (InPath) " + folder + " is usable again", 10))
       << child.Output();
-  child.Signal(SIGTERM);
+  child.Signal(ProcessSignal::kTerminate);
   EXPECT_EQ(child.Wait(10), 0);
-  std::filesystem::remove_all(base);
 }
 
 TEST(HeadlessService, AWindowsFolderIsNamedAsSuch) {
@@ -240,8 +222,8 @@ TEST(HeadlessService, AWindowsFolderIsNamedAsSuch) {
                     "folder such as /srv/shop/goods in the settings file",
                     10))
       << child.Output();
-  usleep(300 * 1000);
-  child.Signal(SIGTERM);
+  Pause(300);
+  child.Signal(ProcessSignal::kTerminate);
   EXPECT_EQ(child.Wait(10), 0);
 }
 
@@ -255,8 +237,8 @@ TEST(HeadlessService, TheSettingsFileIsNeverWritten) {
     ASSERT_TRUE(child.ok());
     if (std::string(option) == "--headless") {
       ASSERT_TRUE(child.WaitFor("settings from", 10)) << child.Output();
-      usleep(300 * 1000);
-      child.Signal(SIGTERM);
+      Pause(300);
+      child.Signal(ProcessSignal::kTerminate);
     }
     child.Wait(10);
     EXPECT_EQ(testing::ReadFile(shop.Registry()), settings) << option;
@@ -346,7 +328,7 @@ TEST(HeadlessCheck, TheStateFolderAndItsJournalAreOnlyLookedAt) {
     JournalRecovery ignored;
     EXPECT_EQ(other.Open(&ignored), Status::kBusy);
   }
-  server.Signal(SIGTERM);
+  server.Signal(ProcessSignal::kTerminate);
   EXPECT_EQ(server.Wait(10), 0);
   EXPECT_TRUE(server.WaitFor("stop: the journal keeps 1 open operation(s) and 0 waiting row(s)", 1))
       << server.Output();

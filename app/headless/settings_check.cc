@@ -1,12 +1,13 @@
 #include "app/headless/settings_check.h"
 
 #include "config/reg_file_store.h"
+#include "platform/platform.h"
 
 namespace tillgate {
 
 LoadResult LoadServerSettings(const std::string& registry_path, const std::string& working_folder) {
   Status status;
-  auto registry = OpenRegistryFileForReading(registry_path, &status);
+  auto registry = OpenRegistryFileForReading(NewSystemFileLayer(), registry_path, &status);
   if (!status.ok()) return LoadResult{status, Settings()};
   return LoadSettings(*registry, working_folder);
 }

@@ -1,32 +1,15 @@
 #include "app/headless/stderr_sink.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cinttypes>
-#include <cstdlib>
 #include <string>
 
 #include "config/utf16.h"
+#include "platform/local_time.h"
+#include "platform/service_host.h"
 
 namespace tillgate {
 
-bool StreamIsJournal(int fd, const char* journal_stream) {
-  if (journal_stream == nullptr) return false;
-  uintmax_t device = 0;
-  uintmax_t inode = 0;
-  char rest = 0;
-  if (std::sscanf(journal_stream, "%" SCNuMAX ":%" SCNuMAX "%c", &device, &inode, &rest) != 2)
-    return false;
-  struct stat info {};
-  if (fstat(fd, &info) != 0) return false;
-  return static_cast<uintmax_t>(info.st_dev) == device &&
-         static_cast<uintmax_t>(info.st_ino) == inode;
-}
-
 EventLineStyle StandardErrorStyle() {
-  return StreamIsJournal(STDERR_FILENO, std::getenv("JOURNAL_STREAM")) ? EventLineStyle::kJournal
-                                                                       : EventLineStyle::kStamped;
+  return StandardErrorIsServiceLog() ? EventLineStyle::kJournal : EventLineStyle::kStamped;
 }
 
 namespace {
@@ -57,23 +40,20 @@ std::string PrintableText(std::string_view text) {
 
 }  // namespace
 
-std::string FormatEventLine(const EventLine& event, EventLineStyle style, const timespec& now) {
+std::string FormatEventLine(const EventLine& event, EventLineStyle style,
+                            std::chrono::system_clock::time_point now) {
   const std::string text = PrintableText(event.text);
   if (style == EventLineStyle::kJournal)
     return "<" + std::to_string(static_cast<int>(event.severity)) + ">" + text + "\n";
-  tm local{};
-  localtime_r(&now.tv_sec, &local);
-  char stamp[48];
-  const size_t length = strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
-  std::snprintf(stamp + length, sizeof stamp - length, ".%03ld",
-                static_cast<long>(now.tv_nsec / 1'000'000));
+  const CivilTime local = LocalTime(now);
+  char stamp[64];
+  std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d.%03d", local.year, local.month,
+                local.day, local.hour, local.minute, local.second, local.millisecond);
   return std::string(stamp) + " tillgate: " + SeverityName(event.severity) + ": " + text + "\n";
 }
 
 void StderrSink::Event(const EventLine& event) {
-  timespec now{};
-  clock_gettime(CLOCK_REALTIME, &now);
-  const std::string line = FormatEventLine(event, style_, now);
+  const std::string line = FormatEventLine(event, style_, std::chrono::system_clock::now());
   std::lock_guard<std::mutex> lock(mutex_);
   std::fputs(line.c_str(), out_);
   std::fflush(out_);

@@ -5,8 +5,7 @@
 // journal stamps the time itself and the line starts with its priority
 // prefix ("<3>" for an error ... "<6>" for info) instead.
 
-#include <time.h>
-
+#include <chrono>
 #include <cstdio>
 #include <mutex>
 #include <string>
@@ -20,17 +19,16 @@ enum class EventLineStyle {
   kJournal,  // "<3>text"
 };
 
-// True when `journal_stream` (the value of JOURNAL_STREAM, "device:inode")
-// names the file open on `fd`. False for a null or malformed value.
-bool StreamIsJournal(int fd, const char* journal_stream);
-
-// kJournal when standard error is the journal ($JOURNAL_STREAM), else kStamped.
+// kJournal when standard error is the service manager's log (the journal),
+// else kStamped.
 EventLineStyle StandardErrorStyle();
 
-// One event as one line, with its line end. Control characters from a wire
-// or a file become spaces, so that they cannot break the one-line format,
-// and bytes that are not UTF-8 become \xNN, so that the line stays text.
-std::string FormatEventLine(const EventLine& event, EventLineStyle style, const timespec& now);
+// One event as one line, with its line end; a stamped line carries `now` in
+// local time. Control characters from a wire or a file become spaces, so
+// that they cannot break the one-line format, and bytes that are not UTF-8
+// become \xNN, so that the line stays text.
+std::string FormatEventLine(const EventLine& event, EventLineStyle style,
+                            std::chrono::system_clock::time_point now);
 
 class StderrSink final : public EventSink {
  public:

@@ -1,11 +1,9 @@
 // The program: the window, or the same server without one (--headless).
 
 #include <QApplication>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <string>
 
 #include "app/headless/headless.h"
@@ -17,9 +15,11 @@
 #include "app/window/tform1.h"
 #include "config/condition_filter.h"
 #include "config/reg_file_store.h"
-#include "config/state_folder.h"
 #include "config/version.h"
 #include "line/trace_options.h"
+#include "platform/control_requests.h"
+#include "platform/locations.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -37,12 +37,6 @@ bool EnvSet(const char* name) {
 // Without a display the platform plugin would abort with a cryptic message.
 bool DisplayAvailable() {
   return EnvSet("DISPLAY") || EnvSet("WAYLAND_DISPLAY") || EnvSet("QT_QPA_PLATFORM");
-}
-
-std::string WorkingDirectory() {
-  std::error_code error;
-  std::string path = std::filesystem::current_path(error).string();
-  return error ? std::string(".") : path;
 }
 
 // Message boxes for the operator; error texts also go to standard error, so
@@ -123,19 +117,25 @@ int main(int argc, char** argv) {
 
   // Event lines go to standard error; a terminal closed under the window
   // must not end the server in the middle of a tick.
-  std::signal(SIGPIPE, SIG_IGN);
+  tillgate::IgnoreBrokenPipes();
+  // Taken before Qt starts any thread, so that a stop request reaches the
+  // window instead of ending the process.
+  std::unique_ptr<tillgate::ControlRequests> requests = tillgate::ListenForControlRequests();
   QApplication app(argc, argv);
   app.setApplicationName(QStringLiteral("Tillgate"));
 
+  const tillgate::EnvironmentReader environment = tillgate::SystemEnvironment();
+  const std::string state_folder = tillgate::StateFolderPath(environment);
+  trace.folder = tillgate::TraceFolder(trace, state_folder);
   tillgate::Status opened;
-  std::unique_ptr<tillgate::RegistryStore> store =
-      tillgate::OpenRegistryFile(tillgate::DefaultRegistryPath(), &opened);
+  std::unique_ptr<tillgate::RegistryStore> store = tillgate::OpenRegistryFile(
+      tillgate::NewSystemFileLayer(), tillgate::SettingsFilePath(environment), &opened);
 
   OperatorDialogs dialogs;
   tillgate::WindowDeps deps;
   deps.store = store.get();
   deps.dialogs = &dialogs;
-  deps.working_dir = WorkingDirectory();
+  deps.working_dir = tillgate::WorkingFolder();
   // The window lists the server's events and shows its problems at its
   // foot; whoever started the program from a terminal also sees the event
   // lines there. The list outlives the window and so the engine.
@@ -147,8 +147,8 @@ int main(int argc, char** argv) {
   // Open documents are kept in the journal in the state folder across a
   // stop or a crash; the store says at start-up what it restored and at
   // stop what it keeps.
-  deps.make_engine = [&events, trace](const tillgate::Settings& settings) {
-    return tillgate::MakeStationEngine(settings, &events, tillgate::StateFolderPath(), trace);
+  deps.make_engine = [&events, state_folder, trace](const tillgate::Settings& settings) {
+    return tillgate::MakeStationEngine(settings, &events, state_folder, trace);
   };
   deps.end_program = [] { QCoreApplication::quit(); };
   tillgate::TForm1 form(std::move(deps));
@@ -161,7 +161,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (!form.StartUp()) return 1;
-  tillgate::CloseOnStopSignals(&form);
+  tillgate::CloseOnStopRequests close_on_stop(&form, *requests);
   form.show();
   return app.exec();
 }

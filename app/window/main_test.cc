@@ -1,15 +1,15 @@
 // The program itself: no display, --headless, and a stop signal.
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
-#include "app/window/child_process.h"
 #include "app/window/window_test_support.h"
+#include "platform/posix/child_process.h"
 
 namespace tillgate::testing {
 namespace {
@@ -42,7 +42,7 @@ TEST(Program, WithoutDisplayExplainsHowToRunInstead) {
   const auto env = Environment(dir.File("r.reg"), /*offscreen=*/false);
   ChildProcess program({Program()}, &env);
   EXPECT_TRUE(SaysSomething(program, "no display"));
-  EXPECT_EQ(program.SignalAndWait(0, 5000), 2);
+  EXPECT_EQ(program.Wait(5000), 2);
 }
 
 TEST(Program, HeadlessFlagRunsWithoutWindow) {
@@ -50,8 +50,9 @@ TEST(Program, HeadlessFlagRunsWithoutWindow) {
   const auto env = Environment(dir.File("r.reg"), /*offscreen=*/false);
   ChildProcess program({Program(), "--headless"}, &env);
   EXPECT_TRUE(SaysSomething(program, "not installed"));
-  usleep(500 * 1000);  // its stop handling is set up right after that line
-  EXPECT_EQ(program.SignalAndWait(SIGTERM, 5000), 0);
+  // Its stop handling is set up right after that line.
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  EXPECT_EQ(program.SignalAndWait(ProcessSignal::kTerminate, 5000), 0);
 }
 
 TEST(Program, UnreadableSettingsFileIsReportedAndKeptAsItIs) {
@@ -75,8 +76,9 @@ TEST(Program, StopSignalClosesTheWindowWithoutSaving) {
   WriteFile(registry, stored);
   const auto env = Environment(registry, /*offscreen=*/true);
   ChildProcess program({Program()}, &env);
-  usleep(1500 * 1000);  // time to build the window and take over the signals
-  EXPECT_EQ(program.SignalAndWait(SIGTERM, 5000), 0);
+  // Time to build the window and take over the stop requests.
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  EXPECT_EQ(program.SignalAndWait(ProcessSignal::kTerminate, 5000), 0);
   EXPECT_EQ(ReadFile(registry), stored);
 }
 

@@ -2,6 +2,7 @@
 
 #include "engine/station.h"
 #include "engine/store_factory.h"
+#include "platform/platform.h"
 
 namespace tillgate {
 namespace {
@@ -33,7 +34,7 @@ class StationEngine final : public EngineLink {
  private:
   static StationOptions Options(const Settings& settings, EventSink* events,
                                 const std::string& state_folder, const TraceOptions& trace) {
-    StationOptions options;
+    StationOptions options(SystemServices());
     options.make_store = ServerStoreFactory(state_folder);
     // status.json for monitoring tools, as the headless server writes it.
     if (settings.installed) options.status_folder = state_folder;

@@ -16,7 +16,8 @@ namespace tillgate {
 // thread. The automatic start is left to the window. Notable events go to
 // `events` when given (it must outlive the link). The store keeps its
 // journal in `state_folder` (empty: none), where status.json is written too
-// when the settings are installed; the ports in `trace` are traced.
+// when the settings are installed; the ports in `trace` are traced into
+// trace.folder.
 std::unique_ptr<EngineLink> MakeStationEngine(const Settings& settings, EventSink* events = nullptr,
                                               const std::string& state_folder = std::string(),
                                               const TraceOptions& trace = {});

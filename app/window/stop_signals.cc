@@ -1,41 +1,28 @@
 #include "app/window/stop_signals.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <unistd.h>
-
-#include <QSocketNotifier>
+#include <QMetaObject>
 #include <QWidget>
 
 namespace tillgate {
-namespace {
 
-int g_signal_pipe[2] = {-1, -1};
-
-// Only async-signal-safe work here: one byte into the pipe.
-void OnStopSignal(int) {
-  const char byte = 1;
-  [[maybe_unused]] const ssize_t written = write(g_signal_pipe[1], &byte, 1);
+CloseOnStopRequests::CloseOnStopRequests(QWidget* window, ControlRequests& requests)
+    : requests_(requests) {
+  watcher_ = std::thread([this, window] {
+    while (true) {
+      const ControlRequest request = requests_.Wait(std::chrono::minutes(1));
+      if (done_.load()) break;
+      if (request.kind == ControlRequest::Kind::kNone) continue;
+      // Closed on the window's own thread, between two of its events.
+      QMetaObject::invokeMethod(
+          window, [window] { window->close(); }, Qt::QueuedConnection);
+    }
+  });
 }
 
-}  // namespace
-
-bool CloseOnStopSignals(QWidget* window) {
-  if (pipe2(g_signal_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return false;
-  auto* notifier = new QSocketNotifier(g_signal_pipe[0], QSocketNotifier::Read, window);
-  QObject::connect(notifier, &QSocketNotifier::activated, window, [window] {
-    char bytes[16];
-    while (read(g_signal_pipe[0], bytes, sizeof bytes) > 0) {
-    }
-    window->close();
-  });
-  struct sigaction action {};
-  action.sa_handler = OnStopSignal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-  return true;
+CloseOnStopRequests::~CloseOnStopRequests() {
+  done_ = true;
+  requests_.Post({ControlRequest::Kind::kStop, "window gone"});
+  watcher_.join();
 }
 
 }  // namespace tillgate

@@ -33,6 +33,7 @@
 #include "app/window/up_down.h"
 #include "config/folder_check.h"
 #include "config/installation.h"
+#include "platform/locations.h"
 
 namespace tillgate {
 namespace {
@@ -48,7 +49,9 @@ int NameLineItem(char letter) {
   return -1;
 }
 
-QString DefaultDevice(int port_index) { return QStringLiteral("/dev/ttyS%1").arg(port_index); }
+QString DefaultDevice(int port_index) {
+  return QString::fromStdString(DefaultDevicePath(port_index));
+}
 
 // The port (0..15) whose lasting condition `condition` is ("COM3 port" is
 // COM3's); -1 for any other condition.
@@ -225,7 +228,7 @@ void TForm1::PointFolderList(DirectoryListBox* list, QLineEdit* field, const cha
   // A folder brought over from Windows would read as missing under the
   // working folder; say what it is instead.
   if (LooksLikeWindowsPath(wanted.toStdString())) {
-    error = QString::fromStdString(FolderProblem(role, value_name, wanted.toStdString()));
+    error = QString::fromStdString(FolderSettingProblem(role, value_name, wanted.toStdString()));
   } else if (list->SetDirectory(wanted, &error)) {
     return;
   }

@@ -18,9 +18,9 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "app/window/child_process.h"
 #include "app/window/station_engine.h"
 #include "app/window/window_test_support.h"
+#include "platform/posix/child_process.h"
 
 namespace tillgate::testing {
 namespace {

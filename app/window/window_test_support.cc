@@ -7,12 +7,9 @@
 #include <QEventLoop>
 #include <QLineEdit>
 #include <QThread>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "config/reg_file_store.h"
+#include "platform/platform.h"
 
 namespace tillgate::testing {
 
@@ -60,37 +57,13 @@ std::vector<QString> ScriptedDialogs::Texts() const {
   return texts;
 }
 
-ScratchDir::ScratchDir() {
-  std::string pattern =
-      (std::filesystem::temp_directory_path() / "tillgate-window-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) std::abort();
-  path_ = pattern;
-}
-
-ScratchDir::~ScratchDir() {
-  std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void WriteFile(const std::string& path, const std::string& contents) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << contents;
-}
-
 Harness::Harness(const std::string& registry_text, EngineFactory factory, bool fake_engine,
                  EventLog* events) {
   EnsureApplication();
   registry_path = dir.File("HKEY_CURRENT_USER.reg");
   if (!registry_text.empty()) WriteFile(registry_path, registry_text);
   Status opened;
-  store = OpenRegistryFile(registry_path, &opened);
+  store = OpenRegistryFile(NewSystemFileLayer(), registry_path, &opened);
   EXPECT_TRUE(opened.ok()) << opened.message();
   WindowDeps deps;
   failing = std::make_unique<FailingStore>(*store);

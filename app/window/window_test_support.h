@@ -19,6 +19,7 @@
 #include "app/window/tform1.h"
 #include "config/forwarding_registry_store.h"
 #include "platform/registry_store.h"
+#include "platform/scratch_dir.h"
 
 class QWidget;
 
@@ -93,21 +94,6 @@ class FailingStore final : public ForwardingRegistryStore {
  private:
   static Status Refuse(const std::string& name) { return Status::Error(FailedToSetMessage(name)); }
 };
-
-// A scratch folder removed with everything in it at the end.
-class ScratchDir {
- public:
-  ScratchDir();
-  ~ScratchDir();
-  const std::string& path() const { return path_; }
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
-
-std::string ReadFile(const std::string& path);
-void WriteFile(const std::string& path, const std::string& contents);
 
 // A window over the registry file `registry_text` (not written when empty),
 // showing the events of `events` when given.

@@ -1,6 +1,7 @@
 // POSIX files: pread/pwrite on descriptors, advisory open-file-description
 // locks for the sharing intent, O_DSYNC for the report file, fdatasync for
-// the journal.
+// the journal, O_APPEND for traces (Linux's pwrite then writes at the end,
+// whatever the offset).
 
 #include <fcntl.h>
 #include <stdio.h>
@@ -8,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 #include "platform/file_layer.h"
 #include "platform/file_system.h"
@@ -111,6 +113,8 @@ int OpenFlags(OpenMode mode) {
       return O_RDWR;
     case OpenMode::kReadOnlyUnlocked:
       return O_RDONLY;
+    case OpenMode::kAppendUnlocked:
+      return O_WRONLY | O_APPEND;
   }
   return O_RDONLY;
 }
@@ -149,7 +153,8 @@ Status OpenWith(const std::string& path, int flags, OpenMode mode, mode_t create
     fd = open(path.c_str(), flags | O_CLOEXEC, created);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return LastError();
-  const Status locked = mode == OpenMode::kReadOnlyUnlocked ? Status::Ok() : Lock(fd, mode);
+  const bool unlocked = mode == OpenMode::kReadOnlyUnlocked || mode == OpenMode::kAppendUnlocked;
+  const Status locked = unlocked ? Status::Ok() : Lock(fd, mode);
   if (locked != Status::kOk) {
     close(fd);
     return locked;
@@ -215,8 +220,10 @@ class PosixFileSystemImpl final : public FileSystem {
 
   Status FolderAccess(const std::string& folder) override {
     struct stat info {};
-    if (stat(folder.c_str(), &info) != 0) return LastError();
-    if (!S_ISDIR(info.st_mode)) return Status::kNotAFolder;
+    const bool found = stat(folder.c_str(), &info) == 0;
+    if ((found && !S_ISDIR(info.st_mode)) || (!found && errno == ENOTDIR))
+      return Status(Status::kNotAFolder, std::strerror(ENOTDIR), ENOTDIR);
+    if (!found) return LastError();
     if (access(folder.c_str(), W_OK | X_OK) != 0) return LastError();
     return Status::Ok();
   }

@@ -241,6 +241,67 @@ TEST(PosixFiles, ReplacingRenameIdentitySyncAndCut) {
   EXPECT_EQ(fs->MakeFolders(dir.File("tovars.dbf") + "/sub"), Status::kNotFound);
 }
 
+// Folders as the shop's settings name them: the kind of each refusal, in
+// the system's words.
+TEST(PosixFiles, FolderAccessSaysWhyAFolderCannotServe) {
+  ScratchDir dir;
+  FileSystem& fs = SystemFileSystem();
+  testing::WriteFile(dir.File("file"), "x");
+  EXPECT_EQ(fs.FolderAccess(dir.path()), Status::kOk);
+  const Status missing = fs.FolderAccess(dir.File("gone"));
+  EXPECT_EQ(missing, Status::kNotFound);
+  EXPECT_EQ(missing.Reason(), "No such file or directory");
+  // Something else by that name, or on the way to it.
+  for (const std::string& path : {dir.File("file"), dir.File("file") + "/sub"}) {
+    const Status other = fs.FolderAccess(path);
+    EXPECT_EQ(other, Status::kNotAFolder) << path;
+    EXPECT_EQ(other.Reason(), "Not a directory") << path;
+  }
+  if (geteuid() != 0) {  // root may write anywhere
+    ASSERT_EQ(mkdir(dir.File("locked").c_str(), 0500), 0);
+    const Status locked = fs.FolderAccess(dir.File("locked"));
+    EXPECT_EQ(locked, Status::kDenied);
+    EXPECT_EQ(locked.Reason(), "Permission denied");
+  }
+}
+
+// A trace is appended to: whatever the offset, a write goes to the end, so
+// lines someone else appended meanwhile stay.
+TEST(PosixFiles, AppendingWritesGoToTheEnd) {
+  ScratchDir dir;
+  FileSystem& fs = SystemFileSystem();
+  const std::string path = dir.File("COM1.trace");
+  std::unique_ptr<File> f;
+  EXPECT_EQ(fs.Open(path, OpenMode::kAppendUnlocked, &f), Status::kNotFound);
+  ASSERT_EQ(fs.Create(path, OpenMode::kAppendUnlocked, Readers::kOwner, &f), Status::kOk);
+  ASSERT_EQ(f->WriteAt(0, "one\n", 4), Status::kOk);
+  {
+    std::unique_ptr<File> other;
+    ASSERT_EQ(fs.Open(path, OpenMode::kAppendUnlocked, &other), Status::kOk);  // no lock
+    ASSERT_EQ(other->WriteAt(0, "two\n", 4), Status::kOk);
+  }
+  ASSERT_EQ(f->WriteAt(4, "three\n", 6), Status::kOk);
+  uint64_t size = 0;
+  ASSERT_EQ(f->Size(&size), Status::kOk);
+  EXPECT_EQ(size, 14u);
+  EXPECT_EQ(testing::ReadFile(path), "one\ntwo\nthree\n");
+}
+
+// What --check can tell of a serial device without opening it.
+TEST(PosixFiles, SerialDeviceAccessWithoutOpening) {
+  ScratchDir dir;
+  bool present = false;
+  EXPECT_EQ(SerialDeviceAccess("/dev/null", &present), Status::kOk);  // a character device
+  EXPECT_TRUE(present);
+  testing::WriteFile(dir.File("ttyS0"), "");
+  EXPECT_EQ(SerialDeviceAccess(dir.File("ttyS0"), &present), Status::kNotSupported);
+  EXPECT_TRUE(present);
+  const Status missing = SerialDeviceAccess(dir.File("ttyUSB0"), &present);
+  EXPECT_FALSE(present);
+  EXPECT_EQ(missing, Status::kNotFound);
+  EXPECT_EQ(missing.Reason(), "No such file or directory");
+}
+
 TEST(FaultFiles, FailsTheChosenCallOnly) {
   ScratchDir dir;
   FaultFileSystem fs(&SystemFileSystem());

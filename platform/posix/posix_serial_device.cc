@@ -6,6 +6,7 @@
 #include <linux/serial.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -264,6 +265,16 @@ class PosixSerialDevice final : public SerialDevice {
 
 std::unique_ptr<SerialDevice> NewSystemSerialDevice() {
   return std::make_unique<PosixSerialDevice>();
+}
+
+// A serial device is a character device; whether this process may use it is
+// the device file's read and write permission.
+Status SerialDeviceAccess(const std::string& path, bool* present) {
+  struct stat info {};
+  *present = stat(path.c_str(), &info) == 0;
+  if (!*present) return StatusFromErrno(errno);
+  if (!S_ISCHR(info.st_mode)) return Status::kNotSupported;
+  return access(path.c_str(), R_OK | W_OK) == 0 ? Status::Ok() : StatusFromErrno(errno);
 }
 
 }  // namespace tillgate

@@ -86,4 +86,12 @@ std::vector<uint8_t> PtyPair::Drain() {
   }
 }
 
+bool PtyPair::WaitReadable(int timeout_ms) {
+  pollfd pfd{master_, POLLIN, 0};
+  if (poll(&pfd, 1, timeout_ms) <= 0) return false;
+  if (pfd.revents & POLLIN) return true;
+  usleep(2000);  // a hang-up: no slave open yet
+  return false;
+}
+
 }  // namespace tillgate

@@ -27,6 +27,9 @@ class PtyPair {
   std::vector<uint8_t> Receive(size_t count, int timeout_ms);
   // Everything the port wrote that is waiting now.
   std::vector<uint8_t> Drain();
+  // True when the port wrote bytes that are waiting, within `timeout_ms`.
+  // While no port has the device open, false after a short pause.
+  bool WaitReadable(int timeout_ms);
 
  private:
   int master_ = -1;

@@ -1,9 +1,11 @@
 #include "tools/mkgoods/dbf_table.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
+
+#include "platform/local_time.h"
 
 namespace tillgate::mkgoods {
 namespace {
@@ -15,10 +17,8 @@ void PutLe(std::string& out, size_t at, uint32_t value, int bytes) {
 }  // namespace
 
 DbfDate Today() {
-  const std::time_t t = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&t, &local);
-  return DbfDate{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
+  const CivilTime local = LocalTime(std::chrono::system_clock::now());
+  return DbfDate{local.year, local.month, local.day};
 }
 
 int HeaderLength(size_t field_count) { return 32 + 32 * static_cast<int>(field_count) + 1; }

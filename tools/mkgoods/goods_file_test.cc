@@ -1,7 +1,6 @@
 #include "tools/mkgoods/goods_file.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/posix/child_process.h"
 #include "store/cp866.h"
 
 namespace tillgate::mkgoods {
@@ -56,13 +56,8 @@ std::string ReadWithDbfread(const fs::path& path) {
   const fs::path script_path = path.string() + ".py";
   std::ofstream(script_path) << script;
   const std::string command = "/usr/bin/python3 " + script_path.string() + " " + path.string();
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return "popen failed";
   std::string out;
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-  EXPECT_EQ(pclose(pipe), 0) << out;
+  EXPECT_EQ(testing::RunShell(command, &out), 0) << out;
   return out;
 }
 
@@ -216,7 +211,7 @@ TEST_F(GoodsFileTest, ProgramWritesListsAndSyntheticFilesAndRefusesBadInput) {
   ASSERT_NE(source, nullptr);
   const std::string program = std::string(bin) + "/tools/mkgoods/tillgate-mkgoods";
   auto run = [&](const std::string& args) {
-    return WEXITSTATUS(std::system((program + " " + args + " >/dev/null 2>&1").c_str()));
+    return testing::RunShell(program + " " + args + " >/dev/null 2>&1");
   };
   const fs::path out = dir_ / "tovars.dbf";
   ASSERT_EQ(run("--records 30 --code-type N -o " + out.string()), 0);

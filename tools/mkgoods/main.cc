@@ -1,6 +1,5 @@
 // tillgate-mkgoods: writes a goods file (tovars.dbf) from a CSV/TSV list.
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -10,6 +9,8 @@
 #include <string>
 
 #include "config/version.h"
+#include "config/whole_number.h"
+#include "platform/platform.h"
 #include "tools/mkgoods/goods_file.h"
 #include "tools/mkgoods/input_text.h"
 
@@ -63,29 +64,34 @@ int Usage(const std::string& message) {
 }
 
 bool Whole(const char* text, long max, long* out) {
-  if (text == nullptr) return false;
-  char* end = nullptr;
-  errno = 0;
-  const long v = std::strtol(text, &end, 10);
-  if (errno != 0 || end == text || *end != '\0' || v < 0 || v > max) return false;
-  *out = v;
+  long long value = 0;
+  if (text == nullptr || !tillgate::ParseWholeNumber(text, max, &value)) return false;
+  *out = static_cast<long>(value);
   return true;
 }
 
-bool WriteWhole(const std::string& path, const std::string& bytes) {
+// Writes `bytes` beside `path` and renames the copy over it, so that a
+// reader never finds half a file.
+tillgate::Status WriteWhole(const std::string& path, const std::string& bytes) {
+  tillgate::FileSystem& files = tillgate::SystemFileSystem();
   const std::string temp = path + ".tmp";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())) || !out.flush()) {
-      std::remove(temp.c_str());
-      return false;
-    }
+  std::unique_ptr<tillgate::File> file;
+  tillgate::Status status = files.Create(temp, tillgate::OpenMode::kReadWriteExclusive,
+                                         tillgate::Readers::kEveryone, &file);
+  if (status == tillgate::Status::kExists) {
+    // Left by a run that was cut short.
+    files.Unlink(temp);
+    status = files.Create(temp, tillgate::OpenMode::kReadWriteExclusive,
+                          tillgate::Readers::kEveryone, &file);
   }
-  if (std::rename(temp.c_str(), path.c_str()) != 0) {
-    std::remove(temp.c_str());
-    return false;
+  if (status.ok()) status = file->WriteAt(0, bytes.data(), bytes.size());
+  if (file) {
+    const tillgate::Status closed = file->Close();
+    if (status.ok()) status = closed;
   }
-  return true;
+  if (status.ok()) status = files.RenameReplacing(temp, path);
+  if (!status.ok() && file) files.Unlink(temp);
+  return status;
 }
 
 // Decodes, checks and parses a goods list.
@@ -225,9 +231,8 @@ int main(int argc, char** argv) {
     std::cerr << "tillgate-mkgoods: warning: record length " << length
               << " is 300 or more; the server refuses such goods files\n";
   }
-  if (!WriteWhole(output, file)) {
-    std::cerr << "tillgate-mkgoods: cannot write " << output << ": " << std::strerror(errno)
-              << "\n";
+  if (const tillgate::Status written = WriteWhole(output, file); !written.ok()) {
+    std::cerr << "tillgate-mkgoods: cannot write " << output << ": " << written.Reason() << "\n";
     return 1;
   }
   std::cout << output << ": " << goods.rows.size() << " records of " << length << " bytes\n";

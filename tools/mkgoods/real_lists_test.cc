@@ -3,7 +3,6 @@
 // goods file cannot hold, departments the registers do not know.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +10,8 @@
 #include <fstream>
 #include <string>
 
+#include "platform/posix/child_process.h"
+#include "platform/scratch_dir.h"
 #include "tools/mkgoods/delimited_text.h"
 #include "tools/mkgoods/goods_file.h"
 #include "tools/mkgoods/input_text.h"
@@ -94,11 +95,8 @@ class MkgoodsProgram : public ::testing::Test {
     const char* bin = std::getenv("TILLGATE_BINARY_DIR");
     ASSERT_NE(bin, nullptr);
     program_ = std::string(bin) + "/tools/mkgoods/tillgate-mkgoods";
-    char dir[] = "/tmp/tillgate-lists-XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    dir_ = dir;
+    dir_ = scratch_.path();
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
   // Runs the program on a list with `bytes`; returns the exit status and
   // leaves its standard error in *err.
@@ -107,10 +105,10 @@ class MkgoodsProgram : public ::testing::Test {
     const std::string command = program_ + " " + options + " " + (dir_ / "list.csv").string() +
                                 " -o " + (dir_ / "tovars.dbf").string() + " 2>" +
                                 (dir_ / "err").string() + " >/dev/null";
-    const int status = std::system(command.c_str());
+    const int status = testing::RunShell(command);
     std::ifstream in(dir_ / "err");
     err->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return WEXITSTATUS(status);
+    return status;
   }
   // NAME of record 1 as the file holds it (code page 866 bytes).
   std::string FirstName() {
@@ -121,6 +119,7 @@ class MkgoodsProgram : public ::testing::Test {
   }
 
   std::string program_;
+  testing::ScratchDir scratch_;
   fs::path dir_;
 };
 

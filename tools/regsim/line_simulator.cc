@@ -1,7 +1,6 @@
 #include "tools/regsim/line_simulator.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "tools/regsim/exchange_log.h"
 
@@ -29,9 +28,9 @@ bool LineSimulator::AllDone() const {
 }
 
 void LineSimulator::Send(SimPort& port, const std::vector<uint8_t>& bytes) {
-  IoResult r = port.Write(bytes.data(), bytes.size());
-  if (!r.ok) {
-    log_ << "error write: " << std::strerror(r.error) << std::endl;
+  const Status written = port.Write(bytes.data(), bytes.size());
+  if (!written.ok()) {
+    log_ << "error write: " << written.Reason() << std::endl;
     port_failed_ = true;
     return;
   }
@@ -108,16 +107,17 @@ int LineSimulator::Run(SimPort& port, const std::atomic<bool>& stop) {
       log_ << "error time limit reached before the scenario was done" << std::endl;
       break;
     }
-    IoResult r = port.Read(buffer, sizeof buffer, ReadWait(now));
-    if (!r.ok) {
-      log_ << "error read: " << std::strerror(r.error) << std::endl;
+    size_t got = 0;
+    const Status read = port.Read(buffer, sizeof buffer, ReadWait(now), &got);
+    if (!read.ok()) {
+      log_ << "error read: " << read.Reason() << std::endl;
       port_failed_ = true;
       break;
     }
-    if (options_.keep_wire) wire_in_.insert(wire_in_.end(), buffer, buffer + r.count);
+    if (options_.keep_wire) wire_in_.insert(wire_in_.end(), buffer, buffer + got);
     events.clear();
     now = Clock::now();
-    reader_.Feed(buffer, r.count, now, &events);
+    reader_.Feed(buffer, got, now, &events);
     for (const ServerEvent& e : events) Handle(e, port, now);
   }
   log_ << "done sent=" << tally_.sent << " answers=" << tally_.answers

@@ -7,9 +7,9 @@
 #include <ostream>
 #include <vector>
 
+#include "platform/sim_port.h"
 #include "tools/regsim/message.h"
 #include "tools/regsim/server_frame.h"
-#include "tools/regsim/sim_port.h"
 #include "tools/regsim/sim_register.h"
 
 namespace tillgate::regsim {

@@ -1,27 +1,51 @@
 // tillgate-regsim: simulated cash registers on one serial line.
 
-#include <cerrno>
-#include <csignal>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "config/version.h"
+#include "config/whole_number.h"
+#include "platform/control_requests.h"
+#include "platform/sim_port.h"
 #include "tools/regsim/line_simulator.h"
 #include "tools/regsim/scenario.h"
-#include "tools/regsim/sim_port.h"
 
 namespace {
 
 using tillgate::regsim::Scenario;
 using tillgate::regsim::ScenarioParser;
 
-std::atomic<bool> g_stop{false};
+// Ends `stop` when a stop request comes from outside (SIGINT, SIGTERM, and
+// SIGHUP, which ended the simulator before requests were taken), until the
+// simulator ends by itself.
+class StopOnRequest {
+ public:
+  explicit StopOnRequest(std::atomic<bool>& stop)
+      : requests_(tillgate::ListenForControlRequests()), stop_(stop) {
+    watcher_ = std::thread([this] {
+      while (!stop_.load()) {
+        if (requests_->Wait(std::chrono::minutes(1)).kind != tillgate::ControlRequest::Kind::kNone)
+          stop_.store(true);
+      }
+    });
+  }
+  ~StopOnRequest() {
+    stop_.store(true);
+    requests_->Post({tillgate::ControlRequest::Kind::kStop, "simulation over"});
+    watcher_.join();
+  }
 
-void OnSignal(int) { g_stop.store(true); }
+ private:
+  std::unique_ptr<tillgate::ControlRequests> requests_;
+  std::atomic<bool>& stop_;
+  std::thread watcher_;
+};
 
 constexpr const char* kHelp = R"(Usage: tillgate-regsim [options]
 
@@ -104,12 +128,7 @@ int Usage(const std::string& message) {
 
 // Parses a non-negative whole number; false on anything else.
 bool Whole(const char* text, long long max, long long* out) {
-  char* end = nullptr;
-  errno = 0;
-  const long long v = std::strtoll(text, &end, 10);
-  if (errno != 0 || end == text || *end != '\0' || v < 0 || v > max) return false;
-  *out = v;
-  return true;
+  return tillgate::ParseWholeNumber(text, max, out);
 }
 
 }  // namespace
@@ -192,19 +211,20 @@ int main(int argc, char** argv) {
   if (scenario.registers.empty())
     return Usage("no register to simulate (--scenario or --register)");
 
-  std::string error, path;
-  std::unique_ptr<tillgate::regsim::SimPort> port =
-      device.empty() ? tillgate::regsim::CreatePseudoTerminal(&path, &error)
-                     : tillgate::regsim::OpenSerialDevice(device, &error);
+  std::string path;
+  tillgate::Status opened;
+  std::unique_ptr<tillgate::SimPort> port = device.empty()
+                                                ? tillgate::CreatePseudoTerminal(&path, &opened)
+                                                : tillgate::OpenSimPort(device, &opened);
   if (!port) {
-    std::cerr << "tillgate-regsim: " << error << "\n";
+    std::cerr << "tillgate-regsim: " << opened.message() << "\n";
     return 2;
   }
   std::cout << (device.empty() ? "pty " + path : "device " + device) << std::endl;
 
-  std::signal(SIGINT, OnSignal);
-  std::signal(SIGTERM, OnSignal);
-  std::signal(SIGPIPE, SIG_IGN);
+  tillgate::IgnoreBrokenPipes();
+  std::atomic<bool> stop{false};
+  StopOnRequest stop_on_request(stop);
   tillgate::regsim::LineSimulator line(scenario, options, std::cout);
-  return line.Run(*port, g_stop);
+  return line.Run(*port, stop);
 }

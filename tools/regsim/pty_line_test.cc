@@ -1,19 +1,17 @@
 // The simulator on a real pseudo-terminal, with the test playing the server.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <termios.h>
-#include <unistd.h>
 
+#include <chrono>
 #include <numeric>
 #include <sstream>
 #include <thread>
 
+#include "platform/platform.h"
+#include "platform/sim_port.h"
 #include "store/cp866.h"
 #include "tools/regsim/line_simulator.h"
 #include "tools/regsim/scenario.h"
-#include "tools/regsim/sim_port.h"
 
 namespace tillgate::regsim {
 namespace {
@@ -21,16 +19,15 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 // Reads until the line has been quiet for 60 ms or `first` passes without a byte.
-Bytes ReadBurst(int fd, int first_ms) {
+Bytes ReadBurst(SerialDevice& server, uint32_t first_ms) {
   Bytes out;
-  int wait = first_ms;
+  uint32_t wait = first_ms;
   for (;;) {
-    pollfd p{fd, POLLIN, 0};
-    if (poll(&p, 1, wait) <= 0) return out;
     uint8_t buf[64];
-    const ssize_t n = read(fd, buf, sizeof buf);
-    if (n <= 0) return out;
-    out.insert(out.end(), buf, buf + n);
+    size_t got = 0;
+    const Status read = server.Read(buf, sizeof buf, ReadTimeouts{60, 0, wait}, &got);
+    out.insert(out.end(), buf, buf + got);
+    if (!read.ok() || got == 0) return out;
     wait = 60;
   }
 }
@@ -50,14 +47,12 @@ class PtyLineTest : public ::testing::Test {
     std::string error;
     ASSERT_TRUE(ParseScenarioText(scenario_text, &scenario, &error)) << error;
     std::string path;
-    port_ = CreatePseudoTerminal(&path, &error);
-    ASSERT_NE(port_, nullptr) << error;
-    server_ = open(path.c_str(), O_RDWR | O_NOCTTY);
-    ASSERT_GE(server_, 0);
-    termios tio{};
-    ASSERT_EQ(tcgetattr(server_, &tio), 0);
-    cfmakeraw(&tio);
-    ASSERT_EQ(tcsetattr(server_, TCSANOW, &tio), 0);
+    Status made;
+    port_ = CreatePseudoTerminal(&path, &made);
+    ASSERT_NE(port_, nullptr) << made.message();
+    // The server's end, as the server opens it.
+    ASSERT_TRUE(server_->Open(path).ok());
+    ASSERT_TRUE(server_->SetLineSettings(LineSettings{}).ok());
     options_.max_time = std::chrono::seconds(20);  // never hang the test run
     line_ = std::make_unique<LineSimulator>(scenario, options_, log_);
     thread_ = std::thread([this] { status_ = line_->Run(*port_, stop_); });
@@ -69,9 +64,12 @@ class PtyLineTest : public ::testing::Test {
   void TearDown() override {
     stop_ = true;
     if (thread_.joinable()) thread_.join();
-    if (server_ >= 0) close(server_);
   }
-  void Send(const Bytes& b) { ASSERT_EQ(write(server_, b.data(), b.size()), ssize_t(b.size())); }
+  void Send(const Bytes& b) {
+    size_t written = 0;
+    ASSERT_TRUE(server_->Write(b.data(), b.size(), WriteTimeouts{10, 500}, &written).ok());
+    ASSERT_EQ(written, b.size());
+  }
 
   SimOptions options_;
   std::ostringstream log_;
@@ -80,7 +78,7 @@ class PtyLineTest : public ::testing::Test {
   std::atomic<bool> stop_{false};
   std::thread thread_;
   int status_ = -1;
-  int server_ = -1;
+  std::unique_ptr<SerialDevice> server_ = NewSystemSerialDevice();
 };
 
 TEST_F(PtyLineTest, AnswersLikeRegistersAndReportsAMalformedServerFrame) {
@@ -89,10 +87,10 @@ TEST_F(PtyLineTest, AnswersLikeRegistersAndReportsAMalformedServerFrame) {
       "register 2\nd 1234567 26\ns 2512345012345 expect=goods\ni 7 date=01.02 time=03:04\n");
 
   Send(Command(3, 'a'));  // switched off: no answer
-  EXPECT_TRUE(ReadBurst(server_, 200).empty());
+  EXPECT_TRUE(ReadBurst(*server_, 200).empty());
 
   Send(Command(2, 'a'));
-  Bytes d = ReadBurst(server_, 1000);
+  Bytes d = ReadBurst(*server_, 1000);
   ASSERT_EQ(d.size(), 17u);
   EXPECT_EQ(d[0], 2);
   EXPECT_EQ(d[4], 'd');
@@ -100,7 +98,7 @@ TEST_F(PtyLineTest, AnswersLikeRegistersAndReportsAMalformedServerFrame) {
   Send(Command(2, '!'));
 
   Send({0x12});
-  Bytes s = ReadBurst(server_, 1000);
+  Bytes s = ReadBurst(*server_, 1000);
   ASSERT_EQ(s.size(), 18u);
   EXPECT_EQ(s[4], 's');
   EXPECT_EQ(s[5], 0x25);
@@ -111,13 +109,13 @@ TEST_F(PtyLineTest, AnswersLikeRegistersAndReportsAMalformedServerFrame) {
   Send(Sealed(goods));
 
   Send({0x12});
-  Bytes i = ReadBurst(server_, 1000);
+  Bytes i = ReadBurst(*server_, 1000);
   ASSERT_EQ(i.size(), 14u);
   EXPECT_EQ(Bytes(i.begin() + 5, i.begin() + 13), (Bytes{0, 0, 0, 7, 0x01, 0x02, 0x03, 0x04}));
   Bytes broken = Command(2, 'o');
   broken.back() ^= 0xFF;
   Send(broken);
-  usleep(50000);
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
   Send(Command(2, 'o'));
 
   EXPECT_EQ(Finish(), 1);  // the malformed frame makes the run fail
@@ -139,15 +137,15 @@ TEST_F(PtyLineTest, FaultsGoOutAsWrittenJunkUnaskedAndTheWireIsKept) {
   options_.keep_wire = true;
   Start("register 3\np 101 from=2 sum=bad expect=none\njunk EE EE\np 102 late=150ms\n");
   Send({0x13});
-  Bytes p = ReadBurst(server_, 1000);
+  Bytes p = ReadBurst(*server_, 1000);
   ASSERT_EQ(p.size(), 16u);
   EXPECT_EQ(p[0], 2);                                                     // names register 2
   EXPECT_EQ(Sealed(Bytes(p.begin(), p.end() - 1)).back() + 1, p.back());  // one off
   // Unanswered (as it expects), the register goes on: the junk, unasked.
-  EXPECT_EQ(ReadBurst(server_, 4000), (Bytes{0xEE, 0xEE}));
+  EXPECT_EQ(ReadBurst(*server_, 4000), (Bytes{0xEE, 0xEE}));
   const auto polled = std::chrono::steady_clock::now();
   Send({0x13});
-  Bytes late = ReadBurst(server_, 1000);
+  Bytes late = ReadBurst(*server_, 1000);
   EXPECT_GE(std::chrono::steady_clock::now() - polled, std::chrono::milliseconds(150));
   ASSERT_EQ(late.size(), 16u);
   EXPECT_EQ(late[0], 3);
@@ -168,7 +166,7 @@ TEST_F(PtyLineTest, FaultsGoOutAsWrittenJunkUnaskedAndTheWireIsKept) {
 TEST_F(PtyLineTest, CleanRunEndsWithStatusZeroAndIdleRegistersSayNothingNew) {
   Start("register 10\nf\n");
   Send({0x1A});
-  Bytes f = ReadBurst(server_, 1000);
+  Bytes f = ReadBurst(*server_, 1000);
   EXPECT_EQ(f, (Bytes{0x0A, 0x30, 0x03, 0x01, 'f', 0x99}));
   Send(Command(10, '+'));
   EXPECT_EQ(Finish(), 0);

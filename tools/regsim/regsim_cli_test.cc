@@ -1,18 +1,17 @@
 // The program as other tests use it: first line, exit status, errors.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <sys/wait.h>
-#include <termios.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "platform/platform.h"
+#include "platform/posix/child_process.h"
+#include "platform/scratch_dir.h"
+
+namespace tillgate {
 namespace {
 
 std::string Program() {
@@ -27,12 +26,7 @@ struct Outcome {
 
 Outcome RunAll(const std::string& args) {
   Outcome r;
-  FILE* pipe = popen((Program() + " " + args + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return r;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) r.out.append(buf, n);
-  r.status = WEXITSTATUS(pclose(pipe));
+  r.status = testing::RunShell(Program() + " " + args + " 2>&1", &r.out);
   return r;
 }
 
@@ -41,11 +35,10 @@ TEST(RegsimProgram, HelpAndCommandLineErrors) {
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("--scenario FILE"), std::string::npos);
 
-  const std::filesystem::path bad =
-      std::filesystem::temp_directory_path() / ("regsim_bad_" + std::to_string(getpid()));
+  testing::ScratchDir dir;
+  const std::string bad = dir.File("bad.txt");
   std::ofstream(bad) << "register 2\nd 1234567 26\np 70000\n";
-  Outcome scenario = RunAll("--scenario " + bad.string());
-  std::filesystem::remove(bad);
+  Outcome scenario = RunAll("--scenario " + bad);
   EXPECT_EQ(scenario.status, 2);
   EXPECT_NE(scenario.out.find("line 3: goods code must be 0..65535"), std::string::npos)
       << scenario.out;
@@ -58,39 +51,32 @@ TEST(RegsimProgram, HelpAndCommandLineErrors) {
 }
 
 TEST(RegsimProgram, PrintsThePtyFirstAndExitsCleanWhenDone) {
-  FILE* pipe = popen((Program() + " --register 3 --send 'f expect=+' --max-time 20").c_str(), "r");
-  ASSERT_NE(pipe, nullptr);
-  char line[256];
-  ASSERT_NE(fgets(line, sizeof line, pipe), nullptr);
-  std::string first(line);
-  ASSERT_EQ(first.substr(0, 4), "pty ");
-  const std::string path = first.substr(4, first.size() - 5);
-  const int fd = open(path.c_str(), O_RDWR | O_NOCTTY);
-  ASSERT_GE(fd, 0) << path;
-  termios tio{};
-  tcgetattr(fd, &tio);
-  cfmakeraw(&tio);
-  tcsetattr(fd, TCSANOW, &tio);
+  testing::ChildProcess sim(
+      {Program(), "--register", "3", "--send", "f expect=+", "--max-time", "20"});
+  ASSERT_TRUE(sim.ok()) << sim.StartError();
+  const std::string first = sim.ReadLine(5000);
+  ASSERT_EQ(first.substr(0, 4), "pty ") << first;
+  const std::string path = first.substr(4);
+  // The server's end, as the server opens it.
+  auto server = NewSystemSerialDevice();
+  ASSERT_TRUE(server->Open(path).ok()) << path;
+  ASSERT_TRUE(server->SetLineSettings(LineSettings{}).ok());
+  const WriteTimeouts write_timeouts{10, 500};
   const uint8_t poll_byte = 0x13;
-  ASSERT_EQ(write(fd, &poll_byte, 1), 1);
+  size_t written = 0;
+  ASSERT_TRUE(server->Write(&poll_byte, 1, write_timeouts, &written).ok());
   uint8_t frame[16];
   size_t got = 0;
-  while (got < 6) {
-    pollfd p{fd, POLLIN, 0};
-    ASSERT_GT(::poll(&p, 1, 5000), 0);
-    const ssize_t n = read(fd, frame + got, sizeof frame - got);
-    ASSERT_GT(n, 0);
-    got += static_cast<size_t>(n);
-  }
+  ASSERT_TRUE(server->Read(frame, 6, ReadTimeouts{5000, 0, 5000}, &got).ok());
+  ASSERT_EQ(got, 6u);
   EXPECT_EQ(frame[4], 'f');
   const uint8_t plus[] = {0x03, 0x30, 0x03, 0x00, '+', 0xD5};
-  ASSERT_EQ(write(fd, plus, sizeof plus), ssize_t(sizeof plus));
-  std::string rest;
-  while (fgets(line, sizeof line, pipe) != nullptr) rest += line;
-  EXPECT_EQ(WEXITSTATUS(pclose(pipe)), 0) << rest;
-  close(fd);
+  ASSERT_TRUE(server->Write(plus, sizeof plus, write_timeouts, &written).ok());
+  const std::string& rest = sim.ReadAll(30000);
+  EXPECT_EQ(sim.Wait(5000), 0) << rest;
   EXPECT_NE(rest.find("net=3 sent f seq=1\nnet=3 got command +\n"), std::string::npos) << rest;
   EXPECT_NE(rest.find("done sent=1 answers=1 malformed=0"), std::string::npos);
 }
 
 }  // namespace
+}  // namespace tillgate

@@ -1,7 +1,8 @@
 #include "tools/regsim/sim_register.h"
 
-#include <ctime>
+#include <chrono>
 
+#include "platform/local_time.h"
 #include "tools/regsim/exchange_log.h"
 #include "tools/regsim/register_frame.h"
 
@@ -125,13 +126,11 @@ void SimRegister::Complete(Message* m) {
   } else {
     m->document = next_document_++;
   }
-  const std::time_t t = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&t, &local);
-  if (!m->day) m->day = static_cast<uint8_t>(local.tm_mday);
-  if (!m->month) m->month = static_cast<uint8_t>(local.tm_mon + 1);
-  if (!m->hour) m->hour = static_cast<uint8_t>(local.tm_hour);
-  if (!m->minute) m->minute = static_cast<uint8_t>(local.tm_min);
+  const CivilTime local = LocalTime(std::chrono::system_clock::now());
+  if (!m->day) m->day = static_cast<uint8_t>(local.day);
+  if (!m->month) m->month = static_cast<uint8_t>(local.month);
+  if (!m->hour) m->hour = static_cast<uint8_t>(local.hour);
+  if (!m->minute) m->minute = static_cast<uint8_t>(local.minute);
 }
 
 std::vector<uint8_t> SimRegister::Send(const Message& m, uint8_t seq, bool idle,

@@ -1,4 +1,5 @@
-// POSIX end of the simulated line: pseudo-terminal master or a device.
+// The simulator's end of a line on POSIX: a pseudo-terminal's master side,
+// or a device.
 
 #include <fcntl.h>
 #include <poll.h>
@@ -7,31 +8,12 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 
-#include "tools/regsim/sim_port.h"
+#include "platform/posix/posix_status.h"
+#include "platform/sim_port.h"
 
-namespace tillgate::regsim {
-
-IoResult ErrnoResult(int error) {
-  IoResult r;
-  r.ok = false;
-  r.error = error;
-  return r;
-}
-
+namespace tillgate {
 namespace {
-
-IoResult Transferred(size_t count) {
-  IoResult r;
-  r.ok = true;
-  r.count = count;
-  return r;
-}
-
-std::string ErrorText(const char* what, int error) {
-  return std::string(what) + ": " + std::strerror(error);
-}
 
 bool MakeRaw(int fd) {
   termios tio{};
@@ -55,29 +37,29 @@ class PosixSimPort final : public SimPort {
     if (keep_fd_ >= 0) close(keep_fd_);
   }
 
-  IoResult Read(uint8_t* buffer, size_t capacity, std::chrono::milliseconds timeout) override {
+  Status Read(uint8_t* buffer, size_t capacity, std::chrono::milliseconds timeout,
+              size_t* got) override {
+    *got = 0;
     pollfd p{fd_, POLLIN, 0};
     int ready;
     do {
       ready = poll(&p, 1, static_cast<int>(timeout.count()));
     } while (ready < 0 && errno == EINTR);
-    if (ready < 0) return ErrnoResult(errno);
-    if (ready == 0) return Transferred(0);
+    if (ready < 0) return StatusFromErrno(errno);
+    if (ready == 0) return Status::Ok();
     ssize_t n;
     do {
       n = read(fd_, buffer, capacity);
     } while (n < 0 && errno == EINTR);
-    if (n < 0) {
-      if (errno == EAGAIN) return Transferred(0);
-      return ErrnoResult(errno);
-    }
-    return Transferred(static_cast<size_t>(n));
+    if (n < 0) return errno == EAGAIN ? Status::Ok() : StatusFromErrno(errno);
+    *got = static_cast<size_t>(n);
+    return Status::Ok();
   }
 
-  IoResult Write(const uint8_t* bytes, size_t size) override {
+  Status Write(const uint8_t* bytes, size_t size) override {
     size_t done = 0;
     while (done < size) {
-      ssize_t n = write(fd_, bytes + done, size - done);
+      const ssize_t n = write(fd_, bytes + done, size - done);
       if (n < 0) {
         if (errno == EINTR) continue;
         if (errno == EAGAIN) {
@@ -85,11 +67,11 @@ class PosixSimPort final : public SimPort {
           poll(&p, 1, 100);
           continue;
         }
-        return ErrnoResult(errno);
+        return StatusFromErrno(errno);
       }
       done += static_cast<size_t>(n);
     }
-    return Transferred(done);
+    return Status::Ok();
   }
 
  private:
@@ -99,15 +81,15 @@ class PosixSimPort final : public SimPort {
 
 }  // namespace
 
-std::unique_ptr<SimPort> CreatePseudoTerminal(std::string* slave_path, std::string* error) {
+std::unique_ptr<SimPort> CreatePseudoTerminal(std::string* device_path, Status* status) {
   const int master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (master < 0) {
-    *error = ErrorText("posix_openpt", errno);
+    *status = StatusFromErrno(errno, "posix_openpt");
     return nullptr;
   }
   char name[128];
   if (grantpt(master) != 0 || unlockpt(master) != 0 || ptsname_r(master, name, sizeof name) != 0) {
-    *error = ErrorText("pseudo-terminal set-up", errno);
+    *status = StatusFromErrno(errno, "pseudo-terminal set-up");
     close(master);
     return nullptr;
   }
@@ -115,27 +97,29 @@ std::unique_ptr<SimPort> CreatePseudoTerminal(std::string* slave_path, std::stri
   // server has the line closed, and fixes raw mode before the server arrives.
   const int slave = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (slave < 0 || !MakeRaw(slave)) {
-    *error = ErrorText("pseudo-terminal slave", errno);
+    *status = StatusFromErrno(errno, "pseudo-terminal slave");
     if (slave >= 0) close(slave);
     close(master);
     return nullptr;
   }
-  *slave_path = name;
+  *device_path = name;
+  *status = Status::Ok();
   return std::make_unique<PosixSimPort>(master, slave);
 }
 
-std::unique_ptr<SimPort> OpenSerialDevice(const std::string& path, std::string* error) {
+std::unique_ptr<SimPort> OpenSimPort(const std::string& path, Status* status) {
   const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
-    *error = ErrorText(path.c_str(), errno);
+    *status = StatusFromErrno(errno).Within("", path);
     return nullptr;
   }
   if (isatty(fd) && !MakeRaw(fd)) {
-    *error = ErrorText(path.c_str(), errno);
+    *status = StatusFromErrno(errno).Within("", path);
     close(fd);
     return nullptr;
   }
+  *status = Status::Ok();
   return std::make_unique<PosixSimPort>(fd, -1);
 }
 
-}  // namespace tillgate::regsim
+}  // namespace tillgate

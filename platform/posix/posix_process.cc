@@ -1,0 +1,11 @@
+// This process as the system knows it.
+
+#include <unistd.h>
+
+#include "platform/platform.h"
+
+namespace tillgate {
+
+long ProcessId() { return static_cast<long>(getpid()); }
+
+}  // namespace tillgate
