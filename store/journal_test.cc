@@ -257,6 +257,41 @@ TEST_F(JournalFile, OneServerAtATimeAlsoWhenTheyMeetHalfway) {
   EXPECT_EQ(Reopen().entries, std::vector<std::string>{"first"});
 }
 
+// Some systems (Windows) refuse to put a file in the place of one that is
+// open: the rewrite closes both for the rename and opens the journal again
+// after it, and no other server can take the journal meanwhile.
+TEST_F(JournalFile, ARewriteClosesItsFilesForTheRenameAndKeepsOthersOut) {
+  fs_.RefuseReplacingOpenFiles();
+  Reopen();
+  ASSERT_TRUE(journal_->Append(Entries(2)).ok());
+  Journal other(&fs_, Folder());
+  JournalRecovery other_recovery;
+  Status other_opened;
+  fs_.BeforeNextReplacing([&] { other_opened = other.Open(&other_recovery); });
+  ASSERT_TRUE(journal_->Rewrite({"kept"}).ok());
+  EXPECT_EQ(other_opened, Status::kBusy);
+  EXPECT_FALSE(other.IsOpen());
+  ASSERT_TRUE(journal_->Append({"more"}).ok());
+  // Opened again, it is locked again.
+  EXPECT_EQ(other.Open(&other_recovery), Status::kBusy);
+
+  // A rename refused leaves the old journal, open again and in step.
+  fs_.FailNth(FsOp::kRenameReplacing, 1, "", 1, Status::kBusy);
+  EXPECT_EQ(journal_->Rewrite({"lost"}), Status::kBusy);
+  EXPECT_TRUE(journal_->InStep());
+  ASSERT_TRUE(journal_->Append({"last"}).ok());
+  // One that cannot be opened again after the rename stays this server's
+  // and asks for another rewrite.
+  fs_.FailNth(FsOp::kOpen, 1, "/journal");
+  EXPECT_FALSE(journal_->Rewrite({"kept", "more"}).ok());
+  EXPECT_TRUE(journal_->IsOpen());
+  EXPECT_FALSE(journal_->InStep());
+  EXPECT_EQ(other.Open(&other_recovery), Status::kBusy);
+  ASSERT_TRUE(journal_->Rewrite({"kept", "more", "last"}).ok());
+  journal_.reset();
+  EXPECT_EQ(Reopen().entries, (std::vector<std::string>{"kept", "more", "last"}));
+}
+
 TEST_F(JournalFile, AFailedRewriteLeavesTheOldJournalAndAFailedAppendAsksForOne) {
   Reopen();
   ASSERT_TRUE(journal_->Append(Entries(2)).ok());
