@@ -159,6 +159,7 @@ int FaultFileSystem::Calls(FsOp op) const { return calls_[static_cast<int>(op)];
 
 Status FaultFileSystem::Decide(FsOp op, const std::string& path) {
   ++calls_[static_cast<int>(op)];
+  if (logging_) log_.emplace_back(op, path);
   if (crashed_ && Mutates(op)) return Status(Status::kError);
   const bool step = op == FsOp::kWrite || (op == FsOp::kSync && syncs_crash_);
   if (step && writes_to_crash_ > 0 && --writes_to_crash_ == 0) {
@@ -204,8 +205,7 @@ Status FaultFileSystem::Create(const std::string& path, OpenMode mode, Readers r
   if (s != Status::kOk) return s;
   std::unique_ptr<File> base;
   const Status created = base_->Create(path, mode, readers, &base);
-  if (created == Status::kOk)
-    *file = std::make_unique<FaultFile>(this, path, std::move(base));
+  if (created == Status::kOk) *file = std::make_unique<FaultFile>(this, path, std::move(base));
   return created;
 }
 

@@ -70,6 +70,9 @@ class FaultFileSystem final : public FileSystem {
   bool Crashed() const { return crashed_; }
   // Calls of `op` seen so far (failed ones included).
   int Calls(FsOp op) const;
+  // Every call from now on, in order: the operation and its path.
+  void StartLog() { log_.clear(), logging_ = true; }
+  const std::vector<std::pair<FsOp, std::string>>& Log() const { return log_; }
 
   // Decides one call: kOk to let it through, otherwise the failure to give.
   // Used by the files this system hands out.
@@ -106,6 +109,8 @@ class FaultFileSystem final : public FileSystem {
   std::vector<Rule> rules_;
   std::vector<std::pair<std::weak_ptr<std::string>, std::weak_ptr<bool>>> names_;
   bool refuse_replacing_open_ = false;
+  bool logging_ = false;
+  std::vector<std::pair<FsOp, std::string>> log_;
   std::function<void()> before_replacing_;
   // What `path` holds now, read past every rule.
   std::string Contents(const std::string& path);
