@@ -90,6 +90,18 @@ class GoodsFile {
   // goods view. Uses the file's current header and record lengths.
   StockResult MoveStock(int32_t record_number, char operation_code, double quantity,
                         int direction = +1);
+  // MoveStock in its steps, for a store that journals a movement before it
+  // reaches the file. ReadStock: the stock RES holds for goods record
+  // `record_number`, and its CODE field's bytes in `*code`. StockAfter: the
+  // stock `stock` becomes (as RES can hold it) after the movement, or kShort
+  // below zero; touches no file. WriteStock: writes `stock` into RES and
+  // shows it in the goods view. SyncStock: the stock written so far is on
+  // the disk.
+  StockResult ReadStock(int32_t record_number, double* stock, std::string* code);
+  StockResult StockAfter(double stock, char operation_code, double quantity, int direction,
+                         double* after) const;
+  StockResult WriteStock(int32_t record_number, double stock);
+  Status SyncStock();
 
   // Rebuilds the goods view from the file in service; nothing changes when
   // no goods file is open or its header cannot be read.
@@ -108,6 +120,7 @@ class GoodsFile {
   // Says when the file holds fewer whole records than its header counts.
   void CheckLength(File* file, uint32_t records, const GoodsLayout& layout);
   void ReportProblem(const std::string& text);
+  bool StockHeader(DbfHeader* header);
   void ReadFailed();
   void ReadWorked();
 

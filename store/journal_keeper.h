@@ -29,6 +29,10 @@ class JournalHolder {
  public:
   // Everything the journal must hold now.
   virtual std::vector<JournalEntry> Snapshot() const = 0;
+  // Called before a snapshot is taken to rewrite the journal: whatever can
+  // be made durable elsewhere (the stock in the goods file) need not be in
+  // it any more.
+  virtual void SettleForRewrite() {}
   // Takes in what an opened journal held.
   virtual RestoredFigures Restore(JournalContents contents) = 0;
 

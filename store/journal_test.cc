@@ -360,7 +360,7 @@ TEST(JournalEntries, EachKindReadsBackAsWritten) {
   document.rows[1].fill('y');
   for (const std::string& bytes :
        {EncodeEntry(document), EncodeEntry(JournalRegister{3, 9, 0x42, 77}),
-        EncodeEntry(JournalWithdrawal{5}), EncodeEntry(JournalBooked{6}),
+        EncodeEntry(JournalWithdrawal{5, {}}), EncodeEntry(JournalBooked{6}),
         EncodeEntry(JournalIdentification{15, 10, 0x26, "0310001"})}) {
     switch (static_cast<JournalEntryType>(EntryType(bytes))) {
       case JournalEntryType::kDocument:
@@ -422,7 +422,7 @@ TEST(JournalEntries, ALookAtTheBytesCountsWhatTheNextStartRestores) {
       op(3),
       op(4),
       op(5),
-      EncodeEntry(JournalWithdrawal{4}),
+      EncodeEntry(JournalWithdrawal{4, {}}),
       EncodeEntry(closed),
       EncodeEntry(JournalBooked{10}),
       EncodeEntry(waiting),
@@ -470,7 +470,7 @@ TEST(JournalEntries, AnyKindReadsBackAsItself) {
   JournalDocument document{7, {1, 2}, std::vector<ReportRecordBytes>(1)};
   document.rows[0].fill('r');
   const std::vector<JournalEntry> entries = {JournalOperation{},
-                                             JournalWithdrawal{5},
+                                             JournalWithdrawal{5, {}},
                                              JournalRegister{3, 9, 0x42, 77},
                                              JournalIdentification{15, 10, 0x26, "0310001"},
                                              document,
@@ -506,7 +506,7 @@ TEST(JournalEntries, ReadBackLeavesWhatIsStillOpen) {
       op(2),
       op(3),
       op(4),
-      EncodeEntry(JournalWithdrawal{2}),
+      EncodeEntry(JournalWithdrawal{2, {}}),
       EncodeEntry(JournalRegister{0, 1, 7, 3}),
       EncodeEntry(JournalRegister{0, 1, 9, 4}),
       EncodeEntry(JournalRegister{2, 5, 1, 1}),
@@ -515,7 +515,7 @@ TEST(JournalEntries, ReadBackLeavesWhatIsStillOpen) {
       EncodeEntry(first),
       EncodeEntry(empty),
       EncodeEntry(second),
-      EncodeEntry(JournalWithdrawal{99}),  // never there: nothing happens
+      EncodeEntry(JournalWithdrawal{99, {}}),  // never there: nothing happens
       op(5),
       EncodeEntry(JournalBooked{10}),
       std::string("\x63junk"),

@@ -25,6 +25,7 @@ TDB::TDB(const std::string& goods_folder, const std::string& report_folder, File
   // The goods file first: a restored operation's stock movement can be taken
   // back only in the file it was made in.
   goods_.Exchange();
+  FollowGoodsFile();
   journal_.Open();
   // Rows the journal kept waiting are written before any new one.
   const int restored_rows = QueuedRows();
@@ -78,8 +79,8 @@ void TDB::PublishStatus() {
   int index = pool_.Head();
   for (int n = pool_.PendingCount(); n > 0; --n) {
     const OperationRecord& r = pool_.Record(index);
-    if (r.line_index < static_cast<uint32_t>(kPortCount) && r.network_number >= 1 &&
-        r.network_number <= kRegistersPerLine)
+    if (!notes_[index].kept && r.line_index < static_cast<uint32_t>(kPortCount) &&
+        r.network_number >= 1 && r.network_number <= kRegistersPerLine)
       ++registers[r.line_index][r.network_number - 1u].pending_operations;
     index = r.next;
   }
@@ -91,13 +92,16 @@ void TDB::PublishStatus() {
   store.rows_written = report_.RowsWritten();
   store.rows_waiting = static_cast<uint64_t>(QueuedRows());
   store.journal = journal_.Health();
+  store.kept_operations = KeptOperations();
   status_->SetStore(store);
 }
 
 bool TDB::ExchangeGoods() {
   std::lock_guard<std::mutex> lock(mutex_);
   const PublishOnExit publish(*this);
-  return goods_.Exchange();
+  const bool open = goods_.Exchange();
+  FollowGoodsFile();
+  return open;
 }
 
 void TDB::FillGoodsView() {
