@@ -195,6 +195,9 @@ bool DecodeEntry(std::string_view entry, JournalOperation* e) {
   e->stock_moved = in.U8() != 0;
   e->goods_file = GetIdentity(in);
   // A journal of an older version ends the entry here.
+  e->level = StockLevel();
+  std::memset(e->owner, 0, sizeof e->owner);
+  e->kept = false;
   if (in.More()) {
     GetLevel(in, &e->level);
     in.Bytes(e->owner, kSerialNumberLength);
@@ -214,6 +217,7 @@ std::string EncodeEntry(const JournalWithdrawal& e) {
 bool DecodeEntry(std::string_view entry, JournalWithdrawal* e) {
   Reader in(entry, JournalEntryType::kWithdrawal);
   e->id = in.U64();
+  e->level = StockLevel();
   if (in.More()) GetLevel(in, &e->level);
   return in.Done();
 }

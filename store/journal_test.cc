@@ -9,6 +9,8 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <string_view>
 
 #include "platform/fault_file_system.h"
 #include "platform/platform.h"
@@ -535,6 +537,122 @@ TEST(JournalEntries, ReadBackLeavesWhatIsStillOpen) {
   EXPECT_EQ(contents.waiting[0].id, 12u);
   EXPECT_EQ(contents.last_id, 12u);
   EXPECT_EQ(contents.unreadable, 1);
+}
+
+StockLevel Level(uint64_t inode, int32_t record, const char* code, double stock) {
+  StockLevel level;
+  level.goods_file = {7, inode};
+  level.record_number = record;
+  level.code = code;
+  level.stock = stock;
+  return level;
+}
+
+// The stock a movement left and the register an operation was sold on read
+// back as written; entries a version before them wrote still read, with
+// neither.
+TEST(JournalEntries, StockLevelsAndOwnersReadBackAndOlderEntriesStillDo) {
+  JournalOperation op;
+  op.id = 9;
+  op.record.quantity = 0.25;
+  op.stock_moved = true;
+  op.goods_file = {7, 70};
+  op.level = Level(70, 3, "2000         ", 4.75);
+  std::memcpy(op.owner, "0310001", 7);
+  op.kept = true;
+  const std::string op_bytes = EncodeEntry(op);
+  EXPECT_EQ(AgainFrom<JournalOperation>(op_bytes), op_bytes);
+  JournalOperation back;
+  ASSERT_TRUE(DecodeEntry(op_bytes, &back));
+  EXPECT_EQ(back.level.goods_file, op.goods_file);
+  EXPECT_EQ(back.level.record_number, 3);
+  EXPECT_EQ(back.level.code, "2000         ");
+  EXPECT_EQ(back.level.stock, 4.75);
+  EXPECT_STREQ(back.owner, "0310001");
+  EXPECT_TRUE(back.kept);
+  for (const std::string& bytes : {EncodeEntry(JournalWithdrawal{5, Level(70, 1, "100", 10)}),
+                                   EncodeEntry(JournalStock{Level(71, 65000, "", 0.001)}),
+                                   EncodeEntry(JournalGoodsFile{{1, 2}})}) {
+    JournalEntry entry;
+    ASSERT_TRUE(DecodeEntry(bytes, &entry));
+    EXPECT_EQ(EncodeEntry(entry), bytes);
+  }
+
+  const std::string old_op = testing::InOlderFormat(op_bytes);
+  ASSERT_LT(old_op.size(), op_bytes.size());
+  ASSERT_TRUE(DecodeEntry(old_op, &back));
+  EXPECT_EQ(back.id, 9u);
+  EXPECT_EQ(back.record.quantity, 0.25);
+  EXPECT_TRUE(back.stock_moved);
+  EXPECT_EQ(back.goods_file, op.goods_file);
+  EXPECT_FALSE(back.level.Moved());
+  EXPECT_STREQ(back.owner, "");
+  EXPECT_FALSE(back.kept);
+  JournalWithdrawal withdrawal;
+  ASSERT_TRUE(
+      DecodeEntry(testing::InOlderFormat(EncodeEntry(JournalWithdrawal{5, {}})), &withdrawal));
+  EXPECT_EQ(withdrawal.id, 5u);
+  // An entry cut between the older fields' end and its own is refused.
+  for (size_t cut = old_op.size() + 1; cut < op_bytes.size(); ++cut)
+    EXPECT_FALSE(DecodeEntry(op_bytes.substr(0, cut), &back)) << cut;
+}
+
+// The latest level of every goods record moved since the goods file in
+// service came into it; an operation written again (kept apart for its
+// register) stands in place of its earlier entry.
+TEST(JournalEntries, ReadBackKeepsTheLatestStockOfTheFileInService) {
+  auto op = [](JournalId id, const StockLevel& level, const char* owner = "") {
+    JournalOperation e;
+    e.id = id;
+    e.level = level;
+    std::string_view(owner).copy(e.owner, kSerialNumberLength);
+    return e;
+  };
+  JournalOperation kept = op(1, {}, "0310001");
+  kept.kept = true;
+  const JournalContents contents = ReadBack({
+      EncodeEntry(JournalStock{Level(60, 1, "100", 3)}),  // a file gone since
+      EncodeEntry(JournalGoodsFile{{7, 70}}),
+      EncodeEntry(op(1, Level(70, 1, "100", 9), "0310001")),
+      EncodeEntry(op(2, Level(70, 1, "100", 8))),
+      EncodeEntry(JournalWithdrawal{2, Level(70, 1, "100", 9)}),
+      EncodeEntry(JournalStock{Level(70, 3, "2000", 4)}),
+      EncodeEntry(JournalStock{Level(71, 1, "100", 7)}),  // the next file
+      EncodeEntry(JournalGoodsFile{{7, 70}}),             // and back
+      EncodeEntry(kept),
+  });
+  ASSERT_EQ(contents.stock.size(), 2u);
+  EXPECT_EQ(contents.stock[0].record_number, 1);
+  EXPECT_EQ(contents.stock[0].stock, 9);
+  EXPECT_EQ(contents.stock[1].record_number, 3);
+  EXPECT_EQ(contents.stock[1].code, "2000");
+  ASSERT_EQ(contents.operations.size(), 1u);
+  EXPECT_TRUE(contents.operations[0].kept);
+  EXPECT_FALSE(contents.operations[0].level.Moved());  // its level stays counted above
+}
+
+// A look at the journal names the registers whose operations it keeps
+// apart: kept ones, and those sold on a register other than the one that
+// identified at their line and network number last.
+TEST(JournalEntries, ALookAtTheBytesCountsOperationsKeptForAnotherRegister) {
+  auto op = [](JournalId id, uint8_t network, const char* owner, bool kept = false) {
+    JournalOperation e;
+    e.id = id;
+    e.record.network_number = network;
+    std::string_view(owner).copy(e.owner, kSerialNumberLength);
+    e.kept = kept;
+    return EncodeEntry(e);
+  };
+  const JournalTotals totals = CountJournal({
+      op(1, 1, "0310001"),
+      op(2, 1, "0310002"),
+      op(3, 1, ""),  // sold before any identification: the register's own
+      op(4, 2, "0310001", /*kept=*/true),
+      op(5, 3, "0310005"),  // nobody else identified there
+      EncodeEntry(JournalIdentification{0, 1, 0x26, "0310002"}),
+  });
+  EXPECT_EQ(totals.open_operations, 5);
+  EXPECT_EQ(totals.kept, (std::map<std::string, int>{{"0310001", 2}}));
 }
 
 }  // namespace

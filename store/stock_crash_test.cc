@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "store/journal.h"
 #include "store/store_fixture.h"
 
 namespace tillgate {
@@ -154,6 +155,42 @@ TEST_F(StockCrash, ThePowerCutLosesNoAnsweredStock) {
   // The register had its answers: a new message sells once more.
   ASSERT_TRUE(store_->ServeGoods(Request(0, 1, 3, "100", 1)).Served());
   EXPECT_EQ(SampleRes(1), "     7.500");
+}
+
+// A journal an older version wrote (operations without stock levels or
+// owners) still replays: its open sales stay open with the stock the goods
+// file holds, and taking one back gives its stock back, once.
+TEST_F(StockCrash, AJournalOfTheOlderFormatStillReplays) {
+  PutGoods("tovars.dbf", SampleGoods());
+  Start();
+  ASSERT_TRUE(store_->ServeGoods(Request(0, 1, 1, "100", 2)).Served());
+  ASSERT_TRUE(store_->ServeGoods(Request(0, 1, 2, "2000", 1)).Served());
+  store_.reset();
+  {
+    Journal journal(&fs_, state_dir_.path());
+    JournalRecovery recovery;
+    ASSERT_TRUE(journal.Open(&recovery).ok());
+    std::vector<std::string> older;
+    for (const std::string& entry : recovery.entries)
+      if (std::string bytes = testing::InOlderFormat(entry); !bytes.empty())
+        older.push_back(std::move(bytes));
+    ASSERT_TRUE(journal.Rewrite(older).ok());
+  }
+  Start();
+  EXPECT_EQ(SampleRes(1), "     8.000");
+  EXPECT_EQ(SampleRes(3), "     4.000");
+  // The register sends its last message again: the cheese is taken back
+  // and sold once more.
+  const GoodsOutcome again = store_->ServeGoods(Request(0, 1, 2, "2000", 1));
+  EXPECT_TRUE(again.Served());
+  EXPECT_TRUE(again.withdrawn);
+  EXPECT_EQ(SampleRes(3), "     4.000");
+  ASSERT_TRUE(store_->ServeGoods(Request(0, 1, 3, "100", 2, kOpVoid)).Served());
+  EXPECT_EQ(SampleRes(1), "    10.000");
+  EXPECT_EQ(store_->CloseDocument(0, 1, testing::CloseOf(testing::Stamp("", 8, 0x26, 3, 0x15))), 3);
+  Restart();
+  EXPECT_EQ(SampleRes(1), "    10.000");
+  EXPECT_EQ(SampleRes(3), "     4.000");
 }
 
 }  // namespace
