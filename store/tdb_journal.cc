@@ -81,12 +81,10 @@ std::vector<JournalEntry> TDB::Snapshot() const {
   }
   for (const WaitingDocument& d : report_queue_)
     entries.push_back(JournalDocument{d.id, {}, d.rows});
-  // Stock the goods file may not hold on the disk yet.
-  if (goods_.IsOpen() && stock_file_known_) {
-    for (const auto& [record, held] : stock_) entries.push_back(JournalStock{LevelOf(record)});
-  } else {
-    for (const StockLevel& level : waiting_stock_) entries.push_back(JournalStock{level});
-  }
+  // Stock the goods file may not hold on the disk yet (also while it is out
+  // of service: it may come back).
+  for (const auto& [record, held] : stock_) entries.push_back(JournalStock{LevelOf(record)});
+  for (const StockLevel& level : waiting_stock_) entries.push_back(JournalStock{level});
   return entries;
 }
 

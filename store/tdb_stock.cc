@@ -136,7 +136,8 @@ void TDB::FollowGoodsFile() {
 
 void TDB::SettleForRewrite() {
   // Once tovars.dbf is on the disk the levels need not be journaled.
-  if (stock_.empty() || unwritten_ > 0 || !goods_.IsOpen()) return;
+  if (stock_.empty() || unwritten_ > 0 || !goods_.IsOpen() || !(goods_.Identity() == stock_file_))
+    return;
   if (goods_.SyncStock().ok()) stock_.clear();
 }
 
