@@ -14,10 +14,11 @@ namespace tillgate {
   X(Form1)                                                                                         \
   X(PageControl1)                                                                                  \
   X(TabSheet1)                                                                                     \
-  X(TabSheet2) X(TabSheet3) X(TabSheet4) X(TabSheet5) X(TabSheet6) X(TabSheet8) X(PageControl2) X( \
-      TabSheet9) X(TabSheet10) X(StaticText1) X(StaticText2) X(StaticText3) X(StaticText4)         \
-      X(StaticText5) X(StaticText6) X(StaticText7) X(StaticText8) X(StaticText9) X(Edit1) X(       \
-          Edit2) X(DirectoryListBox1) X(DirectoryListBox2) X(GroupBox1) X(CheckBox1) X(GroupBox2)  \
+  X(TabSheet2)                                                                                     \
+  X(TabSheet3) X(TabSheet4) X(TabSheet5) X(TabSheet6) X(TabSheet8) X(PageControl2) X(TabSheet9) X( \
+      TabSheet10) X(StaticText1) X(StaticText2) X(StaticText3) X(StaticText4) X(StaticText5)       \
+      X(StaticText6) X(StaticText7) X(StaticText8) X(StaticText9) X(Edit1) X(Edit2) X(             \
+          DirectoryListBox1) X(DirectoryListBox2) X(GroupBox1) X(CheckBox1) X(GroupBox2)           \
           X(RadioButton1) X(RadioButton2) X(RadioButton3) X(RadioButton4) X(RadioButton5) X(       \
               RadioButton6) X(RadioButton7) X(RadioButton8) X(RadioButton9) X(RadioButton10)       \
               X(RadioButton11) X(RadioButton12) X(RadioButton13) X(RadioButton14) X(RadioButton15) \

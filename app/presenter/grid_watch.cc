@@ -5,46 +5,88 @@
 #include "store/cp866.h"
 
 namespace tillgate {
+namespace {
+
+uint64_t Pack(uint32_t lowest, uint32_t highest) { return uint64_t{lowest} << 32 | highest; }
+
+}  // namespace
 
 void GridWatch::WriteWatcher::OnCellChanged(int /*column*/, int row, std::string_view /*bytes*/) {
+  if (row < 0) return;
+  const auto at = static_cast<uint32_t>(row);
+  uint64_t seen = written.load(std::memory_order_relaxed);
+  uint64_t wanted;
+  do {
+    wanted = Pack(std::min(static_cast<uint32_t>(seen >> 32), at),
+                  std::max(static_cast<uint32_t>(seen), at));
+  } while (wanted != seen && !written.compare_exchange_weak(seen, wanted));
   if (row > 0) last_row.store(row, std::memory_order_relaxed);
 }
 
 void GridWatch::WriteWatcher::OnRowCountChanged(int /*rows*/) {}
 
-GridWatch::GridWatch(GridModel& grid) : grid_(&grid) {
-  seen_version_ = grid_->Version();
-  rows_ = std::max(grid_->RowCount() - 1, 0);
-  columns_ = grid_->ColumnCount();
+bool GridWatch::WriteWatcher::TakeRows(int* lowest, int* highest) {
+  const uint64_t taken = written.exchange(kNone);
+  const auto low = static_cast<uint32_t>(taken >> 32);
+  const auto high = static_cast<uint32_t>(taken);
+  if (low > high) return false;
+  *lowest = static_cast<int>(low);
+  *highest = static_cast<int>(high);
+  return true;
 }
 
-GridWatch::~GridWatch() { MarkNewestRow(false); }
+GridWatch::GridWatch(GridModel& grid) : grid_(&grid) {
+  rows_ = std::max(grid_->RowCount() - 1, 0);
+  columns_ = grid_->ColumnCount();
+  grid_->SetObserver(&watcher_);
+}
+
+GridWatch::~GridWatch() { Release(); }
+
+void GridWatch::Release() {
+  if (!watching_) return;
+  watching_ = false;
+  grid_->SetObserver(nullptr);
+}
 
 void GridWatch::Rebind(GridModel& grid) {
-  const bool marking = marking_;
-  MarkNewestRow(false);
+  Release();
   grid_ = &grid;
+  watching_ = true;
   rebound_ = true;
-  MarkNewestRow(marking);
+  // What was written to the old grid is of no matter: the new one is drawn
+  // whole.
+  int ignored = 0;
+  watcher_.TakeRows(&ignored, &ignored);
+  watcher_.last_row.store(0);
+  newest_row_ = -1;
+  grid_->SetObserver(&watcher_);
 }
 
 void GridWatch::MarkNewestRow(bool on) {
   if (on == marking_) return;
   marking_ = on;
-  grid_->SetObserver(on ? &watcher_ : nullptr);
   watcher_.last_row.store(0);
   newest_row_ = -1;
 }
 
 std::optional<GridChange> GridWatch::Poll() {
-  const uint64_t version = grid_->Version();
-  if (version == seen_version_ && !rebound_) return std::nullopt;
-  seen_version_ = version;
+  if (!watching_) return std::nullopt;
   GridChange change;
   change.rows = std::max(grid_->RowCount() - 1, 0);
   change.columns = grid_->ColumnCount();
   change.reshaped = rebound_ || change.rows != rows_ || change.columns != columns_;
   rebound_ = false;
+  int lowest = 0;
+  int highest = -1;
+  // A write told after its row count was read shows at the next look.
+  const bool written = watcher_.TakeRows(&lowest, &highest);
+  if (!change.reshaped && !written) return std::nullopt;
+  if (written) {
+    change.headings = lowest == 0;
+    change.first_row = std::max(lowest, 1) - 1;
+    change.last_row = std::min(highest - 1, change.rows - 1);
+  }
   change.old_newest_row = newest_row_;
   if (marking_) newest_row_ = watcher_.last_row.load(std::memory_order_relaxed) - 1;
   change.newest_row = newest_row_;

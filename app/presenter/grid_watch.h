@@ -1,9 +1,9 @@
 #pragma once
 // What a view of a monitoring grid must draw again. The engine thread writes
-// the grid; the window looks at the grid's version from its own thread and
-// learns what changed, so it never waits on the engine. Row 0 of the grid
-// (the headings) heads the view; grid rows 1.. are the view's data rows
-// 0.., as the cells' texts below count them.
+// the grid; the window looks from its own thread at what was written since
+// it last looked, so it never waits on the engine. Row 0 of the grid (the
+// headings) heads the view; grid rows 1.. are the view's data rows 0.., as
+// the rows and cells below count them.
 
 #include <atomic>
 #include <cstdint>
@@ -17,11 +17,16 @@ namespace tillgate {
 
 struct GridChange {
   // The number of rows or columns changed (or another grid is shown): draw
-  // everything again with the new shape. Otherwise the cells and the
-  // headings are to be drawn again.
+  // everything again with the new shape; the fields below but the newest
+  // row then say nothing.
   bool reshaped = false;
   int rows = 0;  // data rows
   int columns = 0;
+  // Data rows first_row..last_row hold cells written since the last look
+  // (none when first_row > last_row); the headings were written too.
+  int first_row = 0;
+  int last_row = -1;
+  bool headings = false;
   // The data row written last, when marked; -1 for none. The row marked
   // before is to be drawn again too when it differs.
   int newest_row = -1;
@@ -38,14 +43,15 @@ class GridWatch {
   // Watches another grid from now on (the engine's own, once it exists);
   // the next Poll reports it reshaped.
   void Rebind(GridModel& grid);
+  // Stops watching the grid's writes; do it before the grid goes, and only
+  // while nothing writes it. Poll then reports nothing more.
+  void Release();
 
-  // What changed since the last Poll; nothing when the grid's version has
-  // not moved.
+  // What changed since the last Poll; nothing when nothing did.
   std::optional<GridChange> Poll();
 
   // Marks the row written last (a grid that reuses its rows has its newest
-  // not always at the bottom). Watches the grid's writes until stopped;
-  // stop it before the grid goes, and only while nothing writes the grid.
+  // not always at the bottom).
   void MarkNewestRow(bool on);
 
   // As published by the last Poll.
@@ -60,16 +66,21 @@ class GridWatch {
   std::string HeadingText(int column) const;
 
  private:
-  // Told of every write, on the writing thread.
+  // Told of every write, on the writing thread: the grid rows written,
+  // lowest and highest in one word so that they are taken together.
   class WriteWatcher final : public GridObserver {
    public:
+    static constexpr uint64_t kNone = ~uint64_t{0} << 32;  // lowest 0xffffffff, highest 0
     void OnCellChanged(int column, int row, std::string_view bytes) override;
     void OnRowCountChanged(int rows) override;
+    // The rows written since the last call: false when none.
+    bool TakeRows(int* lowest, int* highest);
+    std::atomic<uint64_t> written{kNone};
     std::atomic<int> last_row{0};  // grid row; 0: none yet
   };
 
   GridModel* grid_;  // read only; written through its observer hook alone
-  uint64_t seen_version_ = 0;
+  bool watching_ = true;
   bool rebound_ = false;
   int rows_ = 0;
   int columns_ = 0;

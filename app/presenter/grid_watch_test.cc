@@ -9,7 +9,7 @@
 namespace tillgate::testing {
 namespace {
 
-TEST(GridWatch, ReportsCellsShapeAndRebindOnlyWhenTheGridMoved) {
+TEST(GridWatch, ReportsTheRowsWrittenTheShapeAndARebindOnlyWhenTheyChanged) {
   GridModel grid(3, 4);
   grid.SetCell(0, 0, Utf8ToCp866("   Код товара"));
   GridWatch watch(grid);
@@ -22,8 +22,20 @@ TEST(GridWatch, ReportsCellsShapeAndRebindOnlyWhenTheGridMoved) {
   std::optional<GridChange> change = watch.Poll();
   ASSERT_TRUE(change);
   EXPECT_FALSE(change->reshaped);
-  EXPECT_EQ(watch.CellText(1, 1), "Хлеб  ");  // data row 1 is grid row 2
+  EXPECT_EQ(change->first_row, 1);  // data row 1 is grid row 2
+  EXPECT_EQ(change->last_row, 1);
+  EXPECT_FALSE(change->headings);
+  EXPECT_EQ(watch.CellText(1, 1), "Хлеб  ");
   EXPECT_FALSE(watch.Poll());
+  // Several writes between two looks: one change over the rows they span.
+  grid.SetCell(2, 3, "x");
+  grid.SetCell(0, 0, "Code");
+  grid.SetCell(2, 1, "y");
+  change = watch.Poll();
+  ASSERT_TRUE(change);
+  EXPECT_TRUE(change->headings);
+  EXPECT_EQ(change->first_row, 0);
+  EXPECT_EQ(change->last_row, 2);
 
   grid.SetRowCount(10);
   change = watch.Poll();
@@ -71,14 +83,22 @@ TEST(GridWatch, MarksTheRowWrittenLastThroughTheWrapAndAcrossARebind) {
   // Marking follows the grid shown; the old one is let go of.
   GridModel engines(11, 100);
   watch.Rebind(engines);
+  EXPECT_TRUE(watch.Poll()->reshaped);
   report.SetCell(1, 50, "unseen");
   engines.SetCell(1, 7, "101");
   change = watch.Poll();
   ASSERT_TRUE(change);
+  EXPECT_EQ(change->first_row, 6);
+  EXPECT_EQ(change->last_row, 6);
   EXPECT_EQ(change->newest_row, 6);
+  EXPECT_EQ(change->old_newest_row, -1);
   watch.MarkNewestRow(false);
   engines.SetCell(1, 9, "102");
   EXPECT_EQ(watch.Poll()->newest_row, -1);
+  // Let go of (the engine stopped), the grid is written unseen.
+  watch.Release();
+  engines.SetCell(1, 10, "103");
+  EXPECT_FALSE(watch.Poll());
 }
 
 }  // namespace

@@ -71,7 +71,7 @@ void WindowPresenter::StopEngine() {
   // The engine writes the grids on show: it stops before the watches let go
   // of them.
   if (engine_) engine_->Stop();
-  report_grid_.MarkNewestRow(false);
+  for (GridWatch* grid : {&diagnostics_grid_, &goods_grid_, &report_grid_}) grid->Release();
 }
 
 // --- What the controls show ---------------------------------------------------

@@ -437,6 +437,8 @@ TEST_F(Presenter, GridsOfTheEngineAreShownAndOnlyTheirChangesAreTold) {
   ASSERT_EQ(view.grid_changes.size(), 1u);
   EXPECT_EQ(view.grid_changes[0].first, Control::StringGrid3);
   EXPECT_FALSE(view.grid_changes[0].second.reshaped);
+  EXPECT_EQ(view.grid_changes[0].second.first_row, 3);
+  EXPECT_EQ(view.grid_changes[0].second.last_row, 3);
   EXPECT_EQ(view.grid_changes[0].second.newest_row, 3);
   EXPECT_EQ(presenter->Grid(Control::StringGrid3).CellText(6, 3), "Молоко");
 }

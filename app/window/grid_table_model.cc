@@ -2,6 +2,7 @@
 
 #include <QBrush>
 #include <QColor>
+#include <algorithm>
 
 namespace tillgate {
 namespace {
@@ -56,13 +57,19 @@ void GridTableModel::Apply(const GridChange& change) {
     endResetModel();
     return;
   }
-  if (rows_ > 0 && columns_ > 0) {
-    // Data and, when the newest row moved, the backgrounds of both rows.
-    QList<int> roles{Qt::DisplayRole, Qt::ToolTipRole};
-    if (change.newest_row != change.old_newest_row) roles.append(Qt::BackgroundRole);
-    emit dataChanged(index(0, 0), index(rows_ - 1, columns_ - 1), roles);
+  if (columns_ <= 0) return;
+  const auto redraw = [this](int first, int last, const QList<int>& roles) {
+    first = std::max(first, 0);
+    last = std::min(last, rows_ - 1);
+    if (first <= last) emit dataChanged(index(first, 0), index(last, columns_ - 1), roles);
+  };
+  redraw(change.first_row, change.last_row, {Qt::DisplayRole, Qt::ToolTipRole});
+  if (change.newest_row != change.old_newest_row) {
+    // The mark moved: both rows' backgrounds.
+    for (int row : {change.old_newest_row, change.newest_row})
+      redraw(row, row, {Qt::BackgroundRole});
   }
-  emit headerDataChanged(Qt::Horizontal, 0, columns_ - 1);
+  if (change.headings) emit headerDataChanged(Qt::Horizontal, 0, columns_ - 1);
 }
 
 }  // namespace tillgate

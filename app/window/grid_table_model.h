@@ -1,6 +1,6 @@
 #pragma once
-// A monitoring grid as a Qt table model, drawn as the presenter's GridWatch
-// says. Row 0 of the grid (the headings) becomes the horizontal header; grid
+// A monitoring grid as a Qt table model, redrawn where the presenter's
+// GridWatch says. Row 0 of the grid (the headings) becomes the horizontal header; grid
 // rows 1.. are the table's rows. The shape and the newest row are those
 // published by the last change applied, so the views never see a row the
 // model has not announced.
