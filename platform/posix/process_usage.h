@@ -10,4 +10,8 @@ struct ProcessUsage {
 
 ProcessUsage OwnUsage();
 
+// This process's resident memory that no file backs (Linux's RssAnon: heap,
+// stacks, anonymous maps), in bytes; -1 where the system does not tell.
+long long AnonymousMemory();
+
 }  // namespace tillgate::testing
