@@ -4,7 +4,7 @@
 #include <array>
 #include <cstring>
 
-#include "store/goods_rows.h"
+#include "store/goods_view_rows.h"
 #include "store/monitoring_views.h"
 
 namespace tillgate {
@@ -444,8 +444,8 @@ void GoodsFile::FillView() {
   size_t count = 0;
   for (int column = 0; column < kGoodsColumns; ++column)
     if (fields[static_cast<size_t>(column)].length > 0) shown[count++] = column;
-  auto source = std::make_shared<GoodsRows>(std::move(own), header.header_length,
-                                            header.record_length, fields, static_cast<int>(rows));
+  auto source = std::make_shared<GoodsViewRows>(
+      std::move(own), header.header_length, header.record_length, fields, static_cast<int>(rows));
   view_rows_ = source.get();
   view_->ShowFrom(std::move(source), std::span<const int>(shown.data(), count), 1,
                   static_cast<int>(rows) + 1);

@@ -1,16 +1,16 @@
-#include "store/goods_rows.h"
+#include "store/goods_view_rows.h"
 
 namespace tillgate {
 
-GoodsRows::GoodsRows(std::unique_ptr<File> file, int header_length, int record_length,
-                     const std::array<DbfField, 6>& fields, int records)
+GoodsViewRows::GoodsViewRows(std::unique_ptr<File> file, int header_length, int record_length,
+                             const std::array<DbfField, 6>& fields, int records)
     : file_(std::move(file)),
       header_length_(header_length),
       record_length_(record_length),
       fields_(fields),
       records_(records) {}
 
-std::string GoodsRows::Cell(int column, int row) const {
+std::string GoodsViewRows::Cell(int column, int row) const {
   if (column < 0 || column >= static_cast<int>(fields_.size()) || row < 1 || row > records_)
     return {};
   const DbfField& field = fields_[static_cast<size_t>(column)];

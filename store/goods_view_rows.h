@@ -13,13 +13,13 @@
 
 namespace tillgate {
 
-class GoodsRows final : public CellSource {
+class GoodsViewRows final : public CellSource {
  public:
   // `file` is read from the thread that reads the view (a handle of the
   // view's own: positioned reads only); `fields` are the view's columns
   // (length 0: none); rows 1..`records` are read.
-  GoodsRows(std::unique_ptr<File> file, int header_length, int record_length,
-            const std::array<DbfField, 6>& fields, int records);
+  GoodsViewRows(std::unique_ptr<File> file, int header_length, int record_length,
+                const std::array<DbfField, 6>& fields, int records);
 
   std::string Cell(int column, int row) const override;
 
