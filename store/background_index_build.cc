@@ -20,6 +20,10 @@ void BackgroundIndexBuild::Run() {
   } catch (const std::bad_alloc&) {
     status_ = Status(Status::kError, "not enough memory for its index");
   }
+  // Its data to the disk now, outside anyone's lock: a file system that
+  // flushes a file renamed over another (ext4) would make the move into
+  // place wait for it otherwise. A handle that cannot sync changes nothing.
+  if (status_.ok()) file_->Sync();
   // Released before anyone may move the file into place.
   file_->Close();
   done_.store(true, std::memory_order_release);

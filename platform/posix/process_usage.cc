@@ -1,6 +1,7 @@
 #include "platform/posix/process_usage.h"
 
 #include <sys/resource.h>
+#include <time.h>
 
 #include <fstream>
 #include <string>
@@ -15,6 +16,12 @@ ProcessUsage OwnUsage() {
                       static_cast<double>(u.ru_stime.tv_sec) + u.ru_stime.tv_usec / 1e6;
   usage.context_switches = u.ru_nvcsw + u.ru_nivcsw;
   return usage;
+}
+
+double ThreadCpuSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
 }
 
 long long AnonymousMemory() {
