@@ -232,8 +232,9 @@ bool GoodsFile::PutCandidateInPlace() {
   return true;
 }
 
-bool GoodsFile::Exchange() {
+bool GoodsFile::Exchange(bool take_in) {
   if (!enabled_) return false;
+  if (!take_in) return file_ || Open();
   if (!fs_->Exists(signal_path_)) {
     // The other side took its signal back: no candidate is waiting.
     StopIndexing();

@@ -80,7 +80,9 @@ class GoodsFile {
   // One exchange step: opens tovars.dbf, or takes in tovars2.dbf when
   // tovars.exp signals it. True when a goods file is open afterwards (a
   // rejected candidate gives false while the old file stays in service).
-  bool Exchange();
+  // Without `take_in` only tovars.dbf is opened; tovars2.dbf and tovars.exp
+  // are left alone (another server, which serves the registers, takes them).
+  bool Exchange(bool take_in = true);
 
   bool IsOpen() const { return file_ != nullptr; }
   const GoodsLayout& Layout() const { return layout_; }

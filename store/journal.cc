@@ -168,6 +168,13 @@ void Journal::Close() {
   in_step_ = false;
 }
 
+bool Journal::HeldByAnother() const {
+  if (IsOpen()) return false;
+  bool held = false;
+  if (fs_->LockHeld(guard_path_, &held).ok() && held) return true;
+  return fs_->LockHeld(path_, &held).ok() && held;
+}
+
 Status Journal::TakeGuard() {
   for (int attempt = 0; attempt < 3; ++attempt) {
     Status s = fs_->Open(guard_path_, OpenMode::kReadWriteExclusive, &guard_);

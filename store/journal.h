@@ -67,6 +67,8 @@ class Journal {
   // This server holds the journal (its lock file), so no other may take it;
   // the file itself may be closed after a rewrite that could not reopen it.
   bool IsOpen() const { return guard_ != nullptr; }
+  // Another server holds the journal now (asked without taking it).
+  bool HeldByAnother() const;
   // False after a failed append: the file may not end where the entries
   // do, so the next write must be a Rewrite.
   bool InStep() const { return file_ != nullptr && in_step_; }

@@ -52,6 +52,8 @@ class JournalKeeper {
 
   bool Kept() const { return journal_ != nullptr; }
   bool IsOpen() const { return journal_ && journal_->IsOpen(); }
+  // Another server holds it: that one serves the registers.
+  bool HeldByAnother() const { return journal_ && journal_->HeldByAnother(); }
   // Kept and can be written now.
   bool Working() const { return journal_ && journal_->InStep(); }
   JournalHealth Health() const;

@@ -415,6 +415,22 @@ TEST_F(JournaledStore, TwoServersOnOneShopOnlyTheJournalsHolderHandsTheReportOve
   EXPECT_EQ(testing::ReadDbfRecords(Reports("otchet2.dbf")).size(), 2u);
 }
 
+// A new goods file is taken in by the server that holds the journal, not by
+// one beside it (at its start or later), which would put it in place under
+// the file the first one sells from.
+TEST_F(JournaledStore, TwoServersOnOneShopOnlyTheJournalsHolderTakesANewGoodsFileIn) {
+  MakeJournaledStore();
+  PutGoods("tovars2.dbf", testing::SampleGoods());
+  Signal(Goods("tovars.exp"));
+  TDB second(goods_dir_.path(), report_dir_.path(), fs_, &events_, state_dir_.path());
+  EXPECT_TRUE(second.ExchangeGoods());  // tovars.dbf, for its look at the goods
+  EXPECT_TRUE(testing::FileExists(Goods("tovars2.dbf")));
+  EXPECT_TRUE(testing::FileExists(Goods("tovars.exp")));
+  EXPECT_TRUE(store_->ExchangeGoods());
+  EXPECT_FALSE(testing::FileExists(Goods("tovars2.dbf")));
+  EXPECT_FALSE(testing::FileExists(Goods("tovars.exp")));
+}
+
 // The second server takes the journal over when the first stops: the first
 // one's open operations stay its registers', not the second one's that
 // identified with another serial number at the same line and network number.

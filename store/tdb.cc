@@ -24,7 +24,9 @@ TDB::TDB(const std::string& goods_folder, const std::string& report_folder, File
       journal_(fs_, events, JournalFolder(goods_folder, report_folder, state_folder), this) {
   // The goods file first: a restored operation's stock movement can be taken
   // back only in the file it was made in.
-  goods_.Exchange();
+  // A new goods file is taken in only by the server that holds the journal:
+  // another one would put it in place under the file that server sells from.
+  goods_.Exchange(!journal_.HeldByAnother());
   FollowGoodsFile();
   journal_.Open();
   // Rows the journal kept waiting are written before any new one.
@@ -104,7 +106,7 @@ void TDB::PublishStatus() {
 bool TDB::ExchangeGoods() {
   std::lock_guard<std::mutex> lock(mutex_);
   const PublishOnExit publish(*this);
-  const bool open = goods_.Exchange();
+  const bool open = goods_.Exchange(!journal_.HeldByAnother());
   FollowGoodsFile();
   return open;
 }
