@@ -193,5 +193,29 @@ TEST_F(StockCrash, AJournalOfTheOlderFormatStillReplays) {
   EXPECT_EQ(SampleRes(3), "     4.000");
 }
 
+// Stock the goods file lost in a power cut waits in the journal while the
+// goods file is out of service, through further starts, and is put back
+// when it is in service again.
+TEST_F(StockCrash, LostStockWaitsForItsGoodsFile) {
+  PutGoods("tovars.dbf", SampleGoods());
+  fs_.KeepDurable("/tovars.dbf");
+  Start();
+  ASSERT_TRUE(store_->ServeGoods(Request(0, 1, 1, "100", 1.5)).Served());
+  store_.reset();
+  fs_.LoseUnsynced();
+  ASSERT_EQ(SampleRes(1), "    10.000");
+  const std::string away = state_dir_.File("tovars.dbf");
+  std::filesystem::rename(Goods("tovars.dbf"), away);
+  Start();
+  Start();  // and a start's compaction keeps it
+  std::filesystem::rename(away, Goods("tovars.dbf"));
+  EXPECT_TRUE(store_->ExchangeGoods());
+  EXPECT_EQ(SampleRes(1), "     8.500");
+  EXPECT_TRUE(events_.Has("the stock of 1 goods record(s) in tovars.dbf put back"));
+  ASSERT_TRUE(store_->ServeGoods(Request(0, 1, 2, "100", 1)).Served());
+  Restart();
+  EXPECT_EQ(SampleRes(1), "     7.500");
+}
+
 }  // namespace
 }  // namespace tillgate
