@@ -89,14 +89,22 @@ std::string RegisterJson(int port_index, int slot, const RegisterStatus& r) {
 }
 
 std::string StoreJson(const StoreStatus& store) {
-  return Members()
-      .Flag("goods_file", store.goods_open)
+  Members members;
+  members.Flag("goods_file", store.goods_open)
       .Number("goods_records", store.goods_records)
       .Flag("report_file", store.report_open)
       .Number("rows_written", store.rows_written)
       .Number("rows_waiting", store.rows_waiting)
-      .Text("journal", JournalName(store.journal))
-      .Take();
+      .Text("journal", JournalName(store.journal));
+  // Only when there are any, so that a shop without them sees the file as
+  // it always was.
+  if (!store.kept_operations.empty()) {
+    Members kept;
+    for (const auto& [serial, count] : store.kept_operations)
+      kept.Number(serial.c_str(), static_cast<uint64_t>(count));
+    members.Raw("kept_operations", kept.Take());
+  }
+  return members.Take();
 }
 
 // A list of one-line objects, one per line.

@@ -83,5 +83,21 @@ TEST(StatusJson, ListsEveryPortAndOnlyRegistersThatAnsweredOrHoldADocument) {
       << json;
 }
 
+// Open operations kept for registers that are not at their line and network
+// number now are counted by serial number, and only when there are any.
+TEST(StatusJson, KeptOperationsAreToldByTheirRegistersSerialNumber) {
+  StatusBoard board;
+  StoreStatus store;
+  store.kept_operations = {{"0310001", 3}, {"0310007", 1}};
+  board.SetStore(store);
+  const std::string json = StatusJson(board.Snapshot(), StatusFileHeader());
+  EXPECT_NE(json.find("\"journal\": \"none\", \"kept_operations\": {\"0310001\": 3, "
+                      "\"0310007\": 1}}\n}\n"),
+            std::string::npos)
+      << json;
+  board.SetStore(StoreStatus());
+  EXPECT_EQ(StatusJson(board.Snapshot(), StatusFileHeader()).find("kept"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace tillgate

@@ -1,5 +1,7 @@
 #include "platform/fault_file_system.h"
 
+#include <utility>
+
 namespace tillgate {
 namespace {
 
@@ -28,9 +30,8 @@ bool EndsWith(const std::string& s, const std::string& suffix) {
 // Forwards to the real file unless the owning file system decides to fail.
 class FaultFile final : public File {
  public:
-  FaultFile(FaultFileSystem* fs, std::shared_ptr<const std::string> path,
-            std::unique_ptr<File> base)
-      : fs_(fs), name_(std::move(path)), base_(std::move(base)) {}
+  FaultFile(FaultFileSystem* fs, const std::string& path, std::unique_ptr<File> base)
+      : fs_(fs), name_(fs->Name(path, &open_)), base_(std::move(base)) {}
 
   Status ReadAt(uint64_t offset, char* buf, size_t n, size_t* got) override {
     *got = 0;
@@ -51,13 +52,16 @@ class FaultFile final : public File {
     return s == Status::kOk ? base_->Size(size) : s;
   }
   Status Close() override {
+    open_.reset();
     const Status s = fs_->Decide(FsOp::kClose, path_);
     const Status closed = base_->Close();
     return s == Status::kOk ? closed : s;
   }
   Status Sync() override {
-    const Status s = fs_->Decide(FsOp::kSync, path_);
-    return s == Status::kOk ? base_->Sync() : s;
+    Status s = fs_->Decide(FsOp::kSync, path_);
+    if (s == Status::kOk) s = base_->Sync();
+    if (s == Status::kOk) fs_->Synced(path_);
+    return s;
   }
   Status Truncate(uint64_t size) override {
     const Status s = fs_->Decide(FsOp::kTruncate, path_);
@@ -74,6 +78,7 @@ class FaultFile final : public File {
 
  private:
   FaultFileSystem* fs_;
+  std::shared_ptr<bool> open_;  // while open
   // The name the file has now: a rename of it moves its rules along.
   std::shared_ptr<const std::string> name_;
   const std::string& path_ = *name_;
@@ -102,17 +107,68 @@ void FaultFileSystem::Clear() {
 void FaultFileSystem::CrashAtWrite(int nth, bool torn) {
   writes_to_crash_ = nth;
   torn_crash_ = torn;
+  syncs_crash_ = false;
   crashed_ = false;
+}
+
+void FaultFileSystem::CrashAtStep(int nth) {
+  CrashAtWrite(nth, /*torn=*/false);
+  syncs_crash_ = true;
+}
+
+std::string FaultFileSystem::Contents(const std::string& path) {
+  std::unique_ptr<File> file;
+  uint64_t size = 0;
+  if (!base_->Open(path, OpenMode::kReadOnlyUnlocked, &file).ok() || !file->Size(&size).ok())
+    return std::string();
+  std::string bytes(size, '\0');
+  size_t got = 0;
+  file->ReadAt(0, bytes.data(), bytes.size(), &got);
+  bytes.resize(got);
+  return bytes;
+}
+
+void FaultFileSystem::NoteDurable(const std::string& path) {
+  for (const std::string& suffix : durable_suffixes_) {
+    if (!EndsWith(path, suffix)) continue;
+    for (const auto& [known, bytes] : durable_)
+      if (known == path) return;
+    durable_.emplace_back(path, Contents(path));
+    return;
+  }
+}
+
+void FaultFileSystem::KeepDurable(const std::string& suffix) {
+  durable_suffixes_.push_back(suffix);
+  durable_.clear();  // from now on: what the files hold now counts as synced
+}
+
+void FaultFileSystem::Synced(const std::string& path) {
+  for (auto& [known, bytes] : durable_)
+    if (known == path) bytes = Contents(path);
+}
+
+void FaultFileSystem::LoseUnsynced() {
+  for (const auto& [path, bytes] : durable_) {
+    std::unique_ptr<File> file;
+    if (!base_->Open(path, OpenMode::kReadWriteExclusive, &file).ok()) continue;
+    file->WriteAt(0, bytes.data(), bytes.size());
+    file->Truncate(bytes.size());
+    file->Close();
+  }
+  durable_.clear();
 }
 
 int FaultFileSystem::Calls(FsOp op) const { return calls_[static_cast<int>(op)]; }
 
 Status FaultFileSystem::Decide(FsOp op, const std::string& path) {
   ++calls_[static_cast<int>(op)];
+  if (logging_) log_.emplace_back(op, path);
   if (crashed_ && Mutates(op)) return Status(Status::kError);
-  if (op == FsOp::kWrite && writes_to_crash_ > 0 && --writes_to_crash_ == 0) {
+  const bool step = op == FsOp::kWrite || (op == FsOp::kSync && syncs_crash_);
+  if (step && writes_to_crash_ > 0 && --writes_to_crash_ == 0) {
     crashed_ = true;
-    return torn_crash_ ? Status::kShortTransfer : Status(Status::kError);
+    return torn_crash_ && op == FsOp::kWrite ? Status::kShortTransfer : Status(Status::kError);
   }
   for (Rule& rule : rules_) {
     if (rule.op != op || rule.remaining == 0 || !EndsWith(path, rule.suffix)) continue;
@@ -140,8 +196,9 @@ Status FaultFileSystem::Open(const std::string& path, OpenMode mode, std::unique
   const Status s = Decide(FsOp::kOpen, path);
   if (s != Status::kOk) return s;
   std::unique_ptr<File> base;
+  NoteDurable(path);
   const Status opened = base_->Open(path, mode, &base);
-  if (opened == Status::kOk) *file = std::make_unique<FaultFile>(this, Name(path), std::move(base));
+  if (opened == Status::kOk) *file = std::make_unique<FaultFile>(this, path, std::move(base));
   return opened;
 }
 
@@ -152,8 +209,7 @@ Status FaultFileSystem::Create(const std::string& path, OpenMode mode, Readers r
   if (s != Status::kOk) return s;
   std::unique_ptr<File> base;
   const Status created = base_->Create(path, mode, readers, &base);
-  if (created == Status::kOk)
-    *file = std::make_unique<FaultFile>(this, Name(path), std::move(base));
+  if (created == Status::kOk) *file = std::make_unique<FaultFile>(this, path, std::move(base));
   return created;
 }
 
@@ -169,20 +225,31 @@ Status FaultFileSystem::Rename(const std::string& from, const std::string& to) {
   return s;
 }
 
-std::shared_ptr<const std::string> FaultFileSystem::Name(const std::string& path) {
+std::shared_ptr<const std::string> FaultFileSystem::Name(const std::string& path,
+                                                         std::shared_ptr<bool>* open) {
   auto name = std::make_shared<std::string>(path);
-  std::erase_if(names_, [](const std::weak_ptr<std::string>& n) { return n.expired(); });
-  names_.push_back(name);
+  *open = std::make_shared<bool>(true);
+  std::erase_if(names_, [](const auto& n) { return n.first.expired(); });
+  names_.emplace_back(name, *open);
   return name;
 }
 
+bool FaultFileSystem::IsOpen(const std::string& path) {
+  for (const auto& [weak, open] : names_)
+    if (const auto name = weak.lock(); name && *name == path && !open.expired()) return true;
+  return false;
+}
+
 void FaultFileSystem::Renamed(const std::string& from, const std::string& to) {
-  for (const std::weak_ptr<std::string>& weak : names_)
+  for (const auto& [weak, open] : names_)
     if (const auto name = weak.lock(); name && *name == from) *name = to;
 }
 
 Status FaultFileSystem::RenameReplacing(const std::string& from, const std::string& to) {
+  if (before_replacing_) std::exchange(before_replacing_, nullptr)();
   Status s = Decide(FsOp::kRenameReplacing, from);
+  if (s == Status::kOk && refuse_replacing_open_ && (IsOpen(from) || IsOpen(to)))
+    s = Status(Status::kBusy, "Device or resource busy");
   if (s == Status::kOk) s = base_->RenameReplacing(from, to);
   if (s == Status::kOk) Renamed(from, to);
   return s;

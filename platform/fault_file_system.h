@@ -4,6 +4,7 @@
 // optionally only for paths ending in a given name. An open file answers to
 // the name it has now: a rename takes its rules along.
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -51,13 +52,35 @@ class FaultFileSystem final : public FileSystem {
   // more reaches the disk: every write, sync, cut, creation, deletion,
   // rename and folder creation fails. Reads go on.
   void CrashAtWrite(int nth, bool torn);
+  // The same at the `nth` write or sync from now: a sync crashed at does
+  // not happen.
+  void CrashAtStep(int nth);
+  // A power cut, for files whose path ends in `suffix`: LoseUnsynced puts
+  // back what they held at their last sync (or when this system first
+  // opened them since KeepDurable), as a disk that never got the rest
+  // would.
+  void KeepDurable(const std::string& suffix);
+  void LoseUnsynced();
+  // Called by a file of this system after it synced.
+  void Synced(const std::string& path);
+  // As Windows does: RenameReplacing refuses (kBusy, nothing moved) while
+  // either file is open through this system.
+  void RefuseReplacingOpenFiles() { refuse_replacing_open_ = true; }
+  // Runs `hook` once, at the next RenameReplacing, before it is carried out.
+  void BeforeNextReplacing(std::function<void()> hook) { before_replacing_ = std::move(hook); }
   bool Crashed() const { return crashed_; }
   // Calls of `op` seen so far (failed ones included).
   int Calls(FsOp op) const;
+  // Every call from now on, in order: the operation and its path.
+  void StartLog() { log_.clear(), logging_ = true; }
+  const std::vector<std::pair<FsOp, std::string>>& Log() const { return log_; }
 
   // Decides one call: kOk to let it through, otherwise the failure to give.
   // Used by the files this system hands out.
   Status Decide(FsOp op, const std::string& path);
+  // The name of an open file, kept current through renames; `*open` lives
+  // while the file is open. Used by the files this system hands out.
+  std::shared_ptr<const std::string> Name(const std::string& path, std::shared_ptr<bool>* open);
 
   bool Exists(const std::string& path) override;
   Status Identity(const std::string& path, FileIdentity* identity) override;
@@ -80,14 +103,24 @@ class FaultFileSystem final : public FileSystem {
     int remaining;  // failures left; negative = always
     Status status;
   };
-  // The name of an open file, kept current through renames.
-  std::shared_ptr<const std::string> Name(const std::string& path);
+  bool IsOpen(const std::string& path);
   void Renamed(const std::string& from, const std::string& to);
 
   FileSystem* base_;
   std::vector<Rule> rules_;
-  std::vector<std::weak_ptr<std::string>> names_;
-  int writes_to_crash_ = 0;  // 0: no crash waiting
+  std::vector<std::pair<std::weak_ptr<std::string>, std::weak_ptr<bool>>> names_;
+  bool refuse_replacing_open_ = false;
+  bool logging_ = false;
+  std::vector<std::pair<FsOp, std::string>> log_;
+  std::function<void()> before_replacing_;
+  // What `path` holds now, read past every rule.
+  std::string Contents(const std::string& path);
+  void NoteDurable(const std::string& path);
+
+  int writes_to_crash_ = 0;   // 0: no crash waiting
+  bool syncs_crash_ = false;  // syncs count towards it too
+  std::vector<std::string> durable_suffixes_;
+  std::vector<std::pair<std::string, std::string>> durable_;  // path, synced bytes
   bool torn_crash_ = false;
   bool crashed_ = false;
   int calls_[kFsOpCount] = {};

@@ -232,8 +232,9 @@ bool GoodsFile::PutCandidateInPlace() {
   return true;
 }
 
-bool GoodsFile::Exchange() {
+bool GoodsFile::Exchange(bool take_in) {
   if (!enabled_) return false;
+  if (!take_in) return file_ || Open();
   if (!fs_->Exists(signal_path_)) {
     // The other side took its signal back: no candidate is waiting.
     StopIndexing();
@@ -376,20 +377,40 @@ LookUpResult GoodsFile::LookUp(std::string_view code, uint8_t lookup_kind, Goods
 
 StockResult GoodsFile::MoveStock(int32_t record_number, char operation_code, double quantity,
                                  int direction) {
+  double stock = 0;
+  StockResult result = ReadStock(record_number, &stock, nullptr);
+  if (result == StockResult::kMoved)
+    result = StockAfter(stock, operation_code, quantity, direction, &stock);
+  if (result == StockResult::kMoved) result = WriteStock(record_number, stock);
+  return result;
+}
+
+// The header of a goods file with a RES field in service: its current
+// lengths, which a new goods file may have changed.
+bool GoodsFile::StockHeader(DbfHeader* header) {
+  return file_ && layout_.res.length > 0 && dbf_.ReadHeader(file_.get(), header);
+}
+
+StockResult GoodsFile::ReadStock(int32_t record_number, double* stock, std::string* code) {
   constexpr StockResult kFailed = StockResult::kFailed;
-  if (!file_ || layout_.res.length == 0) return kFailed;
   const DbfField& res = layout_.res;
   char text[256 + 1];
   DbfHeader header;
-  // The file's current lengths, which a new goods file may have changed.
-  if (!dbf_.ReadHeader(file_.get(), &header)) return kFailed;
-  // Whether the index still describes the file: our own write of RES
-  // changes no key, so it goes on describing it after the write.
-  FileStat before;
-  const bool indexed = index_ && file_->Stat(&before).ok() && index_->Stat() == before;
+  if (!StockHeader(&header)) return kFailed;
   if (!dbf_.ReadField(file_.get(), header.record_length, header.header_length, record_number,
                       res.position, res.length, text))
     return kFailed;
+  *stock = ParseDbfNumber(std::string_view(text, static_cast<size_t>(res.length)));
+  if (code == nullptr) return StockResult::kMoved;
+  if (!dbf_.ReadField(file_.get(), header.record_length, header.header_length, record_number,
+                      layout_.code.position, layout_.code.length, text))
+    return kFailed;
+  code->assign(text, static_cast<size_t>(layout_.code.length));
+  return StockResult::kMoved;
+}
+
+StockResult GoodsFile::StockAfter(double stock, char operation_code, double quantity, int direction,
+                                  double* after) const {
   double sign;
   switch (operation_code) {
     case kOpSaleByCode:
@@ -401,13 +422,32 @@ StockResult GoodsFile::MoveStock(int32_t record_number, char operation_code, dou
       sign = +1;
       break;
     default:
-      return kFailed;
+      return StockResult::kFailed;
   }
-  double stock = ParseDbfNumber(std::string_view(text, static_cast<size_t>(res.length))) +
-                 sign * direction * quantity;
+  stock += sign * direction * quantity;
   if (stock > -0.001 && stock < 0) stock = 0;
   if (stock < 0) return StockResult::kShort;
+  // The stock as RES will hold it, so that the next movement starts from
+  // what the file says.
+  char text[256 + 1];
+  if (layout_.res.length == 0 ||
+      !TDBFF::FormatNumber(stock, layout_.res.length, layout_.res_decimals, text))
+    return StockResult::kFailed;
+  *after = ParseDbfNumber(std::string_view(text, static_cast<size_t>(layout_.res.length)));
+  return StockResult::kMoved;
+}
+
+StockResult GoodsFile::WriteStock(int32_t record_number, double stock) {
+  constexpr StockResult kFailed = StockResult::kFailed;
+  const DbfField& res = layout_.res;
+  char text[256 + 1];
+  DbfHeader header;
+  if (!StockHeader(&header)) return kFailed;
   if (!TDBFF::FormatNumber(stock, res.length, layout_.res_decimals, text)) return kFailed;
+  // Whether the index still describes the file: our own write of RES
+  // changes no key, so it goes on describing it after the write.
+  FileStat before;
+  const bool indexed = index_ && file_->Stat(&before).ok() && index_->Stat() == before;
   const bool written = dbf_.WriteField(file_.get(), header.record_length, header.header_length,
                                        record_number, res.position, res.length, text);
   FileStat after;
@@ -417,6 +457,11 @@ StockResult GoodsFile::MoveStock(int32_t record_number, char operation_code, dou
     view_->SourceCellChanged(view_rows_, kStockColumn, record_number,
                              std::string_view(text, static_cast<size_t>(res.length)));
   return StockResult::kMoved;
+}
+
+Status GoodsFile::SyncStock() {
+  if (!file_) return Status(Status::kNotFound);
+  return file_->Sync();
 }
 
 void GoodsFile::FillView() {

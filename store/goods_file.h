@@ -80,7 +80,9 @@ class GoodsFile {
   // One exchange step: opens tovars.dbf, or takes in tovars2.dbf when
   // tovars.exp signals it. True when a goods file is open afterwards (a
   // rejected candidate gives false while the old file stays in service).
-  bool Exchange();
+  // Without `take_in` only tovars.dbf is opened; tovars2.dbf and tovars.exp
+  // are left alone (another server, which serves the registers, takes them).
+  bool Exchange(bool take_in = true);
 
   bool IsOpen() const { return file_ != nullptr; }
   const GoodsLayout& Layout() const { return layout_; }
@@ -115,6 +117,18 @@ class GoodsFile {
   // goods view. Uses the file's current header and record lengths.
   StockResult MoveStock(int32_t record_number, char operation_code, double quantity,
                         int direction = +1);
+  // MoveStock in its steps, for a store that journals a movement before it
+  // reaches the file. ReadStock: the stock RES holds for goods record
+  // `record_number`, and its CODE field's bytes in `*code`. StockAfter: the
+  // stock `stock` becomes (as RES can hold it) after the movement, or kShort
+  // below zero; touches no file. WriteStock: writes `stock` into RES and
+  // shows it in the goods view. SyncStock: the stock written so far is on
+  // the disk.
+  StockResult ReadStock(int32_t record_number, double* stock, std::string* code);
+  StockResult StockAfter(double stock, char operation_code, double quantity, int direction,
+                         double* after) const;
+  StockResult WriteStock(int32_t record_number, double stock);
+  Status SyncStock();
 
   // Shows the file in service in the goods view from now on: its records
   // as rows, read from the file whenever the view is looked at (the view
@@ -160,6 +174,7 @@ class GoodsFile {
   // Says when the file holds fewer whole records than its header counts.
   void CheckLength(File* file, uint32_t records, const GoodsLayout& layout);
   void ReportProblem(const std::string& text);
+  bool StockHeader(DbfHeader* header);
   void ReadFailed(const Status& why);
   void ReadWorked();
 

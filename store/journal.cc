@@ -152,15 +152,39 @@ JournalReading ReadJournalBytes(const std::string& bytes) {
 }
 
 Journal::Journal(FileSystem* fs, std::string folder)
-    : fs_(fs), folder_(std::move(folder)), path_(folder_ + "/" + kJournalFileName) {}
+    : fs_(fs),
+      folder_(std::move(folder)),
+      path_(folder_ + "/" + kJournalFileName),
+      guard_path_(folder_ + "/" + kJournalLockFileName) {}
 
 Journal::~Journal() { Close(); }
 
 void Journal::Close() {
   if (file_) file_->Close();
   file_.reset();
+  if (guard_) guard_->Close();
+  guard_.reset();
   end_ = 0;
   in_step_ = false;
+}
+
+bool Journal::HeldByAnother() const {
+  if (IsOpen()) return false;
+  bool held = false;
+  if (fs_->LockHeld(guard_path_, &held).ok() && held) return true;
+  return fs_->LockHeld(path_, &held).ok() && held;
+}
+
+Status Journal::TakeGuard() {
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    Status s = fs_->Open(guard_path_, OpenMode::kReadWriteExclusive, &guard_);
+    if (s.code() == Status::kNotFound)
+      s = fs_->Create(guard_path_, OpenMode::kReadWriteExclusive, Readers::kOwner, &guard_);
+    if (s.code() == Status::kExists) continue;  // made by another server just now
+    if (!s.ok()) guard_.reset();
+    return s;
+  }
+  return Status(Status::kBusy, "Resource temporarily unavailable");
 }
 
 uint64_t Journal::EncodedSize(const std::vector<std::string>& entries) {
@@ -174,6 +198,17 @@ Status Journal::Open(JournalRecovery* recovery) {
   *recovery = JournalRecovery();
   Status s = fs_->MakeFolders(folder_);
   if (!s.ok()) return s;
+  // The lock file first: a server that holds it may have the journal itself
+  // closed for a moment while it rewrites it.
+  s = TakeGuard();
+  if (!s.ok()) return s;
+  s = OpenJournalFile(recovery);
+  if (!s.ok()) Close();
+  return s;
+}
+
+Status Journal::OpenJournalFile(JournalRecovery* recovery) {
+  Status s;
   // Another server may put a new file in place between our open and our
   // lock, or start a journal at the same moment: a lock counts only on the
   // file the name leads to.
@@ -298,7 +333,18 @@ Status Journal::Append(const std::vector<std::string>& entries) {
   return Status::kOk;
 }
 
+Status Journal::Reopen(uint64_t end, bool in_step) {
+  std::unique_ptr<File> file;
+  const Status s = fs_->Open(path_, OpenMode::kReadWriteExclusive, &file);
+  if (!s.ok()) return s;
+  file_ = std::move(file);
+  end_ = end;
+  in_step_ = in_step;
+  return Status::kOk;
+}
+
 Status Journal::Rewrite(const std::vector<std::string>& entries) {
+  if (!guard_) return Status(Status::kError, "Bad file descriptor");
   const std::string temp = path_ + ".new";
   const std::string bytes = HeaderBytes() + Frames(entries);
   std::unique_ptr<File> fresh;
@@ -311,20 +357,33 @@ Status Journal::Rewrite(const std::vector<std::string>& entries) {
   if (!s.ok()) return s;
   s = fresh->WriteAt(0, bytes.data(), bytes.size());
   if (s.ok()) s = fresh->Sync();
+  // Some systems (Windows) refuse to move a file that is open, or to put
+  // one in the place of a file that is open, so both are closed for the
+  // rename and the journal is opened again after it. The journal's own lock
+  // goes with its file meanwhile, but the lock file stays held throughout:
+  // another server takes that first, so it cannot take the journal in the
+  // gap. On POSIX, where open files may be renamed, nothing else changes:
+  // the old journal stays whole until the new one replaces it in one step.
+  const Status closed = fresh->Close();
+  if (s.ok()) s = closed;
+  const uint64_t old_end = end_;
+  const bool old_in_step = in_step_;
+  const bool had_file = file_ != nullptr;
+  if (file_) file_->Close();
+  file_.reset();
+  in_step_ = false;
   if (s.ok()) s = fs_->RenameReplacing(temp, path_);
   if (!s.ok()) {
-    fresh->Close();
     fs_->Unlink(temp);
+    // The old journal, as it was.
+    if (had_file) Reopen(old_end, old_in_step);
     return s;
   }
   // The new file is in place. A folder that will not be synced (some shared
   // file systems refuse it) must not turn a done rewrite into a failure.
   fs_->SyncFolder(folder_);
-  if (file_) file_->Close();
-  file_ = std::move(fresh);
-  end_ = bytes.size();
-  in_step_ = true;
-  return Status::kOk;
+  // Should it not open again, the next write rewrites it once more.
+  return Reopen(bytes.size(), /*in_step=*/true);
 }
 
 }  // namespace tillgate

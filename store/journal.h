@@ -16,6 +16,9 @@
 namespace tillgate {
 
 inline constexpr char kJournalFileName[] = "journal";
+// Beside the journal, locked by the server that holds it for as long as it
+// does, even while the journal itself is closed for a rewrite.
+inline constexpr char kJournalLockFileName[] = "journal.lock";
 // An entry longer than this is taken for damage (a document of 500 rows
 // takes about 70 KB).
 inline constexpr uint32_t kMaxJournalEntry = 1u << 20;
@@ -61,7 +64,11 @@ class Journal {
   // kLocked when another server holds the journal, else why the folder or
   // file cannot be used; nothing is open then.
   Status Open(JournalRecovery* recovery);
-  bool IsOpen() const { return file_ != nullptr; }
+  // This server holds the journal (its lock file), so no other may take it;
+  // the file itself may be closed after a rewrite that could not reopen it.
+  bool IsOpen() const { return guard_ != nullptr; }
+  // Another server holds the journal now (asked without taking it).
+  bool HeldByAnother() const;
   // False after a failed append: the file may not end where the entries
   // do, so the next write must be a Rewrite.
   bool InStep() const { return file_ != nullptr && in_step_; }
@@ -69,8 +76,10 @@ class Journal {
   // Writes `entries` at the end in one write and syncs them.
   Status Append(const std::vector<std::string>& entries);
   // Replaces the whole file by one holding `entries`: written beside it,
-  // synced, renamed over it, the folder synced. On failure the old file
-  // stays as it was.
+  // synced, renamed over it, the folder synced, and opened again. On
+  // failure the old file stays as it was. Both files are closed for the
+  // rename (a system may refuse to replace a file that is open); the lock
+  // file keeps every other server out meanwhile.
   Status Rewrite(const std::vector<std::string>& entries);
   // Bytes in the file (header included).
   uint64_t Size() const { return end_; }
@@ -79,15 +88,23 @@ class Journal {
   void Close();
 
  private:
+  Status OpenJournalFile(JournalRecovery* recovery);
   Status OpenExisting(std::unique_ptr<File> file, JournalRecovery* recovery);
   // `file` is the one the journal's name leads to now.
   bool NamedByPath(File* file);
   // A copy of `bytes` beside the journal, named in `*aside`.
   Status KeepAside(const std::string& bytes, std::string* aside);
+  // Takes the lock file's lock: kBusy when another server holds it.
+  Status TakeGuard();
+  // Opens the journal file again after a rewrite closed it, to go on at
+  // `end`; the guard kept everyone else away meanwhile.
+  Status Reopen(uint64_t end, bool in_step);
 
   FileSystem* fs_;
   std::string folder_;
   std::string path_;
+  std::string guard_path_;
+  std::unique_ptr<File> guard_;  // the lock file, held while the journal is ours
   std::unique_ptr<File> file_;
   uint64_t end_ = 0;
   bool in_step_ = false;

@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstring>
 #include <map>
+#include <tuple>
 #include <utility>
 
 namespace tillgate {
@@ -63,6 +64,8 @@ class Reader {
   }
   // Every byte read, none left over.
   bool Done() const { return ok_ && at_ == bytes_.size(); }
+  // Bytes are left: fields an older version did not write follow.
+  bool More() const { return ok_ && at_ < bytes_.size(); }
 
  private:
   bool Need(size_t n) {
@@ -104,7 +107,52 @@ bool DecodeAs(std::string_view bytes, uint8_t type, JournalEntry* out) {
   }
 }
 
+void PutIdentity(Writer& out, const FileIdentity& id) {
+  out.U64(id.device);
+  out.U64(id.inode);
+}
+
+FileIdentity GetIdentity(Reader& in) {
+  FileIdentity id;
+  id.device = in.U64();
+  id.inode = in.U64();
+  return id;
+}
+
+// A stock level: a flag, then (when moved) the file, record, code and stock.
+void PutLevel(Writer& out, const StockLevel& level) {
+  out.U8(level.Moved() ? 1 : 0);
+  if (!level.Moved()) return;
+  PutIdentity(out, level.goods_file);
+  out.U32(static_cast<uint32_t>(level.record_number));
+  const size_t code = std::min<size_t>(level.code.size(), 255);
+  out.U8(static_cast<uint8_t>(code));
+  out.Bytes(level.code.data(), code);
+  out.F64(level.stock);
+}
+
+void GetLevel(Reader& in, StockLevel* level) {
+  *level = StockLevel();
+  if (in.U8() == 0) return;
+  level->goods_file = GetIdentity(in);
+  level->record_number = static_cast<int32_t>(in.U32());
+  char code[256];
+  const uint8_t length = in.U8();
+  in.Bytes(code, length);
+  level->code.assign(code, length);
+  level->stock = in.F64();
+  if (level->record_number < 1) *level = StockLevel();
+}
+
 }  // namespace
+
+bool KeptForAnother(const JournalOperation& operation, const char* serial) {
+  if (operation.kept) return true;
+  const size_t owner = strnlen(operation.owner, kSerialNumberLength);
+  const size_t now = strnlen(serial, kSerialNumberLength);
+  return owner > 0 && now > 0 &&
+         std::string_view(operation.owner, owner) != std::string_view(serial, now);
+}
 
 std::string EncodeEntry(const JournalOperation& e) {
   const OperationRecord& r = e.record;
@@ -122,8 +170,10 @@ std::string EncodeEntry(const JournalOperation& e) {
   out.U8(r.lookup_kind);
   out.U32(static_cast<uint32_t>(r.goods_record_number));
   out.U8(e.stock_moved ? 1 : 0);
-  out.U64(e.goods_file.device);
-  out.U64(e.goods_file.inode);
+  PutIdentity(out, e.goods_file);
+  PutLevel(out, e.level);
+  out.Bytes(e.owner, kSerialNumberLength);
+  out.U8(e.kept ? 1 : 0);
   return out.Take();
 }
 
@@ -143,20 +193,32 @@ bool DecodeEntry(std::string_view entry, JournalOperation* e) {
   r.lookup_kind = in.U8();
   r.goods_record_number = static_cast<int32_t>(in.U32());
   e->stock_moved = in.U8() != 0;
-  e->goods_file.device = in.U64();
-  e->goods_file.inode = in.U64();
+  e->goods_file = GetIdentity(in);
+  // A journal of an older version ends the entry here.
+  e->level = StockLevel();
+  std::memset(e->owner, 0, sizeof e->owner);
+  e->kept = false;
+  if (in.More()) {
+    GetLevel(in, &e->level);
+    in.Bytes(e->owner, kSerialNumberLength);
+    e->owner[kSerialNumberLength] = 0;
+    e->kept = in.U8() != 0;
+  }
   return in.Done();
 }
 
 std::string EncodeEntry(const JournalWithdrawal& e) {
   Writer out(JournalEntryType::kWithdrawal);
   out.U64(e.id);
+  PutLevel(out, e.level);
   return out.Take();
 }
 
 bool DecodeEntry(std::string_view entry, JournalWithdrawal* e) {
   Reader in(entry, JournalEntryType::kWithdrawal);
   e->id = in.U64();
+  e->level = StockLevel();
+  if (in.More()) GetLevel(in, &e->level);
   return in.Done();
 }
 
@@ -229,6 +291,30 @@ bool DecodeEntry(std::string_view entry, JournalBooked* e) {
   return in.Done();
 }
 
+std::string EncodeEntry(const JournalStock& e) {
+  Writer out(JournalEntryType::kStock);
+  PutLevel(out, e.level);
+  return out.Take();
+}
+
+bool DecodeEntry(std::string_view entry, JournalStock* e) {
+  Reader in(entry, JournalEntryType::kStock);
+  GetLevel(in, &e->level);
+  return in.Done();
+}
+
+std::string EncodeEntry(const JournalGoodsFile& e) {
+  Writer out(JournalEntryType::kGoodsFile);
+  PutIdentity(out, e.goods_file);
+  return out.Take();
+}
+
+bool DecodeEntry(std::string_view entry, JournalGoodsFile* e) {
+  Reader in(entry, JournalEntryType::kGoodsFile);
+  e->goods_file = GetIdentity(in);
+  return in.Done();
+}
+
 std::string EncodeEntry(const JournalEntry& entry) {
   return std::visit([](const auto& e) { return EncodeEntry(e); }, entry);
 }
@@ -242,6 +328,12 @@ JournalContents ReadBack(const std::vector<std::string>& entries) {
   using RegisterKey = std::pair<uint32_t, uint8_t>;
   std::map<RegisterKey, JournalRegister> registers;
   std::map<RegisterKey, JournalIdentification> identifications;
+  // Goods file, record -> its latest level.
+  using StockKey = std::tuple<uint64_t, uint64_t, int32_t>;
+  std::map<StockKey, StockLevel> stock;
+  auto level = [&](const StockLevel& l) {
+    if (l.Moved()) stock[{l.goods_file.device, l.goods_file.inode, l.record_number}] = l;
+  };
   auto take_id = [&](JournalId id) { contents.last_id = std::max(contents.last_id, id); };
   auto close = [&](JournalId id) {
     std::erase_if(contents.operations, [id](const JournalOperation& o) { return o.id == id; });
@@ -255,9 +347,21 @@ JournalContents ReadBack(const std::vector<std::string>& entries) {
     std::visit(Overloaded{
                    [&](JournalOperation& e) {
                      take_id(e.id);
-                     contents.operations.push_back(std::move(e));
+                     level(e.level);
+                     // The same operation again: it moved to another
+                     // register, or was kept apart, in its place.
+                     const auto same =
+                         std::find_if(contents.operations.begin(), contents.operations.end(),
+                                      [&](const JournalOperation& o) { return o.id == e.id; });
+                     if (same != contents.operations.end())
+                       *same = std::move(e);
+                     else
+                       contents.operations.push_back(std::move(e));
                    },
-                   [&](JournalWithdrawal& e) { close(e.id); },
+                   [&](JournalWithdrawal& e) {
+                     level(e.level);
+                     close(e.id);
+                   },
                    [&](JournalRegister& e) {
                      registers[{e.line_index, e.network_number}] = e;
                    },
@@ -273,11 +377,18 @@ JournalContents ReadBack(const std::vector<std::string>& entries) {
                      std::erase_if(contents.waiting,
                                    [&](const JournalDocument& d) { return d.id == e.id; });
                    },
+                   [&](JournalStock& e) { level(e.level); },
+                   [&](JournalGoodsFile& e) {
+                     std::erase_if(stock, [&](const auto& item) {
+                       return !(item.second.goods_file == e.goods_file);
+                     });
+                   },
                },
                entry);
   }
   for (const auto& [key, e] : registers) contents.registers.push_back(e);
   for (const auto& [key, e] : identifications) contents.identifications.push_back(e);
+  for (auto& [key, l] : stock) contents.stock.push_back(std::move(l));
   return contents;
 }
 
@@ -288,6 +399,14 @@ JournalTotals CountJournal(const std::vector<std::string>& entries) {
   for (const JournalDocument& d : contents.waiting)
     totals.waiting_rows += static_cast<int>(d.rows.size());
   totals.unreadable = contents.unreadable;
+  for (const JournalOperation& o : contents.operations) {
+    const char* serial = "";
+    for (const JournalIdentification& i : contents.identifications)
+      if (i.line_index == o.record.line_index && i.network_number == o.record.network_number)
+        serial = i.serial_number;
+    if (KeptForAnother(o, serial))
+      ++totals.kept[std::string(o.owner, strnlen(o.owner, kSerialNumberLength))];
+  }
   return totals;
 }
 

@@ -86,6 +86,7 @@ bool JournalKeeper::BringInStep() {
     if (!journal_->IsOpen()) return false;
   }
   if (!journal_->InStep()) {
+    holder_->SettleForRewrite();
     const Status rewritten = journal_->Rewrite(EncodedSnapshot());
     if (!rewritten.ok()) {
       ReportFailure(rewritten);
@@ -121,6 +122,7 @@ bool JournalKeeper::Write() {
 
 void JournalKeeper::Compact(bool at_start) {
   if (!Working() || (!at_start && journal_->Size() < compact_check_at_)) return;
+  holder_->SettleForRewrite();
   const std::vector<std::string> live = EncodedSnapshot();
   // At a start anything dead goes; later only a journal that is mostly
   // booked and withdrawn (a quarter or less of it still counts) is

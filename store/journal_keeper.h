@@ -29,6 +29,10 @@ class JournalHolder {
  public:
   // Everything the journal must hold now.
   virtual std::vector<JournalEntry> Snapshot() const = 0;
+  // Called before a snapshot is taken to rewrite the journal: whatever can
+  // be made durable elsewhere (the stock in the goods file) need not be in
+  // it any more.
+  virtual void SettleForRewrite() {}
   // Takes in what an opened journal held.
   virtual RestoredFigures Restore(JournalContents contents) = 0;
 
@@ -48,6 +52,8 @@ class JournalKeeper {
 
   bool Kept() const { return journal_ != nullptr; }
   bool IsOpen() const { return journal_ && journal_->IsOpen(); }
+  // Another server holds it: that one serves the registers.
+  bool HeldByAnother() const { return journal_ && journal_->HeldByAnother(); }
   // Kept and can be written now.
   bool Working() const { return journal_ && journal_->InStep(); }
   JournalHealth Health() const;

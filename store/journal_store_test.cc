@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <map>
 
 #include "platform/platform.h"
 #include "store/store_fixture.h"
@@ -105,10 +106,15 @@ TEST_F(JournaledStore, ADocumentOpenAcrossARestartKeepsItsRegistersSerialNumber)
   MakeJournaledStore();
   MakeJournaledStore();  // and a start's compaction keeps it
   EXPECT_EQ(Close(2, 4, unidentified), 1);
-  // A register that identifies anew after the restart, with another serial
-  // number, is stamped with the new one.
+  // A register that identifies after the restart with another serial
+  // number is another register: the operation stays open for the one it was
+  // sold on, and is closed when that one is back.
   identify(3, 1, "0077777", 0x26);
+  EXPECT_EQ(Close(3, 1, unidentified), 0);
+  identify(3, 1, "0099999", 0x24);
   EXPECT_EQ(Close(3, 1, unidentified), 1);
+  // A sale after a new identification is stamped with the new one.
+  identify(2, 4, "0000007", 0x26);
   ASSERT_TRUE(store_->ServeGoods(Request(2, 4, 1, "300", 1)).Served());
   EXPECT_EQ(Close(2, 4, testing::Stamp("0000007", 8, 0x26, 0x03, 0x15)), 1);
   // A register never identified keeps the report's mark for that.
@@ -117,7 +123,7 @@ TEST_F(JournaledStore, ADocumentOpenAcrossARestartKeepsItsRegistersSerialNumber)
   const std::vector<std::string> rows = banks();
   ASSERT_EQ(rows.size(), 4u);
   EXPECT_EQ(rows[0], "0012345 20250315");
-  EXPECT_EQ(rows[1], "0077777 20260315");
+  EXPECT_EQ(rows[1], "0099999 20240315");
   EXPECT_EQ(rows[2], "0000007 20260315");
   EXPECT_NE(rows[3].substr(0, 7), "0012345");
   EXPECT_NE(rows[3].substr(0, 7), "0077777");
@@ -391,5 +397,75 @@ TEST_F(JournaledStore, NoJournalWithoutAStateFolderOrStoreFolders) {
   EXPECT_FALSE(std::filesystem::exists(State("journal")));
 }
 
+// Two servers started on the same state and shop folders: the second, which
+// holds neither the journal nor the report, hands nothing over; the first
+// goes on writing the rows it answered "o" for.
+TEST_F(JournaledStore, TwoServersOnOneShopOnlyTheJournalsHolderHandsTheReportOver) {
+  MakeJournaledStore();
+  ASSERT_TRUE(store_->ServeGoods(Request(0, 1, 1, "100", 1)).Served());
+  ASSERT_EQ(Close(0, 1, Stamp(1)), 1);
+  TDB second(goods_dir_.path(), report_dir_.path(), fs_, &events_, state_dir_.path());
+  Signal(Reports("otchet.exp"));
+  EXPECT_FALSE(second.ExchangeReport());
+  EXPECT_FALSE(testing::FileExists(Reports("otchet2.dbf")));
+  EXPECT_TRUE(testing::FileExists(Reports("otchet.exp")));
+  ASSERT_TRUE(store_->ServeGoods(Request(0, 1, 1, "300", 1)).Served());
+  ASSERT_EQ(Close(0, 1, Stamp(2)), 1);
+  EXPECT_TRUE(store_->ExchangeReport());
+  EXPECT_EQ(testing::ReadDbfRecords(Reports("otchet2.dbf")).size(), 2u);
+}
+
+// A new goods file is taken in by the server that holds the journal, not by
+// one beside it (at its start or later), which would put it in place under
+// the file the first one sells from.
+TEST_F(JournaledStore, TwoServersOnOneShopOnlyTheJournalsHolderTakesANewGoodsFileIn) {
+  MakeJournaledStore();
+  PutGoods("tovars2.dbf", testing::SampleGoods());
+  Signal(Goods("tovars.exp"));
+  TDB second(goods_dir_.path(), report_dir_.path(), fs_, &events_, state_dir_.path());
+  EXPECT_TRUE(second.ExchangeGoods());  // tovars.dbf, for its look at the goods
+  EXPECT_TRUE(testing::FileExists(Goods("tovars2.dbf")));
+  EXPECT_TRUE(testing::FileExists(Goods("tovars.exp")));
+  EXPECT_TRUE(store_->ExchangeGoods());
+  EXPECT_FALSE(testing::FileExists(Goods("tovars2.dbf")));
+  EXPECT_FALSE(testing::FileExists(Goods("tovars.exp")));
+}
+
+// The second server takes the journal over when the first stops: the first
+// one's open operations stay its registers', not the second one's that
+// identified with another serial number at the same line and network number.
+TEST_F(JournaledStore, TwoServersOnOneShopOpenOperationsBelongToTheirRegister) {
+  const auto identify = [](TDB& db, const char* serial) {
+    db.ShowIdentification({"COM1", "EKR", serial, 1, 0, 0x26});
+  };
+  MakeJournaledStore();
+  identify(*store_, "1111111");
+  for (uint8_t sequence = 1; sequence <= 3; ++sequence)
+    ASSERT_TRUE(store_->ServeGoods(Request(0, 1, sequence, "100", sequence)).Served());
+  TDB second(goods_dir_.path(), report_dir_.path(), fs_, &events_, state_dir_.path());
+  StatusBoard board;
+  second.SetStatusBoard(&board);
+  identify(second, "2222222");
+  store_.reset();
+  // Its register's message carries the sequence byte the other one's last
+  // message had: it is a new one, not a repetition.
+  const GoodsOutcome outcome = second.ServeGoods(Request(0, 1, 3, "300", 1));
+  EXPECT_TRUE(outcome.Served());
+  EXPECT_FALSE(outcome.withdrawn);
+  EXPECT_TRUE(events_.Has("journal: 3 open operation(s) of register 1111111 kept for it"));
+  EXPECT_EQ(board.Snapshot().store.kept_operations, (std::map<std::string, int>{{"1111111", 3}}));
+  EXPECT_EQ(board.Snapshot().registers[0][0].pending_operations, 1);
+  EXPECT_EQ(second.CloseDocument(0, 1, testing::CloseOf(Stamp(5))), 1);
+  // The register they were sold on identifies there again: they are its own.
+  identify(second, "1111111");
+  EXPECT_TRUE(events_.Has("3 open operation(s) kept for it are its own again"));
+  EXPECT_TRUE(board.Snapshot().store.kept_operations.empty());
+  EXPECT_EQ(second.CloseDocument(0, 1, testing::CloseOf(Stamp(6))), 3);
+  std::vector<std::string> rows;
+  for (const auto& r : testing::ReadDbfRecords(Reports("otchet.dbf")))
+    rows.push_back(r.at("BANK") + " " + r.at("CHECK") + " " + r.at("QUANTY"));
+  EXPECT_EQ(rows, (std::vector<std::string>{"2222222 5 1.000", "1111111 6 1.000", "1111111 6 2.000",
+                                            "1111111 6 3.000"}));
+}
 }  // namespace
 }  // namespace tillgate

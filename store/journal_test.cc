@@ -9,6 +9,8 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <string_view>
 
 #include "platform/fault_file_system.h"
 #include "platform/platform.h"
@@ -257,6 +259,41 @@ TEST_F(JournalFile, OneServerAtATimeAlsoWhenTheyMeetHalfway) {
   EXPECT_EQ(Reopen().entries, std::vector<std::string>{"first"});
 }
 
+// Some systems (Windows) refuse to put a file in the place of one that is
+// open: the rewrite closes both for the rename and opens the journal again
+// after it, and no other server can take the journal meanwhile.
+TEST_F(JournalFile, ARewriteClosesItsFilesForTheRenameAndKeepsOthersOut) {
+  fs_.RefuseReplacingOpenFiles();
+  Reopen();
+  ASSERT_TRUE(journal_->Append(Entries(2)).ok());
+  Journal other(&fs_, Folder());
+  JournalRecovery other_recovery;
+  Status other_opened;
+  fs_.BeforeNextReplacing([&] { other_opened = other.Open(&other_recovery); });
+  ASSERT_TRUE(journal_->Rewrite({"kept"}).ok());
+  EXPECT_EQ(other_opened, Status::kBusy);
+  EXPECT_FALSE(other.IsOpen());
+  ASSERT_TRUE(journal_->Append({"more"}).ok());
+  // Opened again, it is locked again.
+  EXPECT_EQ(other.Open(&other_recovery), Status::kBusy);
+
+  // A rename refused leaves the old journal, open again and in step.
+  fs_.FailNth(FsOp::kRenameReplacing, 1, "", 1, Status::kBusy);
+  EXPECT_EQ(journal_->Rewrite({"lost"}), Status::kBusy);
+  EXPECT_TRUE(journal_->InStep());
+  ASSERT_TRUE(journal_->Append({"last"}).ok());
+  // One that cannot be opened again after the rename stays this server's
+  // and asks for another rewrite.
+  fs_.FailNth(FsOp::kOpen, 1, "/journal");
+  EXPECT_FALSE(journal_->Rewrite({"kept", "more"}).ok());
+  EXPECT_TRUE(journal_->IsOpen());
+  EXPECT_FALSE(journal_->InStep());
+  EXPECT_EQ(other.Open(&other_recovery), Status::kBusy);
+  ASSERT_TRUE(journal_->Rewrite({"kept", "more", "last"}).ok());
+  journal_.reset();
+  EXPECT_EQ(Reopen().entries, (std::vector<std::string>{"kept", "more", "last"}));
+}
+
 TEST_F(JournalFile, AFailedRewriteLeavesTheOldJournalAndAFailedAppendAsksForOne) {
   Reopen();
   ASSERT_TRUE(journal_->Append(Entries(2)).ok());
@@ -325,7 +362,7 @@ TEST(JournalEntries, EachKindReadsBackAsWritten) {
   document.rows[1].fill('y');
   for (const std::string& bytes :
        {EncodeEntry(document), EncodeEntry(JournalRegister{3, 9, 0x42, 77}),
-        EncodeEntry(JournalWithdrawal{5}), EncodeEntry(JournalBooked{6}),
+        EncodeEntry(JournalWithdrawal{5, {}}), EncodeEntry(JournalBooked{6}),
         EncodeEntry(JournalIdentification{15, 10, 0x26, "0310001"})}) {
     switch (static_cast<JournalEntryType>(EntryType(bytes))) {
       case JournalEntryType::kDocument:
@@ -387,7 +424,7 @@ TEST(JournalEntries, ALookAtTheBytesCountsWhatTheNextStartRestores) {
       op(3),
       op(4),
       op(5),
-      EncodeEntry(JournalWithdrawal{4}),
+      EncodeEntry(JournalWithdrawal{4, {}}),
       EncodeEntry(closed),
       EncodeEntry(JournalBooked{10}),
       EncodeEntry(waiting),
@@ -435,7 +472,7 @@ TEST(JournalEntries, AnyKindReadsBackAsItself) {
   JournalDocument document{7, {1, 2}, std::vector<ReportRecordBytes>(1)};
   document.rows[0].fill('r');
   const std::vector<JournalEntry> entries = {JournalOperation{},
-                                             JournalWithdrawal{5},
+                                             JournalWithdrawal{5, {}},
                                              JournalRegister{3, 9, 0x42, 77},
                                              JournalIdentification{15, 10, 0x26, "0310001"},
                                              document,
@@ -471,7 +508,7 @@ TEST(JournalEntries, ReadBackLeavesWhatIsStillOpen) {
       op(2),
       op(3),
       op(4),
-      EncodeEntry(JournalWithdrawal{2}),
+      EncodeEntry(JournalWithdrawal{2, {}}),
       EncodeEntry(JournalRegister{0, 1, 7, 3}),
       EncodeEntry(JournalRegister{0, 1, 9, 4}),
       EncodeEntry(JournalRegister{2, 5, 1, 1}),
@@ -480,7 +517,7 @@ TEST(JournalEntries, ReadBackLeavesWhatIsStillOpen) {
       EncodeEntry(first),
       EncodeEntry(empty),
       EncodeEntry(second),
-      EncodeEntry(JournalWithdrawal{99}),  // never there: nothing happens
+      EncodeEntry(JournalWithdrawal{99, {}}),  // never there: nothing happens
       op(5),
       EncodeEntry(JournalBooked{10}),
       std::string("\x63junk"),
@@ -500,6 +537,122 @@ TEST(JournalEntries, ReadBackLeavesWhatIsStillOpen) {
   EXPECT_EQ(contents.waiting[0].id, 12u);
   EXPECT_EQ(contents.last_id, 12u);
   EXPECT_EQ(contents.unreadable, 1);
+}
+
+StockLevel Level(uint64_t inode, int32_t record, const char* code, double stock) {
+  StockLevel level;
+  level.goods_file = {7, inode};
+  level.record_number = record;
+  level.code = code;
+  level.stock = stock;
+  return level;
+}
+
+// The stock a movement left and the register an operation was sold on read
+// back as written; entries a version before them wrote still read, with
+// neither.
+TEST(JournalEntries, StockLevelsAndOwnersReadBackAndOlderEntriesStillDo) {
+  JournalOperation op;
+  op.id = 9;
+  op.record.quantity = 0.25;
+  op.stock_moved = true;
+  op.goods_file = {7, 70};
+  op.level = Level(70, 3, "2000         ", 4.75);
+  std::memcpy(op.owner, "0310001", 7);
+  op.kept = true;
+  const std::string op_bytes = EncodeEntry(op);
+  EXPECT_EQ(AgainFrom<JournalOperation>(op_bytes), op_bytes);
+  JournalOperation back;
+  ASSERT_TRUE(DecodeEntry(op_bytes, &back));
+  EXPECT_EQ(back.level.goods_file, op.goods_file);
+  EXPECT_EQ(back.level.record_number, 3);
+  EXPECT_EQ(back.level.code, "2000         ");
+  EXPECT_EQ(back.level.stock, 4.75);
+  EXPECT_STREQ(back.owner, "0310001");
+  EXPECT_TRUE(back.kept);
+  for (const std::string& bytes : {EncodeEntry(JournalWithdrawal{5, Level(70, 1, "100", 10)}),
+                                   EncodeEntry(JournalStock{Level(71, 65000, "", 0.001)}),
+                                   EncodeEntry(JournalGoodsFile{{1, 2}})}) {
+    JournalEntry entry;
+    ASSERT_TRUE(DecodeEntry(bytes, &entry));
+    EXPECT_EQ(EncodeEntry(entry), bytes);
+  }
+
+  const std::string old_op = testing::InOlderFormat(op_bytes);
+  ASSERT_LT(old_op.size(), op_bytes.size());
+  ASSERT_TRUE(DecodeEntry(old_op, &back));
+  EXPECT_EQ(back.id, 9u);
+  EXPECT_EQ(back.record.quantity, 0.25);
+  EXPECT_TRUE(back.stock_moved);
+  EXPECT_EQ(back.goods_file, op.goods_file);
+  EXPECT_FALSE(back.level.Moved());
+  EXPECT_STREQ(back.owner, "");
+  EXPECT_FALSE(back.kept);
+  JournalWithdrawal withdrawal;
+  ASSERT_TRUE(
+      DecodeEntry(testing::InOlderFormat(EncodeEntry(JournalWithdrawal{5, {}})), &withdrawal));
+  EXPECT_EQ(withdrawal.id, 5u);
+  // An entry cut between the older fields' end and its own is refused.
+  for (size_t cut = old_op.size() + 1; cut < op_bytes.size(); ++cut)
+    EXPECT_FALSE(DecodeEntry(op_bytes.substr(0, cut), &back)) << cut;
+}
+
+// The latest level of every goods record moved since the goods file in
+// service came into it; an operation written again (kept apart for its
+// register) stands in place of its earlier entry.
+TEST(JournalEntries, ReadBackKeepsTheLatestStockOfTheFileInService) {
+  auto op = [](JournalId id, const StockLevel& level, const char* owner = "") {
+    JournalOperation e;
+    e.id = id;
+    e.level = level;
+    std::string_view(owner).copy(e.owner, kSerialNumberLength);
+    return e;
+  };
+  JournalOperation kept = op(1, {}, "0310001");
+  kept.kept = true;
+  const JournalContents contents = ReadBack({
+      EncodeEntry(JournalStock{Level(60, 1, "100", 3)}),  // a file gone since
+      EncodeEntry(JournalGoodsFile{{7, 70}}),
+      EncodeEntry(op(1, Level(70, 1, "100", 9), "0310001")),
+      EncodeEntry(op(2, Level(70, 1, "100", 8))),
+      EncodeEntry(JournalWithdrawal{2, Level(70, 1, "100", 9)}),
+      EncodeEntry(JournalStock{Level(70, 3, "2000", 4)}),
+      EncodeEntry(JournalStock{Level(71, 1, "100", 7)}),  // the next file
+      EncodeEntry(JournalGoodsFile{{7, 70}}),             // and back
+      EncodeEntry(kept),
+  });
+  ASSERT_EQ(contents.stock.size(), 2u);
+  EXPECT_EQ(contents.stock[0].record_number, 1);
+  EXPECT_EQ(contents.stock[0].stock, 9);
+  EXPECT_EQ(contents.stock[1].record_number, 3);
+  EXPECT_EQ(contents.stock[1].code, "2000");
+  ASSERT_EQ(contents.operations.size(), 1u);
+  EXPECT_TRUE(contents.operations[0].kept);
+  EXPECT_FALSE(contents.operations[0].level.Moved());  // its level stays counted above
+}
+
+// A look at the journal names the registers whose operations it keeps
+// apart: kept ones, and those sold on a register other than the one that
+// identified at their line and network number last.
+TEST(JournalEntries, ALookAtTheBytesCountsOperationsKeptForAnotherRegister) {
+  auto op = [](JournalId id, uint8_t network, const char* owner, bool kept = false) {
+    JournalOperation e;
+    e.id = id;
+    e.record.network_number = network;
+    std::string_view(owner).copy(e.owner, kSerialNumberLength);
+    e.kept = kept;
+    return EncodeEntry(e);
+  };
+  const JournalTotals totals = CountJournal({
+      op(1, 1, "0310001"),
+      op(2, 1, "0310002"),
+      op(3, 1, ""),  // sold before any identification: the register's own
+      op(4, 2, "0310001", /*kept=*/true),
+      op(5, 3, "0310005"),  // nobody else identified there
+      EncodeEntry(JournalIdentification{0, 1, 0x26, "0310002"}),
+  });
+  EXPECT_EQ(totals.open_operations, 5);
+  EXPECT_EQ(totals.kept, (std::map<std::string, int>{{"0310001", 2}}));
 }
 
 }  // namespace

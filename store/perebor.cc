@@ -71,13 +71,14 @@ void TPEREBOR::Release(int i) {
   --pending_count_;
 }
 
-bool VoidCovered(const TPEREBOR& pool, const OperationRecord& r) {
+bool VoidCovered(const TPEREBOR& pool, const OperationRecord& r,
+                 const std::function<bool(int)>& counts) {
   double covered = -r.quantity;
   int index = pool.Head();
   for (int n = pool.PendingCount(); n > 0; --n) {
     const OperationRecord& p = pool.Record(index);
     if (p.network_number == r.network_number && p.line_index == r.line_index &&
-        p.section == r.section && SameCode(p, r)) {
+        p.section == r.section && SameCode(p, r) && (!counts || counts(index))) {
       if (p.operation_code == kOpReturn || p.operation_code == kOpVoid)
         covered -= p.quantity;
       else

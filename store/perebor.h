@@ -4,6 +4,7 @@
 // first), the next one is current (filled by decoding), the rest are free.
 
 #include <cstdint>
+#include <functional>
 
 #include "store/operation_record.h"
 
@@ -51,6 +52,9 @@ class TPEREBOR {
 // True when the pending operations of the void's register (line and network
 // number) with the same goods code and section cover its quantity: sales
 // add to the cover, returns and earlier voids take from it.
-bool VoidCovered(const TPEREBOR& pool, const OperationRecord& void_operation);
+// `counts`, when given, says which pending records (by pool index) are the
+// register's own.
+bool VoidCovered(const TPEREBOR& pool, const OperationRecord& void_operation,
+                 const std::function<bool(int)>& counts = nullptr);
 
 }  // namespace tillgate

@@ -184,7 +184,24 @@ bool ReportFile::RefuseUncollected() {
   return true;
 }
 
+bool ReportFile::HeldElsewhere() {
+  std::unique_ptr<File> file;
+  const Status opened = fs_->Open(path_, OpenMode::kReadWriteExclusiveSync, &file);
+  if (opened.ok()) file->Close();
+  return opened.code() == Status::kBusy;
+}
+
 bool ReportFile::HandOver(int waiting_rows) {
+  // A report file another program holds open (another server writing rows
+  // it has answered for) is not ours to hand over.
+  if (!file_ && HeldElsewhere()) {
+    if (!handover_failure_reported_)
+      ReportCondition(events_, Severity::kError, kHandOverCondition,
+                      "report hand-over not done: otchet.dbf is held open by another program; "
+                      "tried again at every step");
+    handover_failure_reported_ = true;
+    return false;
+  }
   if (file_) {
     const Status closed = file_->Close();
     file_.reset();
@@ -201,6 +218,10 @@ bool ReportFile::HandOver(int waiting_rows) {
     OpenOrCreate();
     return false;
   }
+  // The rename reaches the disk before the request is answered: a power cut
+  // between them must not leave otchet.dbf, rows and all, under its old
+  // name with the request gone, to be handed over a second time.
+  if (moved == Status::kOk) fs_->SyncFolder(folder_);
   fs_->Unlink(signal_path_);
   const std::string done = moved == Status::kOk ? "report handed over as otchet2.dbf"
                                                 : "report hand-over: no otchet.dbf to hand over";

@@ -58,8 +58,9 @@ class ReportFile {
   // The hand-over. HandOverAsked: otchet.exp is there. RefuseUncollected:
   // when otchet2.dbf from the previous hand-over is still there, the
   // request is dropped (otchet.exp deleted, said), the report file opened,
-  // and true. HandOver: otchet.dbf closed and renamed to otchet2.dbf,
-  // otchet.exp deleted, a new otchet.dbf created; `waiting_rows` not yet in
+  // and true. HandOver: otchet.dbf closed and renamed to otchet2.dbf (never
+  // one another program holds open), the folder synced, otchet.exp deleted,
+  // a new otchet.dbf created; `waiting_rows` not yet in
   // the file are said to go into the new one. False when the rename fails
   // (said once, the request kept for the next step) or the new file cannot
   // be created.
@@ -70,6 +71,8 @@ class ReportFile {
  private:
   bool Create();
   void Close();
+  // Another program holds otchet.dbf open (it cannot be opened: busy).
+  bool HeldElsewhere();
   // Says once that otchet.dbf cannot be `what` ("opened") and why; false.
   bool FileFailure(const char* what, const Status& status);
   // Adopts `file` as the report file held open.

@@ -243,10 +243,26 @@ TEST_F(ReportFileTest, AHandOverRenamesAndStartsANewFile) {
   ReportFile& report = MakeReport();
   ASSERT_TRUE(Append({Row("1", "Handed")}));
   Signal(Reports("otchet.exp"));
-  const int folder_syncs = fs_.Calls(FsOp::kSyncFolder);
+  fs_.StartLog();
   EXPECT_TRUE(HandOverStep());
-  // Rows booked into the new file must not go with its name in a power cut.
-  EXPECT_EQ(fs_.Calls(FsOp::kSyncFolder), folder_syncs + 1);
+  // The rename reaches the disk before the request is answered (a power cut
+  // between them would hand the same rows over again), and rows booked into
+  // the new file must not go with its name in a power cut.
+  std::vector<std::string> steps;
+  for (const auto& [op, path] : fs_.Log()) {
+    if (op == FsOp::kRename || op == FsOp::kSyncFolder || op == FsOp::kUnlink ||
+        op == FsOp::kCreate)
+      steps.push_back(std::to_string(static_cast<int>(op)) + " " +
+                      path.substr(path.find_last_of('/') + 1));
+  }
+  const auto step = [](FsOp op, const std::string& name) {
+    return std::to_string(static_cast<int>(op)) + " " + name;
+  };
+  const std::string folder = report_dir_.path().substr(report_dir_.path().find_last_of('/') + 1);
+  EXPECT_EQ(steps, (std::vector<std::string>{
+                       step(FsOp::kRename, "otchet.dbf"), step(FsOp::kSyncFolder, folder),
+                       step(FsOp::kUnlink, "otchet.exp"), step(FsOp::kCreate, "otchet.dbf"),
+                       step(FsOp::kSyncFolder, folder)}));
   EXPECT_FALSE(FileExists(Reports("otchet.exp")));
   EXPECT_TRUE(report.IsOpen());
   EXPECT_EQ(testing::ReadDbfRecords(Reports("otchet2.dbf")).size(), 1u);
@@ -265,6 +281,27 @@ TEST_F(ReportFileTest, AHandOverRenamesAndStartsANewFile) {
                           "otchet.dbf"),
             1);
   EXPECT_EQ(ReportBytes(), HeaderImage());
+}
+
+// A report file another server holds open (and writes rows into that it
+// has answered "o" for) is never renamed away from under it.
+TEST_F(ReportFileTest, OnlyTheHolderHandsTheReportOver) {
+  ReportFile& holder = MakeReport();
+  ASSERT_TRUE(Append({Row("1", "Theirs")}));
+  ReportFile other(&fs_, &events_, report_dir_.path());
+  EXPECT_FALSE(other.OpenOrCreate());
+  Signal(Reports("otchet.exp"));
+  EXPECT_FALSE(other.HandOver(0));
+  EXPECT_FALSE(other.HandOver(0));
+  EXPECT_EQ(events_.Count("report hand-over not done: otchet.dbf is held open by another "
+                          "program; tried again at every step"),
+            1);
+  EXPECT_FALSE(FileExists(Reports("otchet2.dbf")));
+  EXPECT_TRUE(FileExists(Reports("otchet.exp")));
+  ASSERT_TRUE(Append({Row("2", "Still theirs")}));
+  EXPECT_TRUE(HandOverStep());
+  EXPECT_EQ(testing::ReadDbfRecords(Reports("otchet2.dbf")).size(), 2u);
+  EXPECT_TRUE(holder.IsOpen());
 }
 
 TEST_F(ReportFileTest, AHandOverThatCannotRenameSaysWhyOnceAndIsTriedAgain) {

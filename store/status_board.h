@@ -9,6 +9,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <map>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -74,6 +75,10 @@ struct StoreStatus {
   uint64_t rows_written = 0;  // into otchet.dbf since start-up
   uint64_t rows_waiting = 0;  // closed, not yet in otchet.dbf
   JournalHealth journal = JournalHealth::kNone;
+  // Open operations kept for a register that is not at their line and
+  // network number now (another one identified there): its serial number
+  // -> how many.
+  std::map<std::string, int> kept_operations;
   friend bool operator==(const StoreStatus&, const StoreStatus&) = default;
 };
 

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "platform/posix/child_process.h"
+#include "store/journal_entries.h"
 
 namespace tillgate::testing {
 
@@ -152,6 +153,30 @@ DbfreadResult ReadWithDbfread(const std::string& path) {
   }
   result.ok = true;
   return result;
+}
+
+std::string InOlderFormat(const std::string& entry) {
+  // The fields the older version did not write are the last ones; without
+  // a stock level they take 1 byte (the level's flag) + the owner + 1.
+  constexpr size_t kOperationTail = 1 + kSerialNumberLength + 1;
+  constexpr size_t kWithdrawalTail = 1;
+  JournalOperation operation;
+  if (DecodeEntry(entry, &operation)) {
+    operation.level = StockLevel();
+    std::memset(operation.owner, 0, sizeof operation.owner);
+    operation.kept = false;
+    const std::string bytes = EncodeEntry(operation);
+    return bytes.substr(0, bytes.size() - kOperationTail);
+  }
+  JournalWithdrawal withdrawal;
+  if (DecodeEntry(entry, &withdrawal)) {
+    const std::string bytes = EncodeEntry(JournalWithdrawal{withdrawal.id, {}});
+    return bytes.substr(0, bytes.size() - kWithdrawalTail);
+  }
+  JournalStock stock;
+  JournalGoodsFile goods_file;
+  if (DecodeEntry(entry, &stock) || DecodeEntry(entry, &goods_file)) return std::string();
+  return entry;
 }
 
 }  // namespace tillgate::testing

@@ -60,4 +60,9 @@ struct DbfreadResult {
 };
 DbfreadResult ReadWithDbfread(const std::string& path);
 
+// A journal entry as a version before stock levels and register owners
+// wrote it: an operation or a withdrawal without them; a stock or goods
+// file entry, which it never wrote, as nothing (empty). Others as they are.
+std::string InOlderFormat(const std::string& entry);
+
 }  // namespace tillgate::testing

@@ -24,7 +24,10 @@ TDB::TDB(const std::string& goods_folder, const std::string& report_folder, File
       journal_(fs_, events, JournalFolder(goods_folder, report_folder, state_folder), this) {
   // The goods file first: a restored operation's stock movement can be taken
   // back only in the file it was made in.
-  goods_.Exchange();
+  // A new goods file is taken in only by the server that holds the journal:
+  // another one would put it in place under the file that server sells from.
+  goods_.Exchange(!journal_.HeldByAnother());
+  FollowGoodsFile();
   journal_.Open();
   // Rows the journal kept waiting are written before any new one.
   const int restored_rows = QueuedRows();
@@ -83,8 +86,8 @@ void TDB::PublishStatus() {
   int index = pool_.Head();
   for (int n = pool_.PendingCount(); n > 0; --n) {
     const OperationRecord& r = pool_.Record(index);
-    if (r.line_index < static_cast<uint32_t>(kPortCount) && r.network_number >= 1 &&
-        r.network_number <= kRegistersPerLine)
+    if (!notes_[index].kept && r.line_index < static_cast<uint32_t>(kPortCount) &&
+        r.network_number >= 1 && r.network_number <= kRegistersPerLine)
       ++registers[r.line_index][r.network_number - 1u].pending_operations;
     index = r.next;
   }
@@ -96,13 +99,16 @@ void TDB::PublishStatus() {
   store.rows_written = report_.RowsWritten();
   store.rows_waiting = static_cast<uint64_t>(QueuedRows());
   store.journal = journal_.Health();
+  store.kept_operations = KeptOperations();
   status_->SetStore(store);
 }
 
 bool TDB::ExchangeGoods() {
   std::lock_guard<std::mutex> lock(mutex_);
   const PublishOnExit publish(*this);
-  return goods_.Exchange();
+  const bool open = goods_.Exchange(!journal_.HeldByAnother());
+  FollowGoodsFile();
+  return open;
 }
 
 void TDB::FillGoodsView() {

@@ -9,14 +9,17 @@
 //
 // The rules that span the parts live here, each in one place: a repeated
 // goods message takes the previous operation back; stock moves with the
-// operation and back with it; a closed document goes into the journal
-// first, then into the report, then is marked booked.
+// operation and back with it, journaled with it before it reaches the goods
+// file; an open operation belongs to the register (by serial number) it was
+// sold on; a closed document goes into the journal first, then into the
+// report, then is marked booked.
 //
 // Every Store transaction takes the store's lock, so any thread may call
 // them; nothing else changes the store or its views.
 
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -105,6 +108,26 @@ class TDB final : public Store, private JournalHolder {
   struct OperationNote {
     JournalId id = 0;       // in the journal, while pending
     uint32_t moved_in = 0;  // goods file generation its stock moved in; 0 = none
+    // Serial number of the register it was sold on; empty when that one had
+    // not identified.
+    char owner[kSerialNumberLength + 1] = {};
+    // Kept for its owner: another register now has its line and network
+    // number, which neither closes it nor takes it back.
+    bool kept = false;
+  };
+  // A stock movement of the transaction in progress, to be taken back when
+  // its operation is refused before it is committed.
+  struct StockMove {
+    int pool_index = 0;
+    int32_t record = 0;
+    double before = 0;
+    uint32_t moved_in_before = 0;
+  };
+  // A goods record's stock as the store holds it.
+  struct StockNote {
+    std::string code;  // its CODE field's bytes
+    double stock = 0;
+    bool written = false;  // the goods file holds it (not yet synced)
   };
   // Publishes the store's figures when it goes out of scope: at the end of
   // a transaction, inside its lock.
@@ -129,12 +152,37 @@ class TDB final : public Store, private JournalHolder {
   // Fills r's goods record number, name, section, price and amount, moving
   // the stock when tracking is on. An empty name = not found or refused
   // (also while the pool is full); the result says which.
-  LookUpResult LookUp(OperationRecord& r);
+  LookUpResult LookUp(OperationRecord& r, StockLevel* level);
   // The stock of the record's goods in the operation's own direction (+1),
   // or back (-1: refused when the goods file has been replaced since the
   // movement, as its record number may now name other goods).
-  StockResult MoveStock(int pool_index, int direction = +1);
-  bool ReverseStock(int pool_index) { return MoveStock(pool_index, -1) == StockResult::kMoved; }
+  // The movement is planned, not written: it goes into the journal with its
+  // operation first (`*level`), and into the goods file by WriteStock.
+  StockResult MoveStock(int pool_index, int direction, StockLevel* level);
+  // True when the pending record is this register's own (not kept for
+  // another).
+  bool OwnedBy(int pool_index, uint32_t line_index, uint8_t network_number) const;
+
+  // ---- stock (tdb_stock.cc)
+  // The stock the store holds for goods record `record` of the file in
+  // service (its CODE bytes in `*code`).
+  StockResult CurrentStock(int32_t record, double* stock, std::string* code);
+  StockLevel LevelOf(int32_t record) const;
+  // Holds `stock` for the record, counting it unwritten until it is.
+  void HoldStock(int32_t record, std::string code, double stock, bool written);
+  // Takes the transaction's last movement back (its operation was refused).
+  void UndoLastMove();
+  // Writes every stock level the goods file does not hold yet; false when
+  // `record` could not be written.
+  bool WriteStock(int32_t record = 0);
+  // A goods file came into service (or the same one again): the stock held
+  // for another file is dropped, levels the journal kept for this one are
+  // put back, and the journal told.
+  void FollowGoodsFile();
+  // Puts the journal's levels into the goods file they were moved in;
+  // returns how many records it changed.
+  int ApplyLevels(const std::vector<StockLevel>& levels);
+  void SettleForRewrite() override;
 
   // ---- documents and the report (tdb_report.cc)
   // Hands every pending record of that register (oldest first) to the
@@ -163,6 +211,12 @@ class TDB final : public Store, private JournalHolder {
   // Keeps the register's serial number and year in its state, and in the
   // journal when they changed.
   void KeepIdentification(const Identification& identification);
+  // The open operations that belong to the register now identified at that
+  // line and network number come to it; those of another register are kept
+  // apart for theirs. Says so and journals what moved.
+  void SortOwnership(uint32_t line_index, uint8_t network_number, const char* serial);
+  // Pending operations kept for another register, by its serial number.
+  std::map<std::string, int> KeptOperations() const;
 
   TPEREBOR pool_;     // first, as the pool always was
   std::mutex mutex_;  // one transaction at a time
@@ -173,6 +227,12 @@ class TDB final : public Store, private JournalHolder {
   JournalKeeper journal_;
   RegisterBook registers_;
   OperationNote notes_[TPEREBOR::kCapacity] = {};
+  std::vector<StockMove> moves_;        // of the transaction in progress
+  std::map<int32_t, StockNote> stock_;  // records moved since the goods file was synced
+  FileIdentity stock_file_;             // the goods file stock_ is of
+  bool stock_file_known_ = false;
+  int unwritten_ = 0;                      // levels in stock_ not written yet
+  std::vector<StockLevel> waiting_stock_;  // for a goods file not in service yet
   std::deque<WaitingDocument> report_queue_;
   ReportView report_view_;
   GridModel* diagnostics_view_ = nullptr;

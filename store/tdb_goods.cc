@@ -65,17 +65,22 @@ void TDB::TakeBackRepeated(RegisterState& state, const GoodsRequest& request,
   }
   const int index = state.last_operation;
   state.last_operation = -1;
-  if (!pool_.IsPending(index)) return;
+  if (!OwnedBy(index, request.line_index, request.network_number)) return;
   const OperationRecord& last = pool_.Record(index);
-  if (last.line_index != request.line_index || last.network_number != request.network_number)
-    return;
-  if (goods_.TrackStock()) ReverseStock(index);
+  JournalWithdrawal withdrawal{OperationId(index), {}};
+  if (goods_.TrackStock()) MoveStock(index, -1, &withdrawal.level);
   outcome->withdrawn = true;
   outcome->withdrawn_operation = last.operation_code;
   std::memcpy(outcome->withdrawn_code, last.goods_code, kGoodsCodeSize);
-  journal_.Add(JournalWithdrawal{OperationId(index)});
+  journal_.Add(withdrawal);
   journal_.Add(RegisterEntry(request.line_index, request.network_number, state));
   pool_.Release(index);
+}
+
+bool TDB::OwnedBy(int pool_index, uint32_t line_index, uint8_t network_number) const {
+  if (!pool_.IsPending(pool_index) || notes_[pool_index].kept) return false;
+  const OperationRecord& r = pool_.Record(pool_index);
+  return r.line_index == line_index && r.network_number == network_number;
 }
 
 GoodsOutcome TDB::ServeGoods(const GoodsRequest& request) {
@@ -92,10 +97,12 @@ GoodsOutcome TDB::ServeGoods(const GoodsRequest& request) {
     outcome.refusal = GoodsRefusal::kNotRecorded;
     return outcome;
   }
-  // A refusal still keeps what a repetition took back.
+  moves_.clear();
+  // A refusal still keeps what a repetition took back, stock included.
   auto refuse = [&](GoodsRefusal refusal) {
     outcome.refusal = refusal;
     journal_.Write();
+    WriteStock();
     return outcome;
   };
   // Taking back may free a record of a full pool for the repetition.
@@ -105,13 +112,15 @@ GoodsOutcome TDB::ServeGoods(const GoodsRequest& request) {
   if (pool_.Full()) return refuse(GoodsRefusal::kPoolFull);
   OperationRecord& r = pool_.Current();
   FillFromRequest(request, r);
-  const LookUpResult found = LookUp(r);
+  JournalOperation entry;
+  const LookUpResult found = LookUp(r, &entry.level);
   outcome.looked_up = true;
   if (found != LookUpResult::kFound) return refuse(RefusalFor(found));
   r.line_index = request.line_index;
-  if (r.operation_code == kOpVoid && !VoidCovered(pool_, r)) {
+  const auto own = [&](int i) { return !notes_[i].kept; };
+  if (r.operation_code == kOpVoid && !VoidCovered(pool_, r, own)) {
     // The look-up has already moved the stock; put it back.
-    if (goods_.TrackStock()) ReverseStock(r.pool_index);
+    if (entry.level.Moved()) UndoLastMove();
     return refuse(GoodsRefusal::kVoidNotCovered);
   }
   // The register charges whole kopecks; the report keeps the same amount.
@@ -121,15 +130,39 @@ GoodsOutcome TDB::ServeGoods(const GoodsRequest& request) {
   const GoodsDisplay shown = DisplayOf(r, kopecks);
   state->last_operation = index;
   pool_.Commit();
-  notes_[index].id = journal_.NewId();
-  journal_.Add(OperationEntry(index));
+  OperationNote& note = notes_[index];
+  note.id = journal_.NewId();
+  note.kept = false;
+  std::memset(note.owner, 0, sizeof note.owner);
+  if (state->identified) std::memcpy(note.owner, state->stamp.serial_number, kSerialNumberLength);
+  const StockLevel level = entry.level;
+  entry = OperationEntry(index);
+  entry.level = level;
+  journal_.Add(entry);
   journal_.Add(RegisterEntry(request.line_index, request.network_number, *state));
-  if (journal_.Write()) {
+  const bool recorded = journal_.Write();
+  const StockMove sold = level.Moved() ? moves_.back() : StockMove();
+  // The register must not be told of a sale a crash could lose: nothing of
+  // it stays. What a repetition took back stays taken back.
+  if (!recorded && level.Moved()) UndoLastMove();
+  // The journal holds the stock now: the goods file may follow.
+  const bool stock_written = WriteStock(level.record_number);
+  if (recorded && stock_written) {
     outcome.goods = shown;
+  } else if (recorded) {
+    // The goods file refused the new stock: the sale is taken back in the
+    // journal as well, and refused.
+    HoldStock(sold.record, level.code, sold.before, /*written=*/false);
+    const JournalWithdrawal withdrawal{note.id, LevelOf(sold.record)};
+    note.moved_in = 0;
+    state->last_operation = -1;
+    pool_.Release(index);
+    journal_.Add(withdrawal);
+    journal_.Add(RegisterEntry(request.line_index, request.network_number, *state));
+    journal_.Write();
+    WriteStock();
+    outcome.refusal = GoodsRefusal::kStockFailed;
   } else {
-    // The register must not be told of a sale a crash could lose: nothing
-    // of it stays.
-    if (goods_.TrackStock()) ReverseStock(index);
     pool_.Release(index);
     state->last_operation = -1;
     outcome.refusal = GoodsRefusal::kNotRecorded;
@@ -138,7 +171,8 @@ GoodsOutcome TDB::ServeGoods(const GoodsRequest& request) {
   return outcome;
 }
 
-LookUpResult TDB::LookUp(OperationRecord& r) {
+LookUpResult TDB::LookUp(OperationRecord& r, StockLevel* level) {
+  *level = StockLevel();
   r.goods_record_number = -1;
   r.name[0] = 0;
   // A reused record carries no movement of its previous operation.
@@ -156,22 +190,10 @@ LookUpResult TDB::LookUp(OperationRecord& r) {
   r.price = item.price;
   r.amount = r.price * r.quantity * 100;
   if (!goods_.TrackStock()) return LookUpResult::kFound;
-  const StockResult moved = MoveStock(r.pool_index);
+  const StockResult moved = MoveStock(r.pool_index, +1, level);
   if (moved == StockResult::kMoved) return LookUpResult::kFound;
   r.name[0] = 0;
   return moved == StockResult::kShort ? LookUpResult::kOutOfStock : LookUpResult::kStockFailed;
-}
-
-StockResult TDB::MoveStock(int pool_index, int direction) {
-  const bool reversal = direction < 0;
-  if (pool_index < 0 || pool_index >= TPEREBOR::kCapacity) return StockResult::kFailed;
-  OperationNote& note = notes_[pool_index];
-  if (reversal && note.moved_in != goods_.Generation()) return StockResult::kFailed;
-  const OperationRecord& r = pool_.Record(pool_index);
-  const StockResult result =
-      goods_.MoveStock(r.goods_record_number, r.operation_code, r.quantity, direction);
-  if (result == StockResult::kMoved) note.moved_in = reversal ? 0 : goods_.Generation();
-  return result;
 }
 
 }  // namespace tillgate

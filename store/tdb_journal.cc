@@ -2,6 +2,7 @@
 // journal held.
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 
 #include "store/tdb.h"
@@ -37,6 +38,8 @@ JournalOperation TDB::OperationEntry(int pool_index) const {
   const uint32_t moved_in = notes_[pool_index].moved_in;
   entry.stock_moved = moved_in != 0 && moved_in == goods_.Generation();
   entry.goods_file = goods_.Identity();
+  std::copy_n(notes_[pool_index].owner, kSerialNumberLength, entry.owner);
+  entry.kept = notes_[pool_index].kept;
   return entry;
 }
 
@@ -69,16 +72,37 @@ std::vector<JournalEntry> TDB::Snapshot() const {
     for (uint8_t network = 1; network <= kRegistersPerLine; ++network) {
       const RegisterState* state = registers_.Find(line, network);
       if (state && pool_.IsPending(state->last_operation))
-        entries.push_back(RegisterEntry(line, network, *state));
-      if (state && state->identified) entries.push_back(IdentificationEntry(line, network, *state));
+        entries.emplace_back(std::in_place_type<JournalRegister>,
+                             RegisterEntry(line, network, *state));
+      if (state && state->identified)
+        entries.emplace_back(std::in_place_type<JournalIdentification>,
+                             IdentificationEntry(line, network, *state));
     }
   }
   for (const WaitingDocument& d : report_queue_)
     entries.push_back(JournalDocument{d.id, {}, d.rows});
+  // Stock the goods file may not hold on the disk yet (also while it is out
+  // of service: it may come back).
+  for (const auto& [record, held] : stock_) entries.push_back(JournalStock{LevelOf(record)});
+  for (const StockLevel& level : waiting_stock_) entries.push_back(JournalStock{level});
   return entries;
 }
 
 RestoredFigures TDB::Restore(JournalContents contents) {
+  // A register that identified before the journal could be taken up (it
+  // was held by a server that has stopped since) is the one on the line
+  // now; the journal's operations of another register are kept for that.
+  std::map<std::pair<uint32_t, uint8_t>, std::string> live;
+  for (uint32_t line = 0; line < static_cast<uint32_t>(kPortCount); ++line)
+    for (uint8_t network = 1; network <= kRegistersPerLine; ++network)
+      if (const RegisterState* state = registers_.Find(line, network); state->identified)
+        live[{line, network}] = state->stamp.serial_number;
+  auto serial_at = [&](uint32_t line, uint8_t network) -> std::string {
+    if (const auto it = live.find({line, network}); it != live.end()) return it->second;
+    for (const JournalIdentification& i : contents.identifications)
+      if (i.line_index == line && i.network_number == network) return i.serial_number;
+    return std::string();
+  };
   std::map<JournalId, int> pending;  // journal id -> pool index
   RestoredFigures figures;
   for (const JournalOperation& e : contents.operations) {
@@ -92,10 +116,14 @@ RestoredFigures TDB::Restore(JournalContents contents) {
     pool_.Commit();
     // The movement can be taken back only in the very file it was made in.
     const bool same_file = e.stock_moved && goods_.IsOpen() && e.goods_file == goods_.Identity();
-    notes_[index] = {e.id, same_file ? goods_.Generation() : 0};
+    OperationNote& note = notes_[index];
+    note = {e.id, same_file ? goods_.Generation() : 0};
+    std::copy_n(e.owner, kSerialNumberLength, note.owner);
+    note.kept = KeptForAnother(e, serial_at(e.record.line_index, e.record.network_number).c_str());
     pending[e.id] = index;
   }
   for (const JournalRegister& e : contents.registers) {
+    if (live.count({e.line_index, e.network_number})) continue;  // another register's
     if (RegisterState* state = registers_.Find(e.line_index, e.network_number)) {
       state->last_sequence = e.last_sequence;
       const auto it = pending.find(e.last_operation);
@@ -103,6 +131,7 @@ RestoredFigures TDB::Restore(JournalContents contents) {
     }
   }
   for (const JournalIdentification& e : contents.identifications) {
+    if (live.count({e.line_index, e.network_number})) continue;
     if (RegisterState* state = registers_.Find(e.line_index, e.network_number)) {
       state->identified = true;
       state->stamp.year = e.year;
@@ -111,9 +140,34 @@ RestoredFigures TDB::Restore(JournalContents contents) {
   }
   for (JournalDocument& e : contents.waiting)
     report_queue_.push_back({e.id, std::move(e.rows), /*maybe_written=*/true});
+  // Stock the goods file may have lost (a crash before it was written, a
+  // power cut before it was synced) is put back.
+  if (goods_.IsOpen() && stock_file_known_) {
+    if (const int changed = ApplyLevels(contents.stock); changed > 0)
+      Report(events_, Severity::kNotice,
+             "journal: the stock of " + std::to_string(changed) +
+                 " goods record(s) in tovars.dbf put back to what the journal holds");
+  } else {
+    waiting_stock_ = std::move(contents.stock);
+  }
+  for (const auto& [serial, count] : KeptOperations())
+    Report(events_, Severity::kWarning,
+           "journal: " + std::to_string(count) + " open operation(s) of register " + serial +
+               " kept for it: another register is at its line and network number now");
   figures.open_operations = pool_.PendingCount();
   figures.waiting_rows = QueuedRows();
   return figures;
+}
+
+std::map<std::string, int> TDB::KeptOperations() const {
+  std::map<std::string, int> kept;
+  int index = pool_.Head();
+  for (int n = pool_.PendingCount(); n > 0; --n) {
+    const OperationNote& note = notes_[index];
+    if (note.kept) ++kept[std::string(note.owner, strnlen(note.owner, kSerialNumberLength))];
+    index = pool_.Record(index).next;
+  }
+  return kept;
 }
 
 }  // namespace tillgate

@@ -36,9 +36,9 @@ int TDB::ReportPending(uint32_t line_index, uint8_t network_number, const Docume
   std::vector<int> closed;
   int index = pool_.Head();
   for (int n = pool_.PendingCount(); n > 0; --n) {
-    const OperationRecord& r = pool_.Record(index);
-    if (r.network_number == network_number && r.line_index == line_index) closed.push_back(index);
-    index = r.next;
+    // Operations kept for another register stay open for it.
+    if (OwnedBy(index, line_index, network_number)) closed.push_back(index);
+    index = pool_.Record(index).next;
   }
   auto close_register = [&] {
     if (state == nullptr) return;
@@ -89,6 +89,11 @@ bool TDB::ExchangeReport() {
 
 bool TDB::ExchangeReportStep() {
   if (!report_.Enabled()) return false;
+  // The report belongs to the server that holds the journal: another one
+  // neither opens, creates nor hands over otchet.dbf, which the holder has
+  // open and writes (rows it answered "o" for). It takes the journal up
+  // once that one has stopped.
+  if (journal_.Kept() && !journal_.IsOpen() && !journal_.BringInStep()) return false;
   if (report_.IsOpen()) report_.StillNamed();
   if (report_.HandOverAsked())
     HandOverReport();

@@ -4,7 +4,9 @@ registers on pseudo-terminals sell and close documents, and started again
 each time. The registers send a message left without an answer again with
 the same sequence byte, as real registers do. At the end every sale a
 register was answered for is in otchet.dbf exactly once, in its document,
-read back with dbfread, and the header counts the records there are.
+read back with dbfread, and the header counts the records there are; and
+every goods' stock (RES in tovars.dbf) is its stock at the start minus what
+the report and the operations still open say was sold.
 
     kill_test.py BINARY_DIR SERVER [KILLS [SEED]]
 
@@ -34,6 +36,10 @@ GOODS = """CODE,NAME,PRICE,DIVNUM,SH_CODE,RES
 # register (register n: n * 1000 + k), so that a row names its document
 # whatever the register's serial number.
 LINES = {1: (1, 2, 3), 2: (4, 5)}
+STOCK = 100000
+# The code the report holds for a sale (its barcode for one by barcode) ->
+# the goods' CODE.
+GOODS_OF = {"101": "101", "4601234000017": "101", "102": "102", "46012340": "102", "103": "103"}
 DOCUMENTS = 10
 
 
@@ -113,6 +119,24 @@ class Server:
         return code, time.monotonic() - started
 
 
+def check_stock(rows, still_open, goods_path):
+    """RES of every goods against its starting stock and the quantities the
+    report rows and the open operations hold (no voids or returns here)."""
+    sold = {}
+    quantities = [(r["CODE"], r["QUANTY"]) for r in rows]
+    quantities += [q for sales in still_open.values() for q in sales.values()]
+    for code, quantity in quantities:
+        goods = GOODS_OF.get(str(code).strip(), str(code).strip())
+        sold[goods] = sold.get(goods, 0) + float(quantity)
+    for r in kit.DBF(goods_path, encoding="cp866", char_decode_errors="strict", load=True).records:
+        code = str(r["CODE"]).strip()
+        expected = STOCK - sold.get(code, 0)
+        kit.check(abs(float(r["RES"]) - expected) < 0.0005,
+                  "goods %s: RES %s, %.3f expected (%.3f sold)"
+                  % (code, r["RES"], expected, sold.get(code, 0)))
+    return sold
+
+
 def main():
     if len(sys.argv) < 3:
         print(__doc__)
@@ -189,6 +213,8 @@ def main():
         kit.check(all(order.count(n) == len([1 for _ in got[n]]) and
                       order[order.index(n):order.index(n) + len(got[n])] == [n] * len(got[n])
                       for n in got), "a document's rows are split")
+        sold = check_stock(rows, still_open, os.path.join(shop.goods, "tovars.dbf"))
+        print("sold by goods: %s" % ", ".join("%s %.3f" % g for g in sorted(sold.items())))
         print("%d rows in %d documents over %d kills; %d sales withdrawn as repeated"
               % (len(rows), len(got), done_kills, server_log.count("repeated message")))
         if kit.FAILURES:

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -307,19 +308,28 @@ TEST(HeadlessCheck, TheStateFolderAndItsJournalAreOnlyLookedAt) {
     JournalOperation sale;
     sale.id = 1;
     sale.record.network_number = 2;
+    // And one of another register, kept for it.
+    JournalOperation other = sale;
+    other.id = 3;
+    std::memcpy(other.owner, "0310009", 7);
+    other.kept = true;
     JournalDocument closed{2, {}, std::vector<ReportRecordBytes>(2)};
     for (ReportRecordBytes& row : closed.rows) row.fill(' ');
-    ASSERT_TRUE(kept.Append({EncodeEntry(sale), EncodeEntry(closed)}).ok());
+    ASSERT_TRUE(kept.Append({EncodeEntry(sale), EncodeEntry(closed), EncodeEntry(other)}).ok());
   }
   const std::string bytes = testing::ReadFile(journal);
   EXPECT_TRUE(check_says(
-      "journal " + journal + ": 1 open operation(s) and 2 waiting row(s) for the next start\n", 0));
+      "journal " + journal + ": 2 open operation(s) and 2 waiting row(s) for the next start\n", 0));
+  EXPECT_TRUE(check_says("journal " + journal +
+                             ": 1 open operation(s) of register 0310009 kept for it (another "
+                             "register is at its line and network number)\n",
+                         0));
   EXPECT_EQ(testing::ReadFile(journal), bytes);
   HeadlessChild server(shop.Registry());
   ASSERT_TRUE(server.WaitFor("2 waiting row(s) from the journal written to otchet.dbf", 10))
       << server.Output();
   EXPECT_TRUE(check_says("journal " + journal +
-                             ": in use by a running server; 1 open operation(s) and 0 "
+                             ": in use by a running server; 2 open operation(s) and 0 "
                              "waiting row(s)\n",
                          0));
   // The server kept its journal through the check.
@@ -330,7 +340,9 @@ TEST(HeadlessCheck, TheStateFolderAndItsJournalAreOnlyLookedAt) {
   }
   server.Signal(ProcessSignal::kTerminate);
   EXPECT_EQ(server.Wait(10), 0);
-  EXPECT_TRUE(server.WaitFor("stop: the journal keeps 1 open operation(s) and 0 waiting row(s)", 1))
+  EXPECT_TRUE(server.WaitFor("stop: the journal keeps 2 open operation(s) and 0 waiting row(s)", 1))
+      << server.Output();
+  EXPECT_TRUE(server.WaitFor("journal: 1 open operation(s) of register 0310009 kept for it", 0))
       << server.Output();
   EXPECT_EQ(server.Output().find("held by another"), std::string::npos) << server.Output();
 
