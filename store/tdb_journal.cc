@@ -109,8 +109,12 @@ RestoredFigures TDB::Restore(JournalContents contents) {
       std::copy_n(e.serial_number, kSerialNumberLength, state->stamp.serial_number);
     }
   }
+  // Only the first of them may be at the report's end already: the next
+  // document goes into the report only once the journal no longer keeps
+  // the one before it (FlushReportQueue). Looking for a later one there
+  // would take the rows of an alike document before it for its own.
   for (JournalDocument& e : contents.waiting)
-    report_queue_.push_back({e.id, std::move(e.rows), /*maybe_written=*/true});
+    report_queue_.push_back({e.id, std::move(e.rows), /*maybe_written=*/report_queue_.empty()});
   figures.open_operations = pool_.PendingCount();
   figures.waiting_rows = QueuedRows();
   return figures;
