@@ -1,6 +1,11 @@
 // Arbitrary bytes as a goods file: the layout check, the key scan, the view
 // fill and a look-up with stock movement (and its reversal) must neither
 // crash nor reach past a buffer, whatever the header claims.
+//
+// Inputs are at most TILLGATE_FUZZ_MAX_LEN (4096) bytes: a header as far as
+// the reader ever looks (kHeaderReadLimit, 2500 bytes) and five records of
+// the longest length a goods file may have (299 bytes). More records only
+// repeat the scan.
 
 #include <algorithm>
 #include <cstddef>
@@ -14,9 +19,26 @@
 
 using namespace tillgate;
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+namespace {
+
+constexpr size_t kMaxInput = TILLGATE_FUZZ_MAX_LEN;
+static_assert(kHeaderReadLimit + 5 * kMaxGoodsRecordLength <= kMaxInput);
+
+// Kept from input to input: the file system holds only the file each input
+// puts, and the view is emptied before it is filled.
+struct Shared {
   MemoryFileSystem fs;
+  GridModel view{kGoodsColumns, 4};
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size > kMaxInput) return -1;
+  static Shared* shared = new Shared;
+  MemoryFileSystem& fs = shared->fs;
   fs.Put("g/tovars.dbf", std::string(reinterpret_cast<const char*>(data), size));
+  shared->view.SetRowCount(4);
 
   // The layout check and the scan on their own.
   {
@@ -31,10 +53,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   // The goods file's own paths: exchange, view fill, look-up, stock moved
-  // and moved back.
+  // and moved back. A new one for every input, so that none inherits the
+  // file the one before took in.
   GoodsFile goods(&fs, nullptr, "g");
-  GridModel view(kGoodsColumns, 4);
-  goods.SetView(&view);
+  goods.SetView(&shared->view);
   goods.SetTrackStock(true);
   goods.Exchange();
   goods.FillView();
