@@ -1,6 +1,8 @@
-// Arbitrary bytes as a goods file: the layout check, the key scan, the view
-// fill and a look-up with stock movement (and its reversal) must neither
-// crash nor reach past a buffer, whatever the header claims.
+// Arbitrary bytes as a goods file: the layout check, the key scan, the
+// index, the view fill and a look-up with stock movement (and its reversal)
+// must neither crash nor reach past a buffer, whatever the header claims;
+// and the index must find what the scan finds. goods_index_fuzzer makes
+// whole goods files to hold the index to the scan key by key.
 //
 // Inputs are at most TILLGATE_FUZZ_MAX_LEN (4096) bytes: a header as far as
 // the reader ever looks (kHeaderReadLimit, 2500 bytes) and five records of
@@ -38,7 +40,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static Shared* shared = new Shared;
   MemoryFileSystem& fs = shared->fs;
   fs.Put("g/tovars.dbf", std::string(reinterpret_cast<const char*>(data), size));
-  shared->view.SetRowCount(4);
 
   // The layout check and the scan on their own.
   {
@@ -55,12 +56,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The goods file's own paths: exchange, view fill, look-up, stock moved
   // and moved back. A new one for every input, so that none inherits the
   // file the one before took in.
+  GridModel& view = shared->view;
+  view.SetRowCount(4);
   GoodsFile goods(&fs, nullptr, "g");
-  goods.SetView(&shared->view);
+  goods.SetView(&view);
   goods.SetTrackStock(true);
   goods.Exchange();
   goods.FillView();
+  for (int row = 0; row < std::min(view.RowCount(), 1000); ++row)
+    for (int column = 0; column < kGoodsColumns; ++column) view.Cell(column, row);
   const char* code = reinterpret_cast<const char*>(data);
+  // Keys of every length the input offers, both ways.
+  for (size_t n = 0; n <= std::min<size_t>(size, 14); ++n) {
+    for (const uint8_t kind : {kLookupByCode, kLookupByBarcode}) {
+      GoodsItem indexed, scanned;
+      const std::string_view key(code, strnlen(code, n));
+      const LookUpResult a = goods.Find(key, kind, &indexed);
+      const LookUpResult b = goods.FindByScan(key, kind, &scanned);
+      if (a != b || indexed.record_number != scanned.record_number ||
+          std::memcmp(indexed.name, scanned.name, sizeof indexed.name) != 0 ||
+          indexed.section != scanned.section || indexed.price != scanned.price)
+        __builtin_trap();
+    }
+  }
   GoodsItem item;
   if (goods.Find(std::string_view(code, strnlen(code, std::min<size_t>(size, 3))), kLookupByCode,
                  &item) == LookUpResult::kFound &&

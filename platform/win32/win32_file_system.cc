@@ -109,6 +109,19 @@ class Win32File final : public File {
     return Status::kOk;
   }
 
+  Status Stat(FileStat* stat) override {
+    if (handle_ == INVALID_HANDLE_VALUE) return Status::kNotOpen;
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(handle_, &info)) return LastWin32Error("stat");
+    stat->identity = IdentityOf(info);
+    stat->size = static_cast<uint64_t>(info.nFileSizeHigh) << 32 | info.nFileSizeLow;
+    // 100 ns ticks since 1601; the epoch does not matter for a comparison.
+    const uint64_t ticks = static_cast<uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32 |
+                           info.ftLastWriteTime.dwLowDateTime;
+    stat->modified_ns = static_cast<int64_t>(ticks) * 100;
+    return Status::kOk;
+  }
+
   // The lock is given back before the handle: Windows releases the locks
   // of a closed handle only when it gets round to it.
   Status Close() override {
@@ -160,6 +173,9 @@ Access AccessFor(OpenMode mode) {
       return {GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE, 0, LOCKFILE_EXCLUSIVE_LOCK};
     case OpenMode::kReadOnlyUnlocked:
       return {GENERIC_READ, kShareAll, 0, kNoLock};
+    case OpenMode::kAppendUnlocked:
+      // Append access alone: the system keeps every write at the end.
+      return {FILE_APPEND_DATA | SYNCHRONIZE | FILE_READ_ATTRIBUTES, kShareAll, 0, kNoLock};
   }
   return {GENERIC_READ, kShareAll, 0, kNoLock};
 }
@@ -175,8 +191,10 @@ Status OpenWith(const std::string& path, OpenMode mode, DWORD disposition,
   std::wstring wide;
   if (!WideFromUtf8(path, &wide)) return InvalidName();
   Access access = AccessFor(mode);
-  // A file made new is written first, whatever it is opened for later.
-  if (disposition == CREATE_NEW) access.desired |= GENERIC_WRITE;
+  // A file made new is written first, whatever it is opened for later; an
+  // appending one is only ever appended to.
+  if (disposition == CREATE_NEW && mode != OpenMode::kAppendUnlocked)
+    access.desired |= GENERIC_WRITE;
   HANDLE handle = CreateFileW(wide.c_str(), access.desired, access.share, nullptr, disposition,
                               FILE_ATTRIBUTE_NORMAL | access.flags, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
@@ -230,7 +248,10 @@ class Win32FileSystem final : public FileSystem {
     return OpenWith(path, mode, OPEN_EXISTING, file);
   }
 
-  Status Create(const std::string& path, OpenMode mode, std::unique_ptr<File>* file) override {
+  // New files take the folder's inherited permissions for every reader
+  // kind; the state folder's own permissions keep the owner's files private.
+  Status Create(const std::string& path, OpenMode mode, Readers /*readers*/,
+                std::unique_ptr<File>* file) override {
     return OpenWith(path, mode, CREATE_NEW, file);
   }
 

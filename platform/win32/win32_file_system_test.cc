@@ -64,7 +64,8 @@ std::string Contents(FileSystem& fs, const std::string& path) {
 
 void Put(FileSystem& fs, const std::string& path, const std::string& text) {
   std::unique_ptr<File> file;
-  ASSERT_EQ(fs.Create(path, OpenMode::kReadWriteExclusive, &file), Status::kOk) << path;
+  ASSERT_EQ(fs.Create(path, OpenMode::kReadWriteExclusive, Readers::kOwner, &file), Status::kOk)
+      << path;
   ASSERT_EQ(file->WriteAt(0, text.data(), text.size()), Status::kOk);
   ASSERT_EQ(file->Close(), Status::kOk);
 }
@@ -76,7 +77,7 @@ TEST(Win32Files, CreateOpenTransferAndRemove) {
   std::unique_ptr<File> f;
   EXPECT_FALSE(fs.Exists(path));
   EXPECT_EQ(fs.Open(path, OpenMode::kReadWriteOthersRead, &f), Status::kNotFound);
-  ASSERT_EQ(fs.Create(path, OpenMode::kReadWriteExclusiveSync, &f), Status::kOk);
+  ASSERT_EQ(fs.Create(path, OpenMode::kReadWriteExclusiveSync, Readers::kOwner, &f), Status::kOk);
   ASSERT_EQ(f->WriteAt(4, "data", 4), Status::kOk);
   uint64_t size = 0;
   ASSERT_EQ(f->Size(&size), Status::kOk);
@@ -95,7 +96,8 @@ TEST(Win32Files, CreateOpenTransferAndRemove) {
   EXPECT_NE(f->WriteAt(0, "x", 1), Status::kOk);
 
   std::unique_ptr<File> again;
-  EXPECT_EQ(fs.Create(path, OpenMode::kReadWriteExclusiveSync, &again), Status::kExists);
+  EXPECT_EQ(fs.Create(path, OpenMode::kReadWriteExclusiveSync, Readers::kOwner, &again),
+            Status::kExists);
   EXPECT_EQ(again, nullptr);
   ASSERT_EQ(fs.Open(path, OpenMode::kReadOnlyExclusive, &again), Status::kOk);
   EXPECT_NE(again->WriteAt(0, "x", 1), Status::kOk);  // read only
@@ -286,7 +288,8 @@ TEST(Win32Files, AReplacingRenameOfAFileStillOpenLosesNothing) {
   Put(fs, path, "old");
   std::unique_ptr<File> current, fresh;
   ASSERT_EQ(fs.Open(path, OpenMode::kReadWriteExclusive, &current), Status::kOk);
-  ASSERT_EQ(fs.Create(path + ".new", OpenMode::kReadWriteExclusive, &fresh), Status::kOk);
+  ASSERT_EQ(fs.Create(path + ".new", OpenMode::kReadWriteExclusive, Readers::kOwner, &fresh),
+            Status::kOk);
   ASSERT_EQ(fresh->WriteAt(0, "new", 3), Status::kOk);
   const Status moved = fs.RenameReplacing(path + ".new", path);
   current.reset();

@@ -41,8 +41,4 @@ CivilTime LocalTime(std::chrono::system_clock::time_point when) {
   return CivilFrom(local);
 }
 
-CivilTime UniversalTime(std::chrono::system_clock::time_point when) {
-  return CivilFrom(UtcSystemTime(when));
-}
-
 }  // namespace tillgate
