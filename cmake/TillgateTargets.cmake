@@ -31,24 +31,50 @@ function(tillgate_test name)
   endif()
 endfunction()
 
-# tillgate_fuzzer(<name> SOURCES ... [DEPS ...] [SECONDS n])
-# A libFuzzer target, built only with TILLGATE_FUZZ; CTest runs it briefly
-# under the "fuzz" label.
+# tillgate_fuzzer(<name> SOURCES ... [DEPS ...] MAX_LEN bytes [SECONDS n])
+# A libFuzzer target, built only with TILLGATE_FUZZ. MAX_LEN bounds its
+# inputs: the target rejects longer ones (its code sees it as
+# TILLGATE_FUZZ_MAX_LEN) and the fuzzer makes none. Its seeds are
+# fuzz/corpus/<name>/ in the repository. CTest runs it for SECONDS (10)
+# under the "fuzz" label from them, keeping what it finds in a corpus in the
+# build tree; scripts/fuzz runs every target listed in fuzz-targets.txt.
 function(tillgate_fuzzer name)
   if(NOT TILLGATE_FUZZ)
     return()
   endif()
-  cmake_parse_arguments(ARG "" "SECONDS" "SOURCES;DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "SECONDS;MAX_LEN" "SOURCES;DEPS" ${ARGN})
   if(NOT ARG_SECONDS)
-    set(ARG_SECONDS 20)
+    set(ARG_SECONDS 10)
+  endif()
+  if(NOT ARG_MAX_LEN)
+    message(FATAL_ERROR "fuzz target ${name} needs MAX_LEN")
   endif()
   add_executable(${name} ${ARG_SOURCES})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  target_compile_definitions(${name} PRIVATE TILLGATE_FUZZ_MAX_LEN=${ARG_MAX_LEN})
   target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
   target_link_libraries(${name} PRIVATE ${ARG_DEPS})
   target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+  set(seeds ${PROJECT_SOURCE_DIR}/fuzz/corpus/${name})
+  if(NOT IS_DIRECTORY ${seeds})
+    message(FATAL_ERROR "fuzz target ${name} has no seeds in ${seeds}")
+  endif()
   set(corpus ${CMAKE_CURRENT_BINARY_DIR}/${name}-corpus)
   file(MAKE_DIRECTORY ${corpus})
-  add_test(NAME ${name} COMMAND ${name} -max_total_time=${ARG_SECONDS} -rss_limit_mb=2048 ${corpus})
+  add_test(NAME ${name} COMMAND ${name} -max_total_time=${ARG_SECONDS} -max_len=${ARG_MAX_LEN}
+    -rss_limit_mb=2048 -artifact_prefix=${CMAKE_CURRENT_BINARY_DIR}/${name}- ${corpus} ${seeds})
   set_tests_properties(${name} PROPERTIES LABELS fuzz TIMEOUT 600)
+  set_property(GLOBAL APPEND PROPERTY TILLGATE_FUZZERS
+    "${name} $<TARGET_FILE:${name}> ${ARG_MAX_LEN} ${seeds}")
+endfunction()
+
+# Writes fuzz-targets.txt in the build tree, one target a line: name, program,
+# longest input, seed folder. Called once every folder has been added.
+function(tillgate_fuzzer_list)
+  if(NOT TILLGATE_FUZZ)
+    return()
+  endif()
+  get_property(fuzzers GLOBAL PROPERTY TILLGATE_FUZZERS)
+  list(JOIN fuzzers "\n" lines)
+  file(GENERATE OUTPUT ${PROJECT_BINARY_DIR}/fuzz-targets.txt CONTENT "${lines}\n")
 endfunction()

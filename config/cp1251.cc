@@ -1,5 +1,9 @@
 #include "config/cp1251.h"
 
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "config/utf16.h"
@@ -22,18 +26,40 @@ constexpr char16_t kHighHalf[128] = {
     0x0448, 0x0449, 0x044A, 0x044B, 0x044C, 0x044D, 0x044E, 0x044F,
 };
 
+// The high half's characters in code point order, each with its byte, so
+// that a character is found without walking the whole half.
+struct HighByte {
+  char16_t code_point;
+  uint8_t byte;
+};
+constexpr std::array<HighByte, 128> SortedHighHalf() {
+  std::array<HighByte, 128> sorted{};
+  for (int k = 0; k < 128; ++k) sorted[k] = {kHighHalf[k], static_cast<uint8_t>(0x80 + k)};
+  std::sort(sorted.begin(), sorted.end(),
+            [](const HighByte& a, const HighByte& b) { return a.code_point < b.code_point; });
+  return sorted;
+}
+constexpr std::array<HighByte, 128> kByCodePoint = SortedHighHalf();
+
 bool ByteOf(char32_t c, char* byte) {
   if (c < 0x80) {
     *byte = static_cast<char>(c);
     return true;
   }
-  for (int k = 0; k < 128; ++k) {
-    if (kHighHalf[k] == c) {
-      *byte = static_cast<char>(0x80 + k);
-      return true;
-    }
-  }
-  return false;
+  const auto found = std::lower_bound(
+      kByCodePoint.begin(), kByCodePoint.end(), c,
+      [](const HighByte& entry, char32_t wanted) { return entry.code_point < wanted; });
+  if (found == kByCodePoint.end() || found->code_point != c) return false;
+  *byte = static_cast<char>(found->byte);
+  return true;
+}
+
+// How many bytes from `from` on are ASCII, which both code pages share:
+// those are copied as they are, in one go.
+size_t AsciiRun(std::string_view text, size_t from) {
+  const auto end = std::find_if(text.begin() + static_cast<std::ptrdiff_t>(from), text.end(),
+                                [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+  return static_cast<size_t>(end - text.begin()) - from;
 }
 
 }  // namespace
@@ -41,9 +67,12 @@ bool ByteOf(char32_t c, char* byte) {
 std::string Cp1251ToUtf8(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size() * 2);
-  for (char ch : bytes) {
-    const auto b = static_cast<unsigned char>(ch);
-    AppendUtf8(b < 0x80 ? char32_t{b} : char32_t{kHighHalf[b - 0x80]}, &out);
+  for (size_t i = 0; i < bytes.size();) {
+    const size_t run = AsciiRun(bytes, i);
+    out.append(bytes.substr(i, run));
+    i += run;
+    if (i < bytes.size())
+      AppendUtf8(kHighHalf[static_cast<unsigned char>(bytes[i++]) - 0x80], &out);
   }
   return out;
 }
@@ -52,6 +81,10 @@ bool Utf8ToCp1251(std::string_view text, std::string* out) {
   out->clear();
   out->reserve(text.size());
   for (size_t i = 0; i < text.size();) {
+    const size_t run = AsciiRun(text, i);
+    out->append(text.substr(i, run));
+    i += run;
+    if (i == text.size()) break;
     char32_t c = 0;
     char byte = 0;
     if (!NextUtf8(text, &i, &c) || !ByteOf(c, &byte)) return false;

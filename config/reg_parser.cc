@@ -96,21 +96,21 @@ std::vector<Line> SplitLines(std::string_view text) {
 bool ReadQuoted(std::string_view* s, std::string* out) {
   out->clear();
   size_t i = 1;
-  for (; i < s->size(); ++i) {
-    char c = (*s)[i];
-    if (c == '"') {
+  while (i < s->size()) {
+    // Plain characters up to the next quote or escape go in one piece.
+    const size_t stop = std::min(s->find_first_of("\"\\", i), s->size());
+    out->append(s->substr(i, stop - i));
+    i = stop;
+    if (i == s->size()) break;
+    if ((*s)[i] == '"') {
       s->remove_prefix(i + 1);
       return true;
     }
-    if (c == '\\') {
-      if (i + 1 >= s->size()) return false;
-      char next = (*s)[i + 1];
-      if (next != '\\' && next != '"') return false;
-      out->push_back(next);
-      ++i;
-      continue;
-    }
-    out->push_back(c);
+    if (i + 1 >= s->size()) return false;
+    char next = (*s)[i + 1];
+    if (next != '\\' && next != '"') return false;
+    out->push_back(next);
+    i += 2;
   }
   return false;
 }

@@ -1,5 +1,7 @@
 #include "config/utf16.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 
 namespace tillgate {
@@ -63,9 +65,15 @@ bool NextUtf8(std::string_view text, size_t* i, char32_t* code_point) {
 }
 
 bool IsValidUtf8(std::string_view text) {
+  const auto not_ascii = [](char c) { return static_cast<unsigned char>(c) >= 0x80; };
   char32_t c = 0;
+  // Most of any text is ASCII: only the sequences of other characters are
+  // looked at one by one.
   for (size_t i = 0; i < text.size();) {
-    if (!NextUtf8(text, &i, &c)) return false;
+    i = static_cast<size_t>(
+        std::find_if(text.begin() + static_cast<std::ptrdiff_t>(i), text.end(), not_ascii) -
+        text.begin());
+    if (i < text.size() && !NextUtf8(text, &i, &c)) return false;
   }
   return true;
 }
@@ -76,6 +84,10 @@ bool Utf16LeToUtf8(std::string_view bytes, std::string* out) {
   out->reserve(bytes.size());
   for (size_t i = 0; i < bytes.size(); i += 2) {
     uint32_t unit = UnitAt(bytes, i);
+    if (unit < 0x80) {
+      out->push_back(static_cast<char>(unit));
+      continue;
+    }
     if (IsLowSurrogate(unit)) return false;
     if (IsHighSurrogate(unit)) {
       if (i + 3 >= bytes.size()) return false;

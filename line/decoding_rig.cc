@@ -2,12 +2,13 @@
 
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 namespace tillgate {
 
 void DecodingRig::Build(const std::string& goods_folder, const std::string& report_folder,
                         FileSystem& files, EventSink* events, int port_index,
-                        const RigLineSettings& settings) {
+                        const RigLineSettings& settings, std::unique_ptr<SerialDevice> device) {
   line.reset();
   fake = nullptr;
   store.reset();  // its journal's lock goes before the next store takes it
@@ -26,8 +27,11 @@ void DecodingRig::Build(const std::string& goods_folder, const std::string& repo
   barcodes[port].first_line = settings.first_line;
   barcodes[port].second_line = settings.second_line;
 
-  auto device = std::make_unique<FakeSerialDevice>();
-  fake = device.get();
+  if (!device) {
+    auto recording = std::make_unique<FakeSerialDevice>();
+    fake = recording.get();
+    device = std::move(recording);
+  }
   line = std::make_unique<TKkmEkr>(port_index, runtime[port].port_name, "/dev/fake",
                                    std::move(device), events);
   line->SetTables(&runtime, &barcodes);

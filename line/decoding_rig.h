@@ -27,9 +27,11 @@ class DecodingRig {
  public:
   // (Re)builds the store over the two folders in `files` and the line
   // "COM<port_index + 1>" with `settings`; the line is torn down before the
-  // store it refers to.
+  // store it refers to. The line works through `device` when one is given
+  // (`fake` is then null), else through a new FakeSerialDevice.
   void Build(const std::string& goods_folder, const std::string& report_folder, FileSystem& files,
-             EventSink* events, int port_index, const RigLineSettings& settings);
+             EventSink* events, int port_index, const RigLineSettings& settings,
+             std::unique_ptr<SerialDevice> device = nullptr);
 
   MonitoringViews views;
   LineRuntimes runtime{};

@@ -1,7 +1,13 @@
 // Arbitrary bytes as a goods file: the layout check, the key scan, the
 // index, the view fill and a look-up with stock movement (and its reversal)
 // must neither crash nor reach past a buffer, whatever the header claims;
-// and the index must find what the scan finds.
+// and the index must find what the scan finds. goods_index_fuzzer makes
+// whole goods files to hold the index to the scan key by key.
+//
+// Inputs are at most TILLGATE_FUZZ_MAX_LEN (4096) bytes: a header as far as
+// the reader ever looks (kHeaderReadLimit, 2500 bytes) and five records of
+// the longest length a goods file may have (299 bytes). More records only
+// repeat the scan.
 
 #include <algorithm>
 #include <cstddef>
@@ -15,8 +21,24 @@
 
 using namespace tillgate;
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+namespace {
+
+constexpr size_t kMaxInput = TILLGATE_FUZZ_MAX_LEN;
+static_assert(kHeaderReadLimit + 5 * kMaxGoodsRecordLength <= kMaxInput);
+
+// Kept from input to input: the file system holds only the file each input
+// puts, and the view is emptied before it is filled.
+struct Shared {
   MemoryFileSystem fs;
+  GridModel view{kGoodsColumns, 4};
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size > kMaxInput) return -1;
+  static Shared* shared = new Shared;
+  MemoryFileSystem& fs = shared->fs;
   fs.Put("g/tovars.dbf", std::string(reinterpret_cast<const char*>(data), size));
 
   // The layout check and the scan on their own.
@@ -32,9 +54,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   // The goods file's own paths: exchange, view fill, look-up, stock moved
-  // and moved back.
+  // and moved back. A new one for every input, so that none inherits the
+  // file the one before took in.
+  GridModel& view = shared->view;
+  view.SetRowCount(4);
   GoodsFile goods(&fs, nullptr, "g");
-  GridModel view(kGoodsColumns, 4);
   goods.SetView(&view);
   goods.SetTrackStock(true);
   goods.Exchange();

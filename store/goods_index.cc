@@ -80,7 +80,10 @@ Status GoodsIndex::Build(File& file, const GoodsLayout& layout, const std::atomi
   try {
     if (by_code) built.code_.reserve(expected);
     if (by_barcode) built.barcode_.reserve(expected);
-    const uint32_t per_read = static_cast<uint32_t>(std::max<size_t>(1, kReadBytes / length));
+    // Reads of up to 1 MB, but no bigger than the file: a small file is
+    // not worth a megabyte set to zero.
+    const uint32_t per_read = static_cast<uint32_t>(
+        std::clamp<uint64_t>(expected, 1, std::max<size_t>(1, kReadBytes / length)));
     std::vector<char> buffer(static_cast<size_t>(per_read) * length);
     uint64_t offset = built.header_length_;
     uint32_t done = 0;

@@ -256,6 +256,66 @@ TEST_F(JournaledStore, NoDocumentGoesIntoTheReportWhileTheMarkOfTheLastCannotBeK
   EXPECT_EQ(ReportNames(), (std::vector<std::string>{"1 Bread 1.000", "2 Cheese 2.000"}));
 }
 
+// Two registers that never identified close documents under one number in
+// one minute for the same goods: their rows are alike byte for byte. The
+// server dies at each write of their way into the report in turn, whole or
+// torn (a crash that leaves the first at the report's end, its count not
+// written, must not make the second pass for it): both are booked, once
+// each. Not yet where it dies at the second one's rows (the disabled test
+// below), so that point is left out here.
+class AlikeDocuments : public JournaledStore {
+ protected:
+  // Two alike documents wait for the report; it takes rows again, and the
+  // server dies at the `crash_at`-th write from then on; it starts again.
+  void BookWithACrash(int crash_at, bool torn) {
+    store_.reset();
+    fs_.Clear();
+    fs_.Unlink(Reports("otchet.dbf"));
+    fs_.Unlink(State("journal"));
+    MakeJournaledStore();
+    fs_.FailAlways(FsOp::kWrite, "otchet.dbf", Status::kNoSpace);
+    ASSERT_TRUE(store_->ServeGoods(Request(0, 1, 1, "100", 1)).Served());
+    ASSERT_EQ(Close(0, 1, Stamp(7)), 1);
+    ASSERT_TRUE(store_->ServeGoods(Request(1, 1, 1, "100", 1)).Served());
+    ASSERT_EQ(Close(1, 1, Stamp(7)), 1);
+    fs_.Clear();
+    fs_.CrashAtWrite(crash_at, torn);
+    store_->ExchangeReport();
+    store_.reset();
+    fs_.Clear();
+    MakeJournaledStore();
+  }
+  // The write of the second document's rows, after the first's rows, its
+  // count and its mark in the journal.
+  static constexpr int kSecondRows = 4;
+};
+
+TEST_F(AlikeDocuments, BothAreBookedWhereverTheServerDies) {
+  for (int crash_at = 1; crash_at <= 8; ++crash_at) {
+    if (crash_at == kSecondRows) continue;
+    for (const bool torn : {false, true}) {
+      SCOPED_TRACE("crash at write " + std::to_string(crash_at) + (torn ? ", torn" : ""));
+      BookWithACrash(crash_at, torn);
+      EXPECT_EQ(QueuedRows(), 0);
+      EXPECT_EQ(ReportNames(), (std::vector<std::string>{"7 Bread 1.000", "7 Bread 1.000"}));
+    }
+  }
+}
+
+// A known loss, not yet mended: the first is booked, and the server dies
+// before the second's rows reach the report. At the next start the second
+// is looked for at the report's end, finds the first's rows there, alike
+// byte for byte, and is taken as written. Telling the two apart needs the
+// report's record count from before the second was written, kept in the
+// journal.
+TEST_F(AlikeDocuments, DISABLED_TheSecondIsBookedWhenTheServerDiesAtItsRows) {
+  for (const bool torn : {false, true}) {
+    SCOPED_TRACE(torn ? "torn" : "not written");
+    BookWithACrash(kSecondRows, torn);
+    EXPECT_EQ(ReportNames(), (std::vector<std::string>{"7 Bread 1.000", "7 Bread 1.000"}));
+  }
+}
+
 TEST_F(JournaledStore, ARestoredSaleIsTakenBackOnlyInTheGoodsFileItWasMadeIn) {
   MakeJournaledStore(true);
   ASSERT_TRUE(store_->ServeGoods(Request(0, 1, 1, "100", 10)).Served());

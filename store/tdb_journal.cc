@@ -138,8 +138,12 @@ RestoredFigures TDB::Restore(JournalContents contents) {
       std::copy_n(e.serial_number, kSerialNumberLength, state->stamp.serial_number);
     }
   }
+  // Only the first of them may be at the report's end already: the next
+  // document goes into the report only once the journal no longer keeps
+  // the one before it (FlushReportQueue). Looking for a later one there
+  // would take the rows of an alike document before it for its own.
   for (JournalDocument& e : contents.waiting)
-    report_queue_.push_back({e.id, std::move(e.rows), /*maybe_written=*/true});
+    report_queue_.push_back({e.id, std::move(e.rows), /*maybe_written=*/report_queue_.empty()});
   // Stock the goods file may have lost (a crash before it was written, a
   // power cut before it was synced) is put back.
   if (goods_.IsOpen() && stock_file_known_) {

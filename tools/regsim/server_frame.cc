@@ -101,51 +101,56 @@ void ServerFrameReader::Feed(const uint8_t* bytes, size_t size, Clock::time_poin
 
 void ServerFrameReader::Expire(Clock::time_point now, std::vector<ServerEvent>* out) {
   if (pending_.empty() || now - last_byte_ < gap_) return;
-  Malformed("truncated frame", pending_.size(), out);
-}
-
-void ServerFrameReader::Malformed(std::string reason, size_t count, std::vector<ServerEvent>* out) {
-  out->push_back(Fault(pending_.data(), count, std::move(reason)));
-  pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(count));
+  out->push_back(Fault(pending_.data(), pending_.size(), "truncated frame"));
+  pending_.clear();
 }
 
 void ServerFrameReader::Extract(std::vector<ServerEvent>* out) {
-  while (!pending_.empty()) {
-    const uint8_t first = pending_[0];
+  // Events are cut from the front; their bytes leave pending_ once, at the
+  // end, so that a long burst is not moved up byte by byte.
+  size_t at = 0;
+  while (at < pending_.size()) {
+    const uint8_t* bytes = pending_.data() + at;
+    const size_t left = pending_.size() - at;
+    const uint8_t first = bytes[0];
     if (IsPoll(first)) {
       ServerEvent e;
       e.kind = ServerEvent::Kind::kPoll;
       e.net = first & 0x0F;
       e.bytes.assign(1, first);
       out->push_back(std::move(e));
-      pending_.erase(pending_.begin());
+      ++at;
       continue;
     }
     if (!IsNet(first)) {
       // Group a run of bytes that cannot start anything into one report.
       size_t run = 1;
-      while (run < pending_.size() && !IsNet(pending_[run]) && !IsPoll(pending_[run])) ++run;
-      Malformed("stray bytes", run, out);
+      while (run < left && !IsNet(bytes[run]) && !IsPoll(bytes[run])) ++run;
+      out->push_back(Fault(bytes, run, "stray bytes"));
+      at += run;
       continue;
     }
-    if (pending_.size() < 3) return;
+    if (left < 3) break;
     // A frame whose header is wrong has no known end: the server writes each
     // frame whole, so everything received with it belongs to it.
-    if (pending_[1] != kFrameMarker) {
-      Malformed("byte 1 is " + Hex(pending_[1]), pending_.size(), out);
+    if (bytes[1] != kFrameMarker) {
+      out->push_back(Fault(bytes, left, "byte 1 is " + Hex(bytes[1])));
+      at += left;
       continue;
     }
-    const uint8_t length = pending_[2];
+    const uint8_t length = bytes[2];
     if (length != kCommandLength && length != 15 + 12 && length != 32 + 12) {
-      Malformed("length byte " + std::to_string(length) + " fits no server frame", pending_.size(),
-                out);
+      out->push_back(
+          Fault(bytes, left, "length byte " + std::to_string(length) + " fits no server frame"));
+      at += left;
       continue;
     }
     const size_t total = size_t{length} + 3;
-    if (pending_.size() < total) return;
-    out->push_back(CheckServerFrame(pending_.data(), total));
-    pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(total));
+    if (left < total) break;
+    out->push_back(CheckServerFrame(bytes, total));
+    at += total;
   }
+  pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(at));
 }
 
 }  // namespace tillgate::regsim

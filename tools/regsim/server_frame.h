@@ -49,7 +49,6 @@ class ServerFrameReader {
 
  private:
   void Extract(std::vector<ServerEvent>* out);
-  void Malformed(std::string reason, size_t count, std::vector<ServerEvent>* out);
 
   std::chrono::milliseconds gap_;
   std::vector<uint8_t> pending_;
