@@ -1,5 +1,6 @@
-// Calendar time on Windows: the system's FILETIME arithmetic, and its own
-// time zone rules for the local time of the date in question.
+// Local time on Windows: the system's FILETIME arithmetic, and its own time
+// zone rules for the local time of the date in question (UTC is portable,
+// platform/local_time.cc).
 
 #include <windows.h>
 
@@ -39,10 +40,6 @@ CivilTime LocalTime(std::chrono::system_clock::time_point when) {
   SYSTEMTIME local{};
   if (!SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local)) return CivilFrom(universal);
   return CivilFrom(local);
-}
-
-CivilTime UniversalTime(std::chrono::system_clock::time_point when) {
-  return CivilFrom(UtcSystemTime(when));
 }
 
 }  // namespace tillgate
