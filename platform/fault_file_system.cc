@@ -67,6 +67,10 @@ class FaultFile final : public File {
     const Status s = fs_->Decide(FsOp::kIdentity, path_);
     return s == Status::kOk ? base_->Identity(identity) : s;
   }
+  Status Stat(FileStat* stat) override {
+    const Status s = fs_->Decide(FsOp::kStat, path_);
+    return s == Status::kOk ? base_->Stat(stat) : s;
+  }
 
  private:
   FaultFileSystem* fs_;

@@ -30,8 +30,9 @@ enum class FsOp : uint8_t {
   kMakeFolders,
   kFolderAccess,
   kLockHeld,
+  kStat,  // of an open file
 };
-inline constexpr int kFsOpCount = static_cast<int>(FsOp::kLockHeld) + 1;
+inline constexpr int kFsOpCount = static_cast<int>(FsOp::kStat) + 1;
 
 class FaultFileSystem final : public FileSystem {
  public:

@@ -22,6 +22,17 @@ struct FileIdentity {
   friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
 };
 
+// What an open file is now: which file, how long, when its contents were
+// last written. Two looks that agree mean nobody wrote it in between, as far
+// as the system's clock for file times can tell (writes within one tick of
+// it look alike).
+struct FileStat {
+  FileIdentity identity;
+  uint64_t size = 0;
+  int64_t modified_ns = 0;  // since the epoch; 0 where the system tells none
+  friend bool operator==(const FileStat&, const FileStat&) = default;
+};
+
 // One open file. Positioned transfers only: there is no shared file position.
 class File {
  public:
@@ -44,6 +55,15 @@ class File {
   virtual Status Truncate(uint64_t /*size*/) { return Status::kNotSupported; }
   // Which file this is, to tell whether a name still leads to it.
   virtual Status Identity(FileIdentity* /*identity*/) { return Status::kNotSupported; }
+  // Identity, size and time of the last write in one look. This default
+  // knows no time of the last write.
+  virtual Status Stat(FileStat* stat) {
+    FileStat now;
+    Status s = Identity(&now.identity);
+    if (s.ok()) s = Size(&now.size);
+    if (s.ok()) *stat = now;
+    return s;
+  }
 };
 
 enum class OpenMode : uint8_t {

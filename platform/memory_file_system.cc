@@ -1,6 +1,7 @@
 #include "platform/memory_file_system.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 namespace tillgate {
@@ -8,14 +9,27 @@ namespace {
 
 // The contents' address stands for the inode: it stays with the file through
 // renames and is another one for a new file.
-FileIdentity IdentityOf(const std::shared_ptr<std::string>& bytes) {
-  return {1, static_cast<uint64_t>(reinterpret_cast<uintptr_t>(bytes.get()))};
+template <typename Contents>
+FileIdentity IdentityOf(const std::shared_ptr<Contents>& contents) {
+  return {1, static_cast<uint64_t>(reinterpret_cast<uintptr_t>(contents.get()))};
 }
+
+// Every write in any file counts as one tick of the files' clock.
+int64_t NextWriteTime() {
+  static std::atomic<int64_t> clock{0};
+  return ++clock;
+}
+
+}  // namespace
 
 class MemoryFile final : public File {
  public:
-  MemoryFile(std::shared_ptr<std::string> bytes, bool writable, bool appending)
-      : bytes_(std::move(bytes)), writable_(writable), appending_(appending) {}
+  using Contents = MemoryFileSystem::Contents;
+  MemoryFile(std::shared_ptr<Contents> contents, bool writable, bool appending)
+      : contents_(std::move(contents)),
+        bytes_(contents_ ? &contents_->bytes : nullptr),
+        writable_(writable),
+        appending_(appending) {}
 
   Status ReadAt(uint64_t offset, char* buf, size_t n, size_t* got) override {
     *got = 0;
@@ -30,6 +44,7 @@ class MemoryFile final : public File {
     if (appending_) offset = bytes_->size();
     if (offset + n > bytes_->size()) bytes_->resize(offset + n, '\0');
     std::memcpy(bytes_->data() + offset, buf, n);
+    contents_->modified = NextWriteTime();
     return Status::kOk;
   }
   Status Size(uint64_t* size) override {
@@ -38,26 +53,38 @@ class MemoryFile final : public File {
     return Status::kOk;
   }
   Status Close() override {
-    bytes_.reset();
+    contents_.reset();
+    bytes_ = nullptr;
     return Status::kOk;
   }
   Status Sync() override { return bytes_ ? Status::kOk : Status::kError; }
   Status Truncate(uint64_t size) override {
     if (!bytes_ || !writable_) return Status::kError;
     bytes_->resize(size, '\0');
+    contents_->modified = NextWriteTime();
     return Status::kOk;
   }
   Status Identity(FileIdentity* identity) override {
     if (!bytes_) return Status::kError;
-    *identity = IdentityOf(bytes_);
+    *identity = IdentityOf(contents_);
+    return Status::kOk;
+  }
+  Status Stat(FileStat* stat) override {
+    if (!bytes_) return Status::kError;
+    stat->identity = IdentityOf(contents_);
+    stat->size = bytes_->size();
+    stat->modified_ns = contents_->modified;
     return Status::kOk;
   }
 
  private:
-  std::shared_ptr<std::string> bytes_;
+  std::shared_ptr<Contents> contents_;
+  std::string* bytes_;
   bool writable_;
   bool appending_;
 };
+
+namespace {
 
 bool Writable(OpenMode mode) { return mode != OpenMode::kReadOnlyExclusive; }
 bool Appending(OpenMode mode) { return mode == OpenMode::kAppendUnlocked; }
@@ -65,7 +92,7 @@ bool Appending(OpenMode mode) { return mode == OpenMode::kAppendUnlocked; }
 }  // namespace
 
 void MemoryFileSystem::Put(const std::string& path, std::string bytes) {
-  files_[path] = std::make_shared<std::string>(std::move(bytes));
+  files_[path] = std::make_shared<Contents>(Contents{std::move(bytes), NextWriteTime()});
 }
 
 void MemoryFileSystem::Overwrite(const std::string& path, const std::string& bytes) {
@@ -74,12 +101,13 @@ void MemoryFileSystem::Overwrite(const std::string& path, const std::string& byt
     Put(path, bytes);
     return;
   }
-  *it->second = bytes;
+  it->second->bytes = bytes;
+  it->second->modified = NextWriteTime();
 }
 
 std::string MemoryFileSystem::Get(const std::string& path) const {
   const auto it = files_.find(path);
-  return it == files_.end() ? std::string() : *it->second;
+  return it == files_.end() ? std::string() : it->second->bytes;
 }
 
 bool MemoryFileSystem::Exists(const std::string& path) { return files_.count(path) > 0; }
@@ -103,9 +131,9 @@ Status MemoryFileSystem::Create(const std::string& path, OpenMode mode, Readers 
                                 std::unique_ptr<File>* file) {
   file->reset();
   if (files_.count(path)) return Status::kExists;
-  auto bytes = std::make_shared<std::string>();
-  files_[path] = bytes;
-  *file = std::make_unique<MemoryFile>(bytes, true, Appending(mode));
+  auto contents = std::make_shared<Contents>(Contents{std::string(), NextWriteTime()});
+  files_[path] = contents;
+  *file = std::make_unique<MemoryFile>(contents, true, Appending(mode));
   return Status::kOk;
 }
 

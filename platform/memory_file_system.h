@@ -2,6 +2,7 @@
 // Files held in memory, for fuzzing and tests that need no disk. Locks are
 // not modelled; a path holds one byte string.
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -36,7 +37,13 @@ class MemoryFileSystem final : public FileSystem {
 
  private:
   // Shared so that an open file outlives an unlink, as on POSIX.
-  std::map<std::string, std::shared_ptr<std::string>> files_;
+  struct Contents {
+    std::string bytes;
+    int64_t modified = 0;  // counts writes: the file's time of last write
+  };
+  std::map<std::string, std::shared_ptr<Contents>> files_;
+
+  friend class MemoryFile;
 };
 
 }  // namespace tillgate

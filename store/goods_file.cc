@@ -1,8 +1,10 @@
 #include "store/goods_file.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
+#include "store/goods_view_rows.h"
 #include "store/monitoring_views.h"
 
 namespace tillgate {
@@ -22,9 +24,17 @@ GoodsFile::GoodsFile(FileSystem* fs, EventSink* events, const std::string& folde
       candidate_path_(folder + "/tovars2.dbf"),
       signal_path_(folder + "/tovars.exp") {}
 
+GoodsFile::~GoodsFile() { StopIndexing(); }
+
 void GoodsFile::Close() {
   if (file_) file_->Close();
   file_.reset();
+  view_rows_ = nullptr;
+}
+
+void GoodsFile::StopIndexing() {
+  building_.reset();
+  prepared_.reset();
 }
 
 // A lasting problem with tovars.dbf, said once until it changes or a goods
@@ -35,10 +45,9 @@ void GoodsFile::ReportProblem(const std::string& text) {
   problem_ = text;
 }
 
-void GoodsFile::ReadFailed() {
+void GoodsFile::ReadFailed(const Status& why) {
   if (unreadable_) return;
   unreadable_ = true;
-  const Status& why = dbf_.ReadFailure();
   ReportCondition(events_, Severity::kError, kGoodsFileCondition,
                   "goods file tovars.dbf cannot be read (" +
                       (why.ok() ? std::string("its header is cut short") : why.Reason()) +
@@ -111,6 +120,19 @@ bool GoodsFile::Open(bool same_file) {
   unreadable_ = false;
   identity_ = FileIdentity();
   file->Identity(&identity_);
+  // The index built for this file as a candidate, or the one it had when it
+  // was open before; otherwise one is built now. One that cannot be built
+  // is tried again by the look-ups, which say why it fails.
+  FileStat stat;
+  const bool looked = file->Stat(&stat).ok();
+  if (looked && prepared_ && prepared_->Stat() == stat) {
+    index_ = std::move(prepared_);
+  } else if (!looked || !index_ || !(index_->Stat() == stat)) {
+    index_.reset();
+    auto index = std::make_unique<GoodsIndex>();
+    if (GoodsIndex::Build(*file, layout, nullptr, index.get()).ok()) index_ = std::move(index);
+  }
+  prepared_.reset();
   file_ = std::move(file);
   if (!same_file) ++generation_;
   ReportConditionCleared(events_, kGoodsFileCondition, "goods file tovars.dbf opened",
@@ -118,37 +140,92 @@ bool GoodsFile::Open(bool same_file) {
   return true;
 }
 
-// Examines tovars2.dbf and, when it passes, puts it in place of tovars.dbf
-// in one step, so that there is never a moment without a goods file. False
-// leaves tovars.exp in place so that the next step tries again, with the
-// old file still in service.
+bool GoodsFile::RefuseCandidate(Severity severity, const std::string& text) {
+  if (!candidate_rejection_reported_)
+    ReportCondition(events_, severity, kGoodsCandidateCondition, text);
+  candidate_rejection_reported_ = true;
+  return false;
+}
+
+bool GoodsFile::RefuseUnindexable(const FileStat& stat, const Status& why) {
+  unindexable_ = true;
+  unindexable_stat_ = stat;
+  unindexable_why_ = why.Reason();
+  return RefuseCandidate(
+      Severity::kWarning,
+      "goods candidate tovars2.dbf rejected: its index cannot be built (" + unindexable_why_ + ")");
+}
+
+// Examines tovars2.dbf and builds its index; when both pass, puts it in
+// place of tovars.dbf in one step, so that there is never a moment without
+// a goods file. False leaves tovars.exp in place so that the next step
+// tries again (or looks whether the index is built), with the old file
+// still in service.
 bool GoodsFile::TakeInCandidate() {
-  auto refuse = [&](Severity severity, const std::string& text) {
-    if (!candidate_rejection_reported_)
-      ReportCondition(events_, severity, kGoodsCandidateCondition, text);
-    candidate_rejection_reported_ = true;
-    return false;
-  };
+  if (building_) {
+    if (!building_->Done()) return false;
+    std::unique_ptr<GoodsIndex> index;
+    const Status built = building_->Take(&index);
+    building_.reset();
+    if (!built.ok()) return RefuseUnindexable(building_stat_, built);
+    prepared_ = std::move(index);
+    return PutCandidateInPlace();
+  }
   std::unique_ptr<File> candidate;
   const Status opened = fs_->Open(candidate_path_, OpenMode::kReadOnlyExclusive, &candidate);
   if (opened.code() == Status::kBusy) return false;  // perhaps still being written
   if (!opened.ok())
-    return refuse(Severity::kWarning,
-                  "goods candidate tovars2.dbf cannot be opened (" + opened.Reason() + ")");
+    return RefuseCandidate(Severity::kWarning, "goods candidate tovars2.dbf cannot be opened (" +
+                                                   opened.Reason() + ")");
   GoodsLayout layout;
   std::string why;
-  const bool usable = ReadGoodsLayout(dbf_, candidate.get(), &layout, &why);
+  if (!ReadGoodsLayout(dbf_, candidate.get(), &layout, &why)) {
+    candidate->Close();
+    return RefuseCandidate(Severity::kWarning, "goods candidate tovars2.dbf rejected: " + why);
+  }
+  FileStat stat;
+  const Status looked = candidate->Stat(&stat);
+  if (!looked.ok()) {
+    candidate->Close();
+    return RefuseUnindexable(stat, looked);
+  }
+  // Its index is built already (the move failed last time), or it could not
+  // be built and the file has not changed since.
+  if (prepared_ && prepared_->Stat() == stat) {
+    candidate->Close();
+    return PutCandidateInPlace();
+  }
+  prepared_.reset();
+  if (unindexable_ && unindexable_stat_ == stat) {
+    candidate->Close();
+    return RefuseCandidate(Severity::kWarning,
+                           "goods candidate tovars2.dbf rejected: its index cannot be built (" +
+                               unindexable_why_ + ")");
+  }
+  if (background_) {
+    building_stat_ = stat;
+    building_ = std::make_unique<BackgroundIndexBuild>(std::move(candidate), layout);
+    return false;
+  }
+  auto index = std::make_unique<GoodsIndex>();
+  const Status built = GoodsIndex::Build(*candidate, layout, nullptr, index.get());
   candidate->Close();
-  if (!usable) return refuse(Severity::kWarning, "goods candidate tovars2.dbf rejected: " + why);
+  if (!built.ok()) return RefuseUnindexable(stat, built);
+  prepared_ = std::move(index);
+  return PutCandidateInPlace();
+}
+
+bool GoodsFile::PutCandidateInPlace() {
   // The goods file in service stays open through the rename: should it
   // fail, nothing has changed.
   const Status moved = fs_->RenameReplacing(candidate_path_, path_);
   if (!moved.ok())
-    return refuse(Severity::kError,
-                  "goods candidate tovars2.dbf not taken in: it cannot take "
-                  "the place of tovars.dbf (" +
-                      moved.Reason() + "); the old goods file stays in service");
+    return RefuseCandidate(Severity::kError,
+                           "goods candidate tovars2.dbf not taken in: it cannot take "
+                           "the place of tovars.dbf (" +
+                               moved.Reason() + "); the old goods file stays in service");
   Close();
+  unindexable_ = false;
   candidate_rejection_reported_ = false;
   ReportConditionCleared(events_, kGoodsCandidateCondition,
                          "goods file tovars2.dbf taken in as tovars.dbf");
@@ -158,54 +235,109 @@ bool GoodsFile::TakeInCandidate() {
 bool GoodsFile::Exchange() {
   if (!enabled_) return false;
   if (!fs_->Exists(signal_path_)) {
+    // The other side took its signal back: no candidate is waiting.
+    StopIndexing();
     candidate_rejection_reported_ = false;
     if (file_) return true;
     return Open();
   }
   const bool was_open = file_ != nullptr;
   bool replaced = false;
-  if (fs_->Exists(candidate_path_)) {
-    if (!TakeInCandidate()) {
-      // Keep (or get back) the goods file in service while the signal waits.
-      // A take-in that failed before the rename closed the same file it
-      // reopens here: movements made in it can still be reversed.
-      if (!file_) Open(was_open);
-      return false;
-    }
+  if (!fs_->Exists(candidate_path_)) {
+    // A candidate gone while its index was built is built no further.
+    StopIndexing();
+  } else if (TakeInCandidate()) {
     replaced = true;
+  } else {
+    // Keep (or get back) the goods file in service while the signal waits.
+    // A take-in that failed before the rename closed the same file it
+    // reopens here: movements made in it can still be reversed.
+    if (!file_) Open(was_open);
+    return false;
   }
   fs_->Unlink(signal_path_);
   Close();
   return Open(was_open && !replaced);
 }
 
-int32_t GoodsFile::Locate(const DbfField& field, std::string_view key, char* record, size_t size,
-                          bool* failed) {
-  return dbf_.FindRecord(file_.get(), field.position, key, record, size, field.length, failed);
-}
-
-LookUpResult GoodsFile::Find(std::string_view code, uint8_t lookup_kind, GoodsItem* item) {
-  *item = GoodsItem();
-  if (!file_) return LookUpResult::kNoGoodsFile;
+bool GoodsFile::Want(std::string_view code, uint8_t lookup_kind, Wanted* wanted) const {
   const bool by_barcode = lookup_kind == kLookupByBarcode && layout_.sh_code.length > 0;
-  const DbfField& searched = by_barcode ? layout_.sh_code : layout_.code;
-  std::string key;
-  if (!MakeKey(code, layout_.code.length, layout_.code_type, &key)) return LookUpResult::kNotFound;
+  wanted->field = by_barcode ? &layout_.sh_code : &layout_.code;
+  wanted->key = by_barcode ? GoodsKey::kBarcode : GoodsKey::kCode;
+  if (!MakeKey(code, layout_.code.length, layout_.code_type, &wanted->bytes)) return false;
   // A key longer than the searched field can never equal its contents; one
   // that is shorter must fill it up to spaces, so that an EAN-8 barcode does
   // not find an EAN-13 that merely starts with its digits.
-  if (static_cast<int>(key.size()) > searched.length) return LookUpResult::kNotFound;
-  // Zero-filled so that the field positions checked against the layout stay
-  // inside it whatever the record holds.
-  char record[kMaxGoodsRecordLength + 1] = {};
-  bool read_failed = false;
-  item->record_number = Locate(searched, key, record, sizeof record, &read_failed);
-  if (read_failed) {
-    ReadFailed();
+  if (static_cast<int>(wanted->bytes.size()) > wanted->field->length) return false;
+  wanted->bytes.resize(static_cast<size_t>(wanted->field->length), ' ');
+  return true;
+}
+
+bool GoodsFile::CurrentIndex(Status* failure) {
+  FileStat now;
+  const Status looked = file_->Stat(&now);
+  if (!looked.ok()) {
+    *failure = looked;
+    return false;
+  }
+  if (index_ && index_->Stat() == now) return true;
+  // Changed under the index (another program wrote it), or the index could
+  // not be built before: built again now.
+  index_.reset();
+  auto index = std::make_unique<GoodsIndex>();
+  const Status built = GoodsIndex::Build(*file_, layout_, nullptr, index.get());
+  if (!built.ok()) {
+    *failure = built;
+    return false;
+  }
+  index_ = std::move(index);
+  return true;
+}
+
+int32_t GoodsFile::LocateByIndex(const Wanted& wanted, char* record, Status* failure) {
+  if (!CurrentIndex(failure)) return -1;
+  const GoodsIndex& index = *index_;
+  if (!index.HandsOut()) return -1;
+  const int length = index.RecordLength();
+  const int position = wanted.field->position;
+  char bytes[kWorkBufferSize];
+  for (const GoodsIndex::Entry& entry : index.Candidates(wanted.key, wanted.bytes)) {
+    const uint64_t at = index.HeaderLength() + static_cast<uint64_t>(length) * (entry.record - 1);
+    size_t got = 0;
+    const Status read = file_->ReadAt(at, bytes, static_cast<size_t>(length), &got);
+    if (!read.ok()) {
+      *failure = read;
+      return -1;
+    }
+    if (got < static_cast<size_t>(length)) continue;
+    if (std::memcmp(bytes + position, wanted.bytes.data(), wanted.bytes.size()) != 0) continue;
+    std::memcpy(record, bytes + 1, static_cast<size_t>(length - 1));
+    record[length - 1] = 0;
+    return static_cast<int32_t>(entry.record);
+  }
+  return -1;
+}
+
+int32_t GoodsFile::LocateByScan(const Wanted& wanted, char* record, Status* failure) {
+  bool failed = false;
+  const int32_t number = dbf_.FindRecord(file_.get(), wanted.field->position, wanted.bytes, record,
+                                         kMaxGoodsRecordLength + 1, wanted.field->length, &failed);
+  if (failed) {
+    const Status& why = dbf_.ReadFailure();
+    *failure = why.ok() ? Status(Status::kError, "its header is cut short") : why;
+  }
+  return number;
+}
+
+LookUpResult GoodsFile::Found(int32_t number, const Status& failure, const char* record,
+                              GoodsItem* item) {
+  item->record_number = number;
+  if (!failure.ok()) {
+    ReadFailed(failure);
     return LookUpResult::kReadFailed;
   }
   ReadWorked();
-  if (item->record_number < 0) return LookUpResult::kNotFound;
+  if (number < 0) return LookUpResult::kNotFound;
   // The found record is the record minus its flag: position p at index p - 1.
   const int name_length = std::min(layout_.name.length, kNameSize - 1);
   std::memcpy(item->name, record + layout_.name.position - 1, static_cast<size_t>(name_length));
@@ -220,6 +352,28 @@ LookUpResult GoodsFile::Find(std::string_view code, uint8_t lookup_kind, GoodsIt
   return LookUpResult::kFound;
 }
 
+LookUpResult GoodsFile::Find(std::string_view code, uint8_t lookup_kind, GoodsItem* item) {
+  return LookUp(code, lookup_kind, item, &GoodsFile::LocateByIndex);
+}
+
+LookUpResult GoodsFile::FindByScan(std::string_view code, uint8_t lookup_kind, GoodsItem* item) {
+  return LookUp(code, lookup_kind, item, &GoodsFile::LocateByScan);
+}
+
+LookUpResult GoodsFile::LookUp(std::string_view code, uint8_t lookup_kind, GoodsItem* item,
+                               Locator locate) {
+  *item = GoodsItem();
+  if (!file_) return LookUpResult::kNoGoodsFile;
+  Wanted wanted;
+  if (!Want(code, lookup_kind, &wanted)) return LookUpResult::kNotFound;
+  // Zero-filled so that the field positions checked against the layout stay
+  // inside it whatever the record holds.
+  char record[kMaxGoodsRecordLength + 1] = {};
+  Status failure;
+  const int32_t number = (this->*locate)(wanted, record, &failure);
+  return Found(number, failure, record, item);
+}
+
 StockResult GoodsFile::MoveStock(int32_t record_number, char operation_code, double quantity,
                                  int direction) {
   constexpr StockResult kFailed = StockResult::kFailed;
@@ -229,6 +383,10 @@ StockResult GoodsFile::MoveStock(int32_t record_number, char operation_code, dou
   DbfHeader header;
   // The file's current lengths, which a new goods file may have changed.
   if (!dbf_.ReadHeader(file_.get(), &header)) return kFailed;
+  // Whether the index still describes the file: our own write of RES
+  // changes no key, so it goes on describing it after the write.
+  FileStat before;
+  const bool indexed = index_ && file_->Stat(&before).ok() && index_->Stat() == before;
   if (!dbf_.ReadField(file_.get(), header.record_length, header.header_length, record_number,
                       res.position, res.length, text))
     return kFailed;
@@ -250,12 +408,14 @@ StockResult GoodsFile::MoveStock(int32_t record_number, char operation_code, dou
   if (stock > -0.001 && stock < 0) stock = 0;
   if (stock < 0) return StockResult::kShort;
   if (!TDBFF::FormatNumber(stock, res.length, layout_.res_decimals, text)) return kFailed;
-  if (!dbf_.WriteField(file_.get(), header.record_length, header.header_length, record_number,
-                       res.position, res.length, text))
-    return kFailed;
+  const bool written = dbf_.WriteField(file_.get(), header.record_length, header.header_length,
+                                       record_number, res.position, res.length, text);
+  FileStat after;
+  if (indexed && file_->Stat(&after).ok()) index_->Restat(after);
+  if (!written) return kFailed;
   if (view_)
-    view_->SetCell(kStockColumn, record_number,
-                   std::string_view(text, static_cast<size_t>(res.length)));
+    view_->SourceCellChanged(view_rows_, kStockColumn, record_number,
+                             std::string_view(text, static_cast<size_t>(res.length)));
   return StockResult::kMoved;
 }
 
@@ -265,23 +425,30 @@ void GoodsFile::FillView() {
   uint64_t size = 0;
   if (!dbf_.ReadHeader(file_.get(), &header) || file_->Size(&size) != Status::kOk) return;
   if (header.record_length == 0) return;
+  // The view reads through a handle of its own, from its own thread: one
+  // that shares the file with every other reader.
+  std::unique_ptr<File> own;
+  FileIdentity named;
+  if (!fs_->Open(path_, OpenMode::kReadOnlyUnlocked, &own).ok() || !own->Identity(&named).ok() ||
+      !(named == identity_))
+    return;
   // A count beyond what the file holds would only make empty rows.
   const uint64_t room =
       size > header.header_length ? (size - header.header_length) / header.record_length : 0;
   const uint64_t rows = std::min<uint64_t>({header.record_count, room, INT32_MAX - 1});
   view_->SetRowCount(static_cast<int>(rows) + 1);
 
-  const DbfField* fields[kGoodsColumns] = {&layout_.code,   &layout_.name,    &layout_.price,
-                                           &layout_.divnum, &layout_.sh_code, &layout_.res};
-  dbf_.ScanRecords(file_.get(), [&](int32_t number, const char* record, int length) {
-    if (static_cast<uint64_t>(number) > rows) return false;
-    for (int column = 0; column < kGoodsColumns; ++column) {
-      const DbfField& f = *fields[column];
-      if (f.length == 0 || f.position + f.length > length) continue;
-      view_->SetCell(column, number, std::string_view(record + f.position, f.length));
-    }
-    return true;
-  });
+  const std::array<DbfField, kGoodsColumns> fields = {
+      layout_.code, layout_.name, layout_.price, layout_.divnum, layout_.sh_code, layout_.res};
+  std::array<int, kGoodsColumns> shown{};
+  size_t count = 0;
+  for (int column = 0; column < kGoodsColumns; ++column)
+    if (fields[static_cast<size_t>(column)].length > 0) shown[count++] = column;
+  auto source = std::make_shared<GoodsViewRows>(
+      std::move(own), header.header_length, header.record_length, fields, static_cast<int>(rows));
+  view_rows_ = source.get();
+  view_->ShowFrom(std::move(source), std::span<const int>(shown.data(), count), 1,
+                  static_cast<int>(rows) + 1);
 }
 
 }  // namespace tillgate

@@ -2,9 +2,17 @@
 // The goods file tovars.dbf in the goods folder: opened and checked, taken
 // in anew from tovars2.dbf when tovars.exp signals it, searched by goods
 // code or barcode, its stock (RES) read and written back, and its records
-// shown in the goods view. It never holds goods in memory: every look-up
-// reads the file. Problems are told as events, each once while it lasts.
-
+// shown in the goods view. It holds no goods in memory, only the index of
+// their keys (GoodsIndex), built whenever a file is taken in: a look-up
+// reads the one record the index names. Problems are told as events, each
+// once while it lasts.
+//
+// The index is checked against the file (identity, size, time of the last
+// write) before every look-up and built again when the file changed under
+// it. A candidate's index is built before the candidate takes the place of
+// tovars.dbf, in the exchange step itself or, when asked, on a thread of its
+// own while the old file keeps serving (the step that finds it done puts the
+// candidate in place).
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -12,7 +20,9 @@
 
 #include "config/event_sink.h"
 #include "platform/file_system.h"
+#include "store/background_index_build.h"
 #include "store/dbff.h"
+#include "store/goods_index.h"
 #include "store/goods_layout.h"
 #include "store/grid_model.h"
 #include "store/operation_record.h"
@@ -54,8 +64,14 @@ class GoodsFile {
   GoodsFile(const GoodsFile&) = delete;
   GoodsFile& operator=(const GoodsFile&) = delete;
 
+  // Tells the index build on the destructor to stop and waits for it.
+  ~GoodsFile();
+
   // The goods view (6 columns); may be null. Not owned.
   void SetView(GridModel* view) { view_ = view; }
+  // Builds a candidate's index on a thread of its own (on) or within the
+  // exchange step (off, the default).
+  void SetBackgroundIndexing(bool on) { background_ = on; }
   // Stock tracking as set by the operator. Once a goods file without RES has
   // been taken in, tracking stays off whatever is set.
   void SetTrackStock(bool on) { track_stock_ = on; }
@@ -78,10 +94,19 @@ class GoodsFile {
 
   // The goods with goods code `code` (a barcode when `lookup_kind` is by
   // barcode and the file has SH_CODE; CODE otherwise), keyed by CODE's type
-  // and length. kFound fills `*item`; a record whose name begins with a
-  // zero byte is kNotFound, since the register would read it so. Refusals
-  // other than kFound still give the record number searched out.
+  // and length: the first record, in file order, whose searched field holds
+  // the key padded with spaces to its width. kFound fills `*item`; a record
+  // whose name begins with a zero byte is kNotFound, since the register
+  // would read it so. Refusals other than kFound still give the record
+  // number searched out. Found through the index.
   LookUpResult Find(std::string_view code, uint8_t lookup_kind, GoodsItem* item);
+  // The same found by reading the file from its first record on: the
+  // reference the index is tested against, and nothing else.
+  LookUpResult FindByScan(std::string_view code, uint8_t lookup_kind, GoodsItem* item);
+  // The index of the file in service as it stands (null when there is
+  // none), and whether a candidate's index is being built.
+  const GoodsIndex* Index() const { return index_.get(); }
+  bool Indexing() const { return building_ != nullptr; }
 
   // Moves the stock of goods record `record_number` by `quantity` in the
   // direction of `operation_code` (sales decrease it, returns and voids
@@ -91,24 +116,51 @@ class GoodsFile {
   StockResult MoveStock(int32_t record_number, char operation_code, double quantity,
                         int direction = +1);
 
-  // Rebuilds the goods view from the file in service; nothing changes when
-  // no goods file is open or its header cannot be read.
+  // Shows the file in service in the goods view from now on: its records
+  // as rows, read from the file whenever the view is looked at (the view
+  // keeps none). Columns of fields the file lacks keep what they showed.
+  // Nothing changes when no goods file is open, its header cannot be read
+  // or it cannot be opened for the view.
   void FillView();
 
  private:
-  // The one place a key becomes a record: scans the searched field for
-  // `key` and copies the record found (minus its flag) to `record`. Number
-  // from 1, -1 when none; `*failed` when the file could not be read.
-  int32_t Locate(const DbfField& field, std::string_view key, char* record, size_t size,
-                 bool* failed);
+  // The whole field a look-up wants: the key padded to the searched
+  // field's width.
+  struct Wanted {
+    const DbfField* field = nullptr;
+    GoodsKey key = GoodsKey::kCode;
+    std::string bytes;
+  };
+  // False when `code` can have no record (no key for it, or a key longer
+  // than the field).
+  bool Want(std::string_view code, uint8_t lookup_kind, Wanted* wanted) const;
+  // The record holding what is wanted, copied minus its flag to `record`
+  // (zero-filled, kMaxGoodsRecordLength + 1 bytes): number from 1, -1 when
+  // none. `*failure` says why when the file could not be read.
+  int32_t LocateByIndex(const Wanted& wanted, char* record, Status* failure);
+  int32_t LocateByScan(const Wanted& wanted, char* record, Status* failure);
+  using Locator = int32_t (GoodsFile::*)(const Wanted&, char*, Status*);
+  // A look-up from the code to the goods, the record found by `locate`.
+  LookUpResult LookUp(std::string_view code, uint8_t lookup_kind, GoodsItem* item, Locator locate);
+  // Fills `*item` from the record found (the look-up's end, both ways).
+  LookUpResult Found(int32_t number, const Status& failure, const char* record, GoodsItem* item);
+  // The index of the file in service, built again when the file is no
+  // longer what it describes. False (and why) when it cannot be had.
+  bool CurrentIndex(Status* failure);
   // `same_file`: reopening the file just closed, not a new one.
   bool Open(bool same_file = false);
   void Close();
   bool TakeInCandidate();
+  // Moves the candidate, whose index is `prepared_`, into place.
+  bool PutCandidateInPlace();
+  bool RefuseCandidate(Severity severity, const std::string& text);
+  // A candidate whose index cannot be built is refused until it changes.
+  bool RefuseUnindexable(const FileStat& stat, const Status& why);
+  void StopIndexing();
   // Says when the file holds fewer whole records than its header counts.
   void CheckLength(File* file, uint32_t records, const GoodsLayout& layout);
   void ReportProblem(const std::string& text);
-  void ReadFailed();
+  void ReadFailed(const Status& why);
   void ReadWorked();
 
   FileSystem* fs_;
@@ -121,7 +173,21 @@ class GoodsFile {
   uint32_t records_ = 0;
   FileIdentity identity_;
   uint32_t generation_ = 0;
+  std::unique_ptr<GoodsIndex> index_;  // of the file in service
+  // A candidate's index: being built, or built and waiting for the
+  // candidate to take the place of tovars.dbf.
+  std::unique_ptr<BackgroundIndexBuild> building_;
+  FileStat building_stat_;
+  std::unique_ptr<GoodsIndex> prepared_;
+  // The candidate whose index could not be built, and why.
+  bool unindexable_ = false;
+  FileStat unindexable_stat_;
+  std::string unindexable_why_;
+  bool background_ = false;
   GridModel* view_ = nullptr;
+  // What the view reads the file in service through (null until a fill
+  // shows it): stock written there is in the file the view reads.
+  const CellSource* view_rows_ = nullptr;
   bool track_stock_ = false;
   bool stock_disabled_ = false;  // a goods file without RES was taken in
   // Events are told on changes, not at every step.

@@ -1,6 +1,7 @@
-// Arbitrary bytes as a goods file: the layout check, the key scan, the view
-// fill and a look-up with stock movement (and its reversal) must neither
-// crash nor reach past a buffer, whatever the header claims.
+// Arbitrary bytes as a goods file: the layout check, the key scan, the
+// index, the view fill and a look-up with stock movement (and its reversal)
+// must neither crash nor reach past a buffer, whatever the header claims;
+// and the index must find what the scan finds.
 
 #include <algorithm>
 #include <cstddef>
@@ -38,7 +39,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   goods.SetTrackStock(true);
   goods.Exchange();
   goods.FillView();
+  for (int row = 0; row < std::min(view.RowCount(), 1000); ++row)
+    for (int column = 0; column < kGoodsColumns; ++column) view.Cell(column, row);
   const char* code = reinterpret_cast<const char*>(data);
+  // Keys of every length the input offers, both ways.
+  for (size_t n = 0; n <= std::min<size_t>(size, 14); ++n) {
+    for (const uint8_t kind : {kLookupByCode, kLookupByBarcode}) {
+      GoodsItem indexed, scanned;
+      const std::string_view key(code, strnlen(code, n));
+      const LookUpResult a = goods.Find(key, kind, &indexed);
+      const LookUpResult b = goods.FindByScan(key, kind, &scanned);
+      if (a != b || indexed.record_number != scanned.record_number ||
+          std::memcmp(indexed.name, scanned.name, sizeof indexed.name) != 0 ||
+          indexed.section != scanned.section || indexed.price != scanned.price)
+        __builtin_trap();
+    }
+  }
   GoodsItem item;
   if (goods.Find(std::string_view(code, strnlen(code, std::min<size_t>(size, 3))), kLookupByCode,
                  &item) == LookUpResult::kFound &&

@@ -514,6 +514,45 @@ TEST_F(GoodsView, RefreshWithoutGoodsFileChangesNothing) {
   EXPECT_EQ(views_.goods.RowCount(), kGoodsInitialRows);
 }
 
+// The view reads the file it was filled from: a new goods file shows at the
+// next refresh, stock moved meanwhile shows at once, and a column the new
+// file lacks keeps what it showed.
+TEST_F(GoodsView, ANewFileShowsAtTheNextRefreshAndAbsentColumnsKeepTheirCells) {
+  PutGoods("tovars.dbf", SampleGoods());
+  GoodsFile& goods = MakeGoods(true);
+  goods.FillView();
+  ASSERT_EQ(goods.MoveStock(1, kOpSaleByCode, 1), StockResult::kMoved);
+  EXPECT_EQ(views_.goods.Cell(5, 1), "     9.000");
+  DbfImage next;
+  next.fields = {{"CODE", 'C', 5},
+                 {"NAME", 'C', 10},
+                 {"PRICE", 'N', 6, 2},
+                 {"DIVNUM", 'C', 1},
+                 {"RES", 'N', 10, 3}};
+  next.records = {{"900", "Other", "1.00", "1", "50.000"},
+                  {"901", "Another", "2.00", "2", "5.000"},
+                  {"902", "Third", "3.00", "3", "1.000"}};
+  PutGoods("tovars2.dbf", next);
+  Signal(Goods("tovars.exp"));
+  ASSERT_TRUE(goods.Exchange());
+  // Until the refresh the old file shows, with the new file's stock moves.
+  ASSERT_EQ(goods.MoveStock(2, kOpSaleByCode, 1), StockResult::kMoved);
+  EXPECT_EQ(views_.goods.RowCount(), 6);
+  EXPECT_EQ(views_.goods.Cell(1, 1), "Bread                         ");
+  EXPECT_EQ(views_.goods.Cell(5, 1), "     9.000");
+  EXPECT_EQ(views_.goods.Cell(5, 2), "     4.000");
+  goods.FillView();
+  EXPECT_EQ(views_.goods.RowCount(), 4);
+  EXPECT_EQ(views_.goods.Cell(0, 1), "900  ");
+  EXPECT_EQ(views_.goods.Cell(1, 3), "Third     ");
+  EXPECT_EQ(views_.goods.Cell(5, 2), "     4.000");
+  EXPECT_EQ(views_.goods.Cell(4, 1), "4600000000011");  // the old file's barcodes stay
+  EXPECT_EQ(views_.goods.Cell(4, 3), "             ");
+  EXPECT_EQ(views_.goods.Cell(0, 4), "");
+  ASSERT_EQ(goods.MoveStock(3, kOpReturn, 1), StockResult::kMoved);
+  EXPECT_EQ(views_.goods.Cell(5, 3), "     2.000");
+}
+
 TEST_F(GoodsView, HundredThousandRecordsFillWellUnderASecond) {
   DbfImage image;
   image.fields = testing::GoodsFields();

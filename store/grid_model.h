@@ -2,9 +2,16 @@
 // A monitoring grid as data: rows x columns of byte strings (code page 866
 // where they come from DBF files). The engine thread writes it; a window may
 // read it from another thread and learns of every change through an observer.
+//
+// The grid keeps only the cells set one by one. Whole columns may instead be
+// read when asked from a CellSource (the goods view reads the goods file's
+// records so), so a grid of a million rows costs no more than its sources.
 
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <mutex>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +25,15 @@ class GridObserver {
   virtual void OnCellChanged(int column, int row, std::string_view bytes) = 0;
   // Called on the writing thread after the row count changed.
   virtual void OnRowCountChanged(int rows) = 0;
+};
+
+// Cells read when the grid is asked for them.
+class CellSource {
+ public:
+  virtual ~CellSource() = default;
+  // The bytes of the cell; empty when they cannot be read. Called on the
+  // reading thread, outside the grid's lock.
+  virtual std::string Cell(int column, int row) const = 0;
 };
 
 class GridModel final {
@@ -40,6 +56,18 @@ class GridModel final {
   // [first_row, last_row], clipped to the grid.
   void ClearCells(int first_column, int last_column, int first_row, int last_row);
 
+  // From now on the cells of `columns` in rows [first_row, end_row) are
+  // read from `source` when asked, in place of what the grid had there
+  // (rows from end_row on are empty). Cells set later show over it; a row
+  // count that drops below end_row drops those rows for good. Counts as one
+  // change; the observer is told of none.
+  void ShowFrom(std::shared_ptr<const CellSource> source, std::span<const int> columns,
+                int first_row, int end_row);
+  // The cell of `source` at (column, row) now holds `bytes`: where the grid
+  // reads that cell from `source` the change is only counted (and told);
+  // anywhere else the bytes are set as by SetCell.
+  void SourceCellChanged(const CellSource* source, int column, int row, std::string_view bytes);
+
   // Counts every change; a reader can compare it to see whether to look again.
   uint64_t Version() const;
 
@@ -47,10 +75,27 @@ class GridModel final {
   void SetObserver(GridObserver* observer);
 
  private:
+  struct ColumnSource {
+    std::shared_ptr<const CellSource> source;
+    int first_row = 0;
+    int end_row = 0;
+    bool Covers(int row) const { return source && row >= first_row && row < end_row; }
+  };
+  uint64_t Key(int column, int row) const {
+    return static_cast<uint64_t>(row) * static_cast<uint64_t>(columns_) +
+           static_cast<uint64_t>(column);
+  }
+  bool Inside(int column, int row) const {
+    return column >= 0 && column < columns_ && row >= 0 && row < rows_;
+  }
+  // Sets a cell under the lock; the observer to tell, if any.
+  GridObserver* Store(int column, int row, std::string_view bytes);
+
   mutable std::mutex mutex_;
   int columns_;
   int rows_;
-  std::vector<std::string> cells_;  // row-major
+  std::map<uint64_t, std::string> cells_;  // set one by one; row-major keys
+  std::vector<ColumnSource> sources_;      // one per column
   uint64_t version_ = 0;
   GridObserver* observer_ = nullptr;
 };

@@ -64,6 +64,11 @@ void TDB::SetStatusBoard(StatusBoard* board) {
 
 void TDB::SetTrackStock(bool on) { goods_.SetTrackStock(on); }
 
+void TDB::SetBackgroundIndexing(bool on) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  goods_.SetBackgroundIndexing(on);
+}
+
 void TDB::PublishStatus() {
   if (!status_) return;
   RegisterTable registers;

@@ -64,6 +64,9 @@ class TDB final : public Store, private JournalHolder {
   // Stock tracking as set by the operator. Once a goods file without RES has
   // been taken in, tracking stays off whatever is set.
   void SetTrackStock(bool on);
+  // A new goods file's index is built on a thread of its own while the old
+  // file keeps serving (on), or within the exchange step (off, the default).
+  void SetBackgroundIndexing(bool on);
 
   // ---- the transactions (each takes the lock)
   // With a journal, the served operation (and what a repeated message took

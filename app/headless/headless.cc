@@ -65,7 +65,8 @@ int Serve(const Settings& settings, const TraceOptions& trace, const std::string
     StationOptions options(SystemServices());
     options.events = events;
     // The journal of open documents: what a stop or a crash must not lose.
-    options.make_store = ServerStoreFactory(state_folder);
+    // Nobody looks at a goods view here: none is kept.
+    options.make_store = ServerStoreFactory(state_folder, GoodsView::kNotShown);
     options.trace = trace;
     // What it does, for monitoring tools; a server that is not installed
     // serves nothing and keeps nothing in the state folder.

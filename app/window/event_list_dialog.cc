@@ -7,7 +7,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "app/window/foot_line.h"
+#include "app/presenter/event_text.h"
 
 namespace tillgate {
 namespace {
@@ -21,20 +21,6 @@ QTableWidgetItem* Item(const QString& text, Severity severity) {
 }
 
 }  // namespace
-
-QString SeverityText(Severity severity) {
-  switch (severity) {
-    case Severity::kError:
-      return QStringLiteral("ошибка");
-    case Severity::kWarning:
-      return QStringLiteral("предупреждение");
-    case Severity::kNotice:
-      return QStringLiteral("уведомление");
-    case Severity::kInfo:
-      break;
-  }
-  return QStringLiteral("сведения");
-}
 
 EventListDialog::EventListDialog(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("EventList"));
@@ -66,8 +52,8 @@ void EventListDialog::Fill(const std::vector<KeptEvent>& events) {
     const QString time = QDateTime::fromMSecsSinceEpoch(event.time_ms)
                              .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     table_->setItem(row, 0, Item(time, event.severity));
-    table_->setItem(row, 1, Item(SeverityText(event.severity), event.severity));
-    const QString text = OneLine(event.text);
+    table_->setItem(row, 1, Item(QString::fromUtf8(SeverityText(event.severity)), event.severity));
+    const QString text = QString::fromStdString(OneLine(event.text));
     table_->setItem(row, 2, Item(text, event.severity));
     table_->item(row, 2)->setToolTip(text);
     ++row;

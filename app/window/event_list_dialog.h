@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/window/problem_tracker.h"
+#include "app/presenter/problem_tracker.h"
 
 class QTableWidget;
 
@@ -27,8 +27,5 @@ class EventListDialog final : public QDialog {
   QTableWidget* table_;
   uint64_t newest_shown_ = 0;
 };
-
-// "ошибка", "предупреждение", "уведомление" or "сведения".
-QString SeverityText(Severity severity);
 
 }  // namespace tillgate

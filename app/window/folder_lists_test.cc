@@ -1,4 +1,4 @@
-// Folder and drive lists, and the integer reading of typed numbers.
+// Folder and drive lists.
 
 #include "app/window/folder_lists.h"
 
@@ -7,7 +7,6 @@
 #include <QSignalSpy>
 #include <filesystem>
 
-#include "app/window/integer_text.h"
 #include "app/window/window_test_support.h"
 
 namespace tillgate::testing {
@@ -55,24 +54,6 @@ TEST(DriveComboBox, ListsMountedVolumesAndFollowsItsList) {
   EXPECT_TRUE(QString::fromStdString(dir.path()).startsWith(drives.currentText()));
   emit drives.activated(drives.findText("/"));
   EXPECT_EQ(list.Directory(), "/");
-}
-
-TEST(IntegerText, ReadsDecimalIntegersOnly) {
-  int32_t value = -1;
-  EXPECT_TRUE(ParseInteger("13", &value));
-  EXPECT_EQ(value, 13);
-  EXPECT_TRUE(ParseInteger("  -7", &value));
-  EXPECT_EQ(value, -7);
-  EXPECT_TRUE(ParseInteger("2147483647", &value));
-  EXPECT_EQ(value, 2147483647);
-  EXPECT_TRUE(ParseInteger("-2147483648", &value));
-  EXPECT_EQ(value, INT32_MIN);
-  value = 5;
-  for (const char* bad :
-       {"", " ", "-", "1 2", "12 ", "0x1", "2147483648", "99999999999999999999", "٣"})
-    EXPECT_FALSE(ParseInteger(QString::fromUtf8(bad), &value)) << bad;
-  EXPECT_EQ(value, 5);
-  EXPECT_EQ(NotValidIntegerMessage("ab"), "'ab' is not a valid integer value");
 }
 
 }  // namespace

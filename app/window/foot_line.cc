@@ -22,13 +22,6 @@ QString StyleFor(bool showing, Severity severity) {
 
 }  // namespace
 
-QString OneLine(const std::string& text) {
-  QString line = QString::fromStdString(text);
-  for (QChar& c : line)
-    if (c.unicode() < 0x20) c = QLatin1Char(' ');
-  return line;
-}
-
 FootLine::FootLine(QWidget* parent) : QPushButton(parent) {
   setFlat(true);
   setAccessibleName(kQuietCaption);

@@ -35,8 +35,4 @@ class FootLine final : public QPushButton {
   bool showing_ = false;
 };
 
-// An event text as one line: control characters read from a wire or a file
-// become spaces, as in the terminal's event lines.
-QString OneLine(const std::string& text);
-
 }  // namespace tillgate

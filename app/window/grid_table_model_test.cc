@@ -12,6 +12,7 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,7 +27,8 @@ TEST(GridTableModel, HeadingRowBecomesHeaderAndCellsAreDecoded) {
   GridModel grid(3, 4);
   grid.SetCell(0, 0, Utf8ToCp866("   Код товара"));
   grid.SetCell(1, 2, Utf8ToCp866("Хлеб бородинский  "));
-  GridTableModel model(grid);
+  GridWatch watch(grid);
+  GridTableModel model(watch);
   EXPECT_EQ(model.rowCount(), 3);
   EXPECT_EQ(model.columnCount(), 3);
   EXPECT_EQ(model.headerData(0, Qt::Horizontal).toString(), "   Код товара");
@@ -37,17 +39,24 @@ TEST(GridTableModel, HeadingRowBecomesHeaderAndCellsAreDecoded) {
 TEST(GridTableModel, RefreshPublishesChangesOnlyWhenTheGridMoved) {
   EnsureApplication();
   GridModel grid(2, 3);
-  GridTableModel model(grid);
+  GridWatch watch(grid);
+  GridTableModel model(watch);
+  // What the window's timer does: the presenter's look at the grid, drawn.
+  const auto refresh = [&] {
+    const std::optional<GridChange> change = watch.Poll();
+    if (change) model.Apply(*change);
+    return change.has_value();
+  };
   int changed = 0, resets = 0;
   QObject::connect(&model, &QAbstractItemModel::dataChanged, [&] { ++changed; });
   QObject::connect(&model, &QAbstractItemModel::modelReset, [&] { ++resets; });
-  EXPECT_FALSE(model.Refresh());
+  EXPECT_FALSE(refresh());
   grid.SetCell(1, 1, "x");
-  EXPECT_TRUE(model.Refresh());
+  EXPECT_TRUE(refresh());
   EXPECT_EQ(changed, 1);
-  EXPECT_FALSE(model.Refresh());
+  EXPECT_FALSE(refresh());
   grid.SetRowCount(10);
-  EXPECT_TRUE(model.Refresh());
+  EXPECT_TRUE(refresh());
   EXPECT_EQ(resets, 1);
   EXPECT_EQ(model.rowCount(), 9);
   // A grid shrunk behind the model's back reads as empty, never out of range.

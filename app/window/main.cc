@@ -8,7 +8,7 @@
 
 #include "app/headless/headless.h"
 #include "app/headless/stderr_sink.h"
-#include "app/window/event_log.h"
+#include "app/presenter/event_log.h"
 #include "app/window/message_box_dialogs.h"
 #include "app/window/station_engine.h"
 #include "app/window/stop_signals.h"

@@ -6,18 +6,6 @@
 
 namespace tillgate {
 
-QString DialogTitle(DialogKind kind) {
-  switch (kind) {
-    case DialogKind::kConfirmation:
-      return QStringLiteral("Confirm");
-    case DialogKind::kInformation:
-      return QStringLiteral("Information");
-    case DialogKind::kError:
-      return QStringLiteral("Tillgate");  // the application title, as for any failed operation
-  }
-  return {};
-}
-
 namespace {
 
 QMessageBox::Icon IconOf(DialogKind kind) {
@@ -35,7 +23,8 @@ QMessageBox::Icon IconOf(DialogKind kind) {
 }  // namespace
 
 DialogAnswer MessageBoxDialogs::Show(DialogKind kind, const QString& text, unsigned buttons) {
-  QMessageBox box(IconOf(kind), DialogTitle(kind), text, QMessageBox::NoButton, parent_);
+  QMessageBox box(IconOf(kind), QString::fromUtf8(DialogTitle(kind)), text, QMessageBox::NoButton,
+                  parent_);
   // Own buttons so the captions (with their accelerators) are ours, not the
   // style's translations.
   QPushButton* yes = nullptr;

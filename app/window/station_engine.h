@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "app/window/engine_link.h"
+#include "app/presenter/engine_link.h"
 #include "config/event_sink.h"
 #include "config/settings.h"
 #include "line/trace_options.h"

@@ -1,22 +1,27 @@
 #pragma once
-// The main window: folders, ports, start, diagnostics, monitoring,
-// information and installation pages. Building it is the program's start-up:
-// it loads the settings, shows them, builds the running server and starts
-// the stored selection when auto start is on.
+// The main window as Qt draws it: folders, ports, start, diagnostics,
+// monitoring, information and installation pages. What the pages show and
+// what the operator's changes do is the presenter's (WindowPresenter); this
+// window builds the controls with their layout, fonts and accessible names,
+// reports every change the operator makes, however made, and shows what the
+// presenter says.
 
 #include <QWidget>
 #include <array>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "app/presenter/window_presenter.h"
+#include "app/presenter/window_view.h"
 #include "app/window/dialogs.h"
-#include "app/window/engine_link.h"
 #include "app/window/font_scale.h"
 #include "config/settings.h"
 #include "platform/registry_store.h"
 #include "store/monitoring_views.h"
 
+class QAbstractButton;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -38,10 +43,6 @@ class FootLine;
 class GridTableModel;
 class UpDown;
 
-// Builds the running server from the loaded settings. The window runs the
-// automatic start itself. May return null (nothing to poll).
-using EngineFactory = std::function<std::unique_ptr<EngineLink>(const Settings& settings)>;
-
 struct WindowDeps {
   RegistryStore* store = nullptr;     // the settings; not owned, outlives the window
   Dialogs* dialogs = nullptr;         // not owned; null: message boxes over the window
@@ -53,7 +54,7 @@ struct WindowDeps {
   EventLog* events = nullptr;
 };
 
-class TForm1 final : public QWidget {
+class TForm1 final : public QWidget, private WindowView {
   Q_OBJECT
 
  public:
@@ -65,38 +66,15 @@ class TForm1 final : public QWidget {
   // loaded: the message has been shown and the program is to end.
   bool StartUp();
 
-  // Handlers, named after their controls and events.
-  void DirectoryListBox1Change();
-  void DirectoryListBox2Change();
-  void RadioButtonClick(int port_index);
-  void ComboBox1Change(int item);
-  void GroupBox3Exit();
-  void MaskEdit1Change();
-  void CheckBox1Click();
-  void Button1Click();
-  void Button2Click();
-  void Button3Click();
-  void Button4Click();
-
-  void ShowPortSettings(int port_index);
-  // The Start action; clears diagnostics rows 1..14 first when asked.
-  void StartLines(bool clear_diagnostics);
-
-  const Settings& settings() const { return settings_; }
-  int selected_port() const { return selected_port_; }
+  WindowPresenter& presenter() { return *presenter_; }
+  const Settings& settings() const { return presenter_->settings(); }
+  int selected_port() const { return presenter_->selected_port(); }
   // The grids on show: the engine's, or the window's own without one.
-  MonitoringViews& views() { return *shown_views_; }
+  MonitoringViews& views() { return presenter_->views(); }
   // Set once the program has been asked to end (exit, install, remove, close).
-  bool ended() const { return ended_; }
+  bool ended() const { return presenter_->ended(); }
   // Pulls changed grid cells into the views; Timer1 does this regularly.
-  void RefreshGrids();
-
-  // Brings the foot line, the port marks and an open event list up to date
-  // with the event log; runs whenever the log changes.
-  void ShowEvents();
-  // Opens the list of recent events (pressing the foot line does).
-  void OpenEventList();
-  void FillEventList();
+  void RefreshGrids() { presenter_->RefreshGrids(); }
 
   // How much the window's pixel sizes have grown for the font in use.
   const LayoutScale& scale() const { return scale_; }
@@ -106,9 +84,26 @@ class TForm1 final : public QWidget {
   void resizeEvent(class QResizeEvent* event) override;
 
  private:
+  // WindowView: what the presenter shows.
+  void SetText(Control control, const std::string& text) override;
+  void SetPlaceholder(Control control, const std::string& text) override;
+  void SetItems(Control control, const std::vector<std::string>& items) override;
+  void SetSelection(Control control, int item) override;
+  void SetChecked(Control control, bool checked) override;
+  void SetEnabled(Control control, bool enabled) override;
+  void SetAlert(Control control, const std::string& text, Severity severity) override;
+  bool HasFocus(Control control) const override;
+  bool PointFolderList(Control list, const std::string& folder, std::string* shown,
+                       std::string* error) override;
+  void GridChanged(Control grid, const GridChange& change) override;
+  void OpenEventList() override;
+  void FillEventList(const std::vector<KeptEvent>& events) override;
+  DialogAnswer ShowDialog(DialogKind kind, const std::string& text, unsigned buttons) override;
+
   void BuildControls();
   void NameControls();
   void SetTabOrder();
+  void FindControls();
   QWidget* BuildFoldersPage();
   QWidget* BuildEquipmentPage();
   QWidget* BuildStartPage();
@@ -118,45 +113,29 @@ class TForm1 final : public QWidget {
   QWidget* BuildInstallationPage();
   QTableView* BuildGrid(const QString& name, GridTableModel* model, QWidget* parent);
   void ConnectHandlers();
+  void ForwardText(Control control, QLineEdit* field);
+  void ForwardCheck(Control control, QAbstractButton* box);
+  void ForwardPress(Control control, QAbstractButton* button);
 
   void LayOutWindow();
-  void ShowPortProblem();
-  void ApplySettingsToControls();
-  // Shows `field`'s folder in `list`; a folder that cannot be shown is
-  // reported (naming the setting `value_name` of the `role` folder) and the
-  // list shows the working folder meanwhile.
-  void PointFolderList(DirectoryListBox* list, QLineEdit* field, const char* role,
-                       const char* value_name);
-  void ApplyEnableRules();
-  void MarkNotStarted(int port_index, bool not_started);
+  QWidget* Widget(Control control) const { return widgets_[static_cast<int>(control)]; }
   void FocusChanged(QWidget* old_widget, QWidget* now_widget);
   bool InGroupBox3(const QWidget* widget) const;
-  void GroupBox3WorkedOn();
   void KeepTabStopOnCheckedPort();
-  void StoreGroupBox3Work();
-  bool ReadSplitLength(int32_t* value);
-  SaveControls CurrentSaveControls() const;
-  void ShowError(const QString& message);
-  void EndProgram();
+  void EventsArrived();
+  // Runs `apply` as the presenter's own change: nothing it changes is
+  // reported back as the operator's.
+  template <typename F>
+  void Applying(F&& apply);
 
   WindowDeps deps_;
   std::unique_ptr<Dialogs> own_dialogs_;
   Dialogs* dialogs_;
-  Settings settings_;
-  MonitoringViews views_;
-  MonitoringViews* shown_views_ = &views_;
-  std::unique_ptr<EngineLink> engine_;
-  int selected_port_ = 1;  // the port on display; COM2 when the window opens
-  // The operator has entered GroupBox3, or changed one of its controls by
-  // any means, since its values were last stored.
-  bool group3_entered_ = false;
-  // The window itself is filling controls: no change is the operator's.
-  bool filling_ = false;
-  bool folder_change_muted_ = false;
-  bool ended_ = false;
+  std::unique_ptr<WindowPresenter> presenter_;
+  // The presenter is changing controls.
+  bool applying_ = false;
   LayoutScale scale_;
-  // The problem text of each port whose port condition is in force.
-  std::array<QString, kPortCount> port_problems_{};
+  std::array<QWidget*, kControlCount> widgets_{};
 
   // Controls, under their designer names.
   QTabWidget* PageControl1 = nullptr;

@@ -1,7 +1,7 @@
-// Building the controls of the main window with their texts, defaults and
-// places. Positions are the pixels the window was drawn in, grown by the
-// layout scale for the font in use; the window can grow beyond that, and the
-// monitoring grids take the extra room.
+// Building the controls of the main window in their places; the presenter
+// gives them their captions, items and values. Positions are the pixels the
+// window was drawn in, grown by the layout scale for the font in use; the
+// window can grow beyond that, and the monitoring grids take the extra room.
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -55,9 +55,9 @@ W* Place(const LayoutScale& scale, W* widget, const char* name, int x, int y, in
   return widget;
 }
 
-QLabel* StaticText(const LayoutScale& scale, QWidget* parent, const char* name, const QString& text,
-                   int x, int y, int width) {
-  return Place(scale, new QLabel(text, parent), name, x, y, width, 16);
+QLabel* StaticText(const LayoutScale& scale, QWidget* parent, const char* name, int x, int y,
+                   int width) {
+  return Place(scale, new QLabel(parent), name, x, y, width, 16);
 }
 
 QString Numbered(const char* stem, int number) {
@@ -124,7 +124,6 @@ void ShapeMonitoringGrid(QTableView* grid, const std::vector<ColumnDesign>& desi
 
 void TForm1::BuildControls() {
   setObjectName(QStringLiteral("Form1"));
-  setWindowTitle(QStringLiteral("Tillgate"));
   QFont font;
   font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("DejaVu Sans")});
   font.setPointSize(8);
@@ -137,20 +136,19 @@ void TForm1::BuildControls() {
 
   PageControl1 =
       Place(scale_, new QTabWidget(this), "PageControl1", 0, 0, kDesignWidth, kDesignPagesHeight);
-  PageControl1->addTab(BuildFoldersPage(), QStringLiteral("Базы"));
-  PageControl1->addTab(BuildEquipmentPage(), QStringLiteral("Оборудование"));
-  PageControl1->addTab(BuildStartPage(), QStringLiteral("Запуск"));
-  PageControl1->addTab(BuildDiagnosticsPage(), QStringLiteral("Диагностика"));
-  PageControl1->addTab(BuildMonitoringPage(), QStringLiteral("Мониторинг"));
-  PageControl1->addTab(BuildInformationPage(), QStringLiteral("Сведения"));
-  PageControl1->addTab(BuildInstallationPage(), QStringLiteral("Инсталляция"));
+  PageControl1->addTab(BuildFoldersPage(), QString());
+  PageControl1->addTab(BuildEquipmentPage(), QString());
+  PageControl1->addTab(BuildStartPage(), QString());
+  PageControl1->addTab(BuildDiagnosticsPage(), QString());
+  PageControl1->addTab(BuildMonitoringPage(), QString());
+  PageControl1->addTab(BuildInformationPage(), QString());
+  PageControl1->addTab(BuildInstallationPage(), QString());
   PageControl1->setCurrentIndex(5);
   // Seven tabs must fit the window's width without scroll arrows.
   PageControl1->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 3px 6px; }"));
 
   EventLine = Place(scale_, new FootLine(this), "EventLine", kMargin, 344, 440, 25);
-  Button1 =
-      Place(scale_, new QPushButton(QStringLiteral("Выход"), this), "Button1", 456, 344, 80, 25);
+  Button1 = Place(scale_, new QPushButton(this), "Button1", 456, 344, 80, 25);
   LayOutWindow();
   NameControls();
   SetTabOrder();
@@ -253,7 +251,7 @@ QWidget* TForm1::BuildFoldersPage() {
   const LayoutScale& s = scale_;
   auto* page = new QWidget;
   page->setObjectName(QStringLiteral("TabSheet1"));
-  StaticText(s, page, "StaticText1", QStringLiteral("Путь к базе товаров"), 8, 6, 250);
+  StaticText(s, page, "StaticText1", 8, 6, 250);
   Edit1 = Place(s, new QLineEdit(page), "Edit1", 8, 24, 254, 21);
   QPalette grey = Edit1->palette();
   grey.setColor(QPalette::Base, palette().color(QPalette::Button));
@@ -262,15 +260,14 @@ QWidget* TForm1::BuildFoldersPage() {
   DirectoryListBox1 = Place(s, new DirectoryListBox(page), "DirectoryListBox1", 8, 76, 254, 160);
   DriveComboBox1->SetDirList(DirectoryListBox1);
 
-  StaticText(s, page, "StaticText2", QStringLiteral("Путь к базе отчетов"), 272, 6, 250);
+  StaticText(s, page, "StaticText2", 272, 6, 250);
   Edit2 = Place(s, new QLineEdit(page), "Edit2", 272, 24, 254, 21);
   DriveComboBox2 = Place(s, new DriveComboBox(page), "DriveComboBox2", 272, 50, 254, 22);
   DirectoryListBox2 = Place(s, new DirectoryListBox(page), "DirectoryListBox2", 272, 76, 254, 160);
   DriveComboBox2->SetDirList(DirectoryListBox2);
 
   GroupBox1 = Place(s, new QGroupBox(page), "GroupBox1", 8, 242, 518, 48);
-  CheckBox1 = Place(s, new QCheckBox(QStringLiteral("Отслеживать остатки товаров"), GroupBox1),
-                    "CheckBox1", 12, 16, 300, 22);
+  CheckBox1 = Place(s, new QCheckBox(GroupBox1), "CheckBox1", 12, 16, 300, 22);
   return page;
 }
 
@@ -278,54 +275,41 @@ QWidget* TForm1::BuildEquipmentPage() {
   const LayoutScale& s = scale_;
   auto* page = new QWidget;
   page->setObjectName(QStringLiteral("TabSheet2"));
-  GroupBox2 = Place(s, new QGroupBox(QStringLiteral(" Порты "), page), "GroupBox2", 8, 4, 256, 292);
+  GroupBox2 = Place(s, new QGroupBox(page), "GroupBox2", 8, 4, 256, 292);
   for (int column = 0; column < 2; ++column) {
     const int x = 10 + column * 124;
-    StaticText(s, GroupBox2, column == 0 ? "StaticText3" : "StaticText4",
-               QStringLiteral("Подключить"), x + 38, 18, 80);
+    StaticText(s, GroupBox2, column == 0 ? "StaticText3" : "StaticText4", x + 38, 18, 80);
     for (int row = 0; row < 8; ++row) {
       const int port = column * 8 + row;
       const int y = 38 + row * 31;
       port_radios_[port] =
-          Place(s, new QRadioButton(Numbered("COM", port + 1), GroupBox2),
+          Place(s, new QRadioButton(GroupBox2),
                 Numbered("RadioButton", port + 1).toLatin1().constData(), x, y, 62, 22);
       connect_boxes_[port] =
           Place(s, new QCheckBox(GroupBox2), Numbered("CheckBox", port + 2).toLatin1().constData(),
                 x + 68, y, 22, 22);
     }
   }
-  port_radios_[1]->setChecked(true);
 
   ComboBox1 = Place(s, new QComboBox(page), "ComboBox1", 272, 8, 256, 22);
-  ComboBox1->addItems(
-      {QStringLiteral("ЭКР-3102Ф"), QStringLiteral("Электроника-92"), QStringLiteral("Ладога Ф")});
-  ComboBox1->setCurrentIndex(-1);
 
   GroupBox3 = Place(s, new QGroupBox(page), "GroupBox3", 272, 36, 256, 260);
-  StaticText(s, GroupBox3, "StaticText5", QStringLiteral("Маска штрих-кода"), 10, 12, 230);
-  Edit3 =
-      Place(s, new QLineEdit(QStringLiteral("25CCCCCWWWWW"), GroupBox3), "Edit3", 10, 30, 160, 21);
-  const QStringList name_items{QStringLiteral("Наименование"), QStringLiteral("Количество")};
-  StaticText(s, GroupBox3, "StaticText6", QStringLiteral("1-ая строка наименования"), 10, 58, 230);
+  StaticText(s, GroupBox3, "StaticText5", 10, 12, 230);
+  Edit3 = Place(s, new QLineEdit(GroupBox3), "Edit3", 10, 30, 160, 21);
+  StaticText(s, GroupBox3, "StaticText6", 10, 58, 230);
   ComboBox2 = Place(s, new QComboBox(GroupBox3), "ComboBox2", 10, 76, 160, 22);
-  ComboBox2->addItems(name_items);
-  ComboBox2->setCurrentIndex(-1);
-  StaticText(s, GroupBox3, "StaticText7", QStringLiteral("2-ая строка наименования"), 10, 104, 230);
+  StaticText(s, GroupBox3, "StaticText7", 10, 104, 230);
   ComboBox3 = Place(s, new QComboBox(GroupBox3), "ComboBox3", 10, 122, 160, 22);
-  ComboBox3->addItems(name_items);
-  ComboBox3->setCurrentIndex(-1);
 
-  MaskEdit1 = Place(s, new QLineEdit(QStringLiteral("4"), GroupBox3), "MaskEdit1", 10, 156, 34, 21);
+  MaskEdit1 = Place(s, new QLineEdit(GroupBox3), "MaskEdit1", 10, 156, 34, 21);
   UpDown1 = Place(s, new UpDown(GroupBox3), "UpDown1", 44, 156, 16, 21);
   UpDown1->setRange(4, 12);
-  UpDown1->setValue(4);
   UpDown1->SetBuddy(MaskEdit1);
-  StaticText(s, GroupBox3, "StaticText8", QStringLiteral("(симв.) Разделение Код/Ш-код"), 64, 158,
-             190);
+  StaticText(s, GroupBox3, "StaticText8", 64, 158, 190);
 
-  StaticText(s, GroupBox3, "StaticText9", QStringLiteral("Устройство порта"), 10, 194, 230);
+  StaticText(s, GroupBox3, "StaticText9", 10, 194, 230);
   Edit4 = Place(s, new QLineEdit(GroupBox3), "Edit4", 10, 212, 232, 21);
-  PortProblem = StaticText(s, GroupBox3, "PortProblem", {}, 10, 236, 232);
+  PortProblem = StaticText(s, GroupBox3, "PortProblem", 10, 236, 232);
   PortProblem->setStyleSheet(QStringLiteral("color: #b00000;"));
   return page;
 }
@@ -338,14 +322,12 @@ QWidget* TForm1::BuildStartPage() {
   for (int port = 0; port < kPortCount; ++port) {
     const int column = port / 4;
     const int row = port % 4;
-    start_boxes_[port] = Place(s, new QCheckBox(Numbered("COM", port + 1), GroupBox4),
-                               Numbered("CheckBox", port + 18).toLatin1().constData(),
-                               20 + column * 124, 20 + row * 32, 100, 22);
+    start_boxes_[port] =
+        Place(s, new QCheckBox(GroupBox4), Numbered("CheckBox", port + 18).toLatin1().constData(),
+              20 + column * 124, 20 + row * 32, 100, 22);
   }
-  CheckBox34 = Place(s, new QCheckBox(QStringLiteral("Автозапуск при загрузке"), GroupBox4),
-                     "CheckBox34", 20, 170, 260, 22);
-  Button2 =
-      Place(s, new QPushButton(QStringLiteral("Запуск"), GroupBox4), "Button2", 20, 214, 100, 28);
+  CheckBox34 = Place(s, new QCheckBox(GroupBox4), "CheckBox34", 20, 170, 260, 22);
+  Button2 = Place(s, new QPushButton(GroupBox4), "Button2", 20, 214, 100, 28);
   return page;
 }
 
@@ -410,7 +392,7 @@ QWidget* TForm1::BuildMonitoringPage() {
   goods_page->setObjectName(QStringLiteral("TabSheet9"));
   StringGrid2 = BuildGrid(QStringLiteral("StringGrid2"), goods_model_, goods_page);
   ShapeMonitoringGrid(StringGrid2, GoodsColumns());
-  Button3 = new QPushButton(QStringLiteral("Обновить"), goods_page);
+  Button3 = new QPushButton(goods_page);
   Button3->setObjectName(QStringLiteral("Button3"));
   Button3->setFixedSize(s.Size(90, 25));
   auto* goods_layout = new QVBoxLayout(goods_page);
@@ -427,8 +409,8 @@ QWidget* TForm1::BuildMonitoringPage() {
   report_layout->setContentsMargins(s.X(2), s.Y(2), s.X(2), s.Y(2));
   report_layout->addWidget(StringGrid3);
 
-  PageControl2->addTab(goods_page, QStringLiteral("Товары"));
-  PageControl2->addTab(report_page, QStringLiteral("Отчеты"));
+  PageControl2->addTab(goods_page, QString());
+  PageControl2->addTab(report_page, QString());
   PageControl2->setCurrentIndex(1);
   return page;
 }
@@ -445,13 +427,9 @@ QWidget* TForm1::BuildInformationPage() {
   panel->setFrameShadow(QFrame::Sunken);
   QFont banner = SerifFont(22);
   banner.setBold(true);
-  auto* label1 = Place(s, new QLabel(QStringLiteral("Tillgate"), panel), "Label1", 25, 15, 200, 50);
+  auto* label1 = Place(s, new QLabel(panel), "Label1", 25, 15, 200, 50);
   label1->setFont(banner);
-  auto* label2 = Place(s,
-                       new QLabel(QStringLiteral("Сервер кассовых аппаратов. "
-                                                 "Поддержка: support@tillgate.example"),
-                                  panel),
-                       "Label2", 25, 75, 200, 50);
+  auto* label2 = Place(s, new QLabel(panel), "Label2", 25, 75, 200, 50);
   label2->setFont(SerifFont(13));
   for (QLabel* label : {label1, label2}) {
     label->setAlignment(Qt::AlignCenter);
@@ -464,8 +442,7 @@ QWidget* TForm1::BuildInformationPage() {
 QWidget* TForm1::BuildInstallationPage() {
   auto* page = new QWidget;
   page->setObjectName(QStringLiteral("TabSheet8"));
-  Button4 = Place(scale_, new QPushButton(QStringLiteral("ИНСТАЛЛЯЦИЯ"), page), "Button4", 162, 120,
-                  210, 40);
+  Button4 = Place(scale_, new QPushButton(page), "Button4", 162, 120, 210, 40);
   return page;
 }
 

@@ -154,7 +154,7 @@ TEST_F(WindowEquipment, ModelZeroKeepsPreviousModelUntilChosen) {
   ClickRadio(*h, 4);
   EXPECT_EQ(models->currentText(), "Ладога Ф");
   EXPECT_EQ(h->form->settings().ports[3].model, 0);
-  h->form->ComboBox1Change(1);  // as picking "Электроника-92"
+  h->form->presenter().ComboBox1Change(1);  // as picking "Электроника-92"
   EXPECT_EQ(h->form->settings().ports[3].model, 2);
   EXPECT_EQ(h->form->settings().ports[1].model, 3);
 }

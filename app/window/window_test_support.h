@@ -1,7 +1,7 @@
 #pragma once
 // Test helpers for the window: a QApplication on the offscreen platform,
-// dialogs answered from a script, an engine that records its commands, and a
-// window started over a registry file in a scratch folder.
+// dialogs answered from a script, and a window started over a registry file
+// in a scratch folder (with an engine that records its commands).
 
 #include <gtest/gtest.h>
 
@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "app/presenter/event_log.h"
+#include "app/presenter/fake_engine.h"
 #include "app/window/dialogs.h"
-#include "app/window/engine_link.h"
-#include "app/window/event_log.h"
 #include "app/window/tform1.h"
 #include "config/forwarding_registry_store.h"
 #include "platform/registry_store.h"
@@ -50,27 +50,6 @@ class ScriptedDialogs final : public Dialogs {
   DialogAnswer Show(DialogKind kind, const QString& text, unsigned buttons) override;
   // Texts of every dialog shown so far.
   std::vector<QString> Texts() const;
-};
-
-class FakeEngine final : public EngineLink {
- public:
-  struct StartCall {
-    std::array<bool, kPortCount> boxes;
-    bool clear_diagnostics;
-  };
-  std::array<bool, kPortCount> lines{};
-  std::vector<StartCall> starts;
-  int refresh_requests = 0;
-  int stops = 0;
-
-  bool HasLine(int port_index) const override {
-    return port_index >= 0 && port_index < kPortCount && lines[port_index];
-  }
-  void Start(const std::array<bool, kPortCount>& boxes, bool clear_diagnostics) override {
-    starts.push_back({boxes, clear_diagnostics});
-  }
-  void RequestGoodsRefresh() override { ++refresh_requests; }
-  void Stop() override { ++stops; }
 };
 
 // A store that refuses writes of one chosen value, like a registry that

@@ -89,6 +89,16 @@ class PosixFile final : public File {
     return Status::kOk;
   }
 
+  Status Stat(FileStat* stat) override {
+    struct stat st;
+    if (fd_ < 0) return Status::kError;
+    if (fstat(fd_, &st) != 0) return LastError();
+    stat->identity = {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+    stat->size = static_cast<uint64_t>(st.st_size);
+    stat->modified_ns = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    return Status::kOk;
+  }
+
   Status Close() override {
     if (fd_ < 0) return Status::kOk;
     const int fd = fd_;

@@ -241,6 +241,49 @@ TEST(PosixFiles, ReplacingRenameIdentitySyncAndCut) {
   EXPECT_EQ(fs->MakeFolders(dir.File("tovars.dbf") + "/sub"), Status::kNotFound);
 }
 
+// A look at an open file tells another file, another size and a later write
+// apart from the file as it was; reading changes nothing of it.
+TEST(PosixFiles, StatTellsWritesSizeAndReplacement) {
+  ScratchDir dir;
+  FileSystem* fs = &SystemFileSystem();
+  testing::WriteFile(dir.File("tovars.dbf"), "goods");
+  std::unique_ptr<File> file;
+  ASSERT_EQ(fs->Open(dir.File("tovars.dbf"), OpenMode::kReadWriteOthersRead, &file), Status::kOk);
+  FileStat first, now;
+  ASSERT_EQ(file->Stat(&first), Status::kOk);
+  EXPECT_EQ(first.size, 5u);
+  FileIdentity identity;
+  ASSERT_EQ(file->Identity(&identity), Status::kOk);
+  EXPECT_EQ(first.identity, identity);
+  char buf[5];
+  size_t got = 0;
+  ASSERT_EQ(file->ReadAt(0, buf, sizeof buf, &got), Status::kOk);
+  ASSERT_EQ(file->Stat(&now), Status::kOk);
+  EXPECT_EQ(now, first);
+  // A write of the same length moves the time of the last write (set here
+  // by hand: two writes within one tick of the file clock look alike).
+  ASSERT_EQ(file->WriteAt(0, "G", 1), Status::kOk);
+  struct timespec later[2] = {{0, UTIME_OMIT}, {first.modified_ns / 1000000000 + 5, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, dir.File("tovars.dbf").c_str(), later, 0), 0);
+  ASSERT_EQ(file->Stat(&now), Status::kOk);
+  EXPECT_EQ(now.size, first.size);
+  EXPECT_NE(now.modified_ns, first.modified_ns);
+  EXPECT_FALSE(now == first);
+  ASSERT_EQ(file->WriteAt(5, "!", 1), Status::kOk);
+  ASSERT_EQ(file->Stat(&now), Status::kOk);
+  EXPECT_EQ(now.size, 6u);
+  // Another file under the same name has another identity.
+  std::unique_ptr<File> other;
+  testing::WriteFile(dir.File("tovars2.dbf"), "goods!");
+  ASSERT_EQ(fs->RenameReplacing(dir.File("tovars2.dbf"), dir.File("tovars.dbf")), Status::kOk);
+  ASSERT_EQ(fs->Open(dir.File("tovars.dbf"), OpenMode::kReadOnlyUnlocked, &other), Status::kOk);
+  FileStat replaced;
+  ASSERT_EQ(other->Stat(&replaced), Status::kOk);
+  EXPECT_FALSE(replaced.identity == now.identity);
+  file->Close();
+  EXPECT_NE(file->Stat(&now), Status::kOk);
+}
+
 // Folders as the shop's settings name them: the kind of each refusal, in
 // the system's words.
 TEST(PosixFiles, FolderAccessSaysWhyAFolderCannotServe) {

@@ -10,4 +10,11 @@ struct ProcessUsage {
 
 ProcessUsage OwnUsage();
 
+// Processor time the calling thread has had, in seconds.
+double ThreadCpuSeconds();
+
+// This process's resident memory that no file backs (Linux's RssAnon: heap,
+// stacks, anonymous maps), in bytes; -1 where the system does not tell.
+long long AnonymousMemory();
+
 }  // namespace tillgate::testing

@@ -3,16 +3,17 @@
 // integer conversion does: optional leading blanks, an optional sign, decimal
 // digits, and nothing after them.
 
-#include <QString>
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 namespace tillgate {
 
 // True and *value set when `text` is a decimal integer within 32 bits;
 // false (and *value untouched) otherwise.
-bool ParseInteger(const QString& text, int32_t* value);
+bool ParseInteger(std::string_view text, int32_t* value);
 
 // "'<text>' is not a valid integer value".
-QString NotValidIntegerMessage(const QString& text);
+std::string NotValidIntegerMessage(std::string_view text);
 
 }  // namespace tillgate

@@ -1,4 +1,4 @@
-#include "app/window/problem_tracker.h"
+#include "app/presenter/problem_tracker.h"
 
 namespace tillgate {
 
