@@ -1,0 +1,300 @@
+#!/usr/bin/python3
+"""Whole path under wine: tillgate-headless.exe with its settings imported
+into the wine registry, serving two simulated registers
+(tillgate-regsim.exe) on one COM port linked to a pseudo-terminal.
+
+    whole_path_test.py BUILD_DIR
+
+Run by scripts/test-windows inside its wine session, with WINE naming the
+loader, WINEPREFIX the prefix and TILLGATE_TEST_SERIAL_PAIR two COM ports
+joined as by a null-modem cable ("COM7 COM8").
+
+The registers identify, sell by code and by barcode and close their
+documents; otchet.dbf, read back with dbfread, holds what they were
+answered, and Ctrl+C stops the server cleanly. Then a register sells
+without closing, the server is killed and started again: the open document
+comes back from the journal in %LOCALAPPDATA%\\Tillgate and its close writes
+the row with the serial number given before the kill.
+"""
+
+import datetime
+import glob
+import os
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+from dbfread import DBF
+
+FAILURES = []
+
+
+def check(condition, message):
+    if not condition:
+        FAILURES.append(message)
+        print("FAIL: " + message, flush=True)
+
+
+def windows_path(path):
+    """The path as wine's drive Z: shows it."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+class Shop:
+    def __init__(self, build, root, server_port, sim_port):
+        self.build = build
+        self.root = root
+        self.wine = os.environ.get("WINE", "wine")
+        self.server_port = server_port
+        self.sim_port = sim_port
+        # A Cyrillic folder name on the way, as shops have them.
+        self.goods = os.path.join(root, "Товары")
+        self.reports = os.path.join(root, "Отчёты")
+        os.makedirs(self.goods)
+        os.makedirs(self.reports)
+        self.sims = []
+        self.server = None
+        self.server_logs = []
+
+    def exe(self, folder, name):
+        return os.path.join(self.build, folder, name)
+
+    def run(self, args, **kwargs):
+        return subprocess.run([self.wine] + args, stdin=subprocess.DEVNULL,
+                              capture_output=True, timeout=60, **kwargs)
+
+    def headless(self, *args):
+        done = self.run([self.exe("app/headless", "tillgate-headless.exe")] + list(args))
+        return done.returncode, done.stdout.decode("utf-8", "replace") + \
+            done.stderr.decode("utf-8", "replace")
+
+    def make_goods(self, csv_text):
+        csv = os.path.join(self.root, "goods.csv")
+        with open(csv, "w", encoding="utf-8") as f:
+            f.write(csv_text)
+        done = self.run([self.exe("tools/mkgoods", "tillgate-mkgoods.exe"), windows_path(csv),
+                         "-o", windows_path(os.path.join(self.goods, "tovars.dbf"))])
+        check(done.returncode == 0, "mkgoods: %s" % done.stderr)
+
+    def settings_file(self, port_number):
+        """A REGEDIT4 export in code page 1251, as an old Windows PC writes."""
+        def quoted(path):
+            return windows_path(path).replace("\\", "\\\\")
+        lines = ["REGEDIT4", "", "[HKEY_CURRENT_USER\\Tillgate]", "",
+                 "[HKEY_CURRENT_USER\\Tillgate\\DataBase]",
+                 '"InPath"="%s"' % quoted(self.goods), '"OutPath"="%s"' % quoted(self.reports),
+                 '"Res"=dword:00000000', "",
+                 "[HKEY_CURRENT_USER\\Tillgate\\Equipment]",
+                 '"COM%d"=hex:01,01,01' % port_number,
+                 '"MASKA%d"="25CCCCCWWWWW"' % port_number,
+                 '"STROKA%d"="NC"' % port_number,
+                 '"COD_LENGTH%d"=dword:00000004' % port_number,
+                 '"AvtoStart"=dword:00000000', "", ""]
+        path = os.path.join(self.root, "settings.reg")
+        with open(path, "wb") as f:
+            f.write("\r\n".join(lines).encode("cp1251"))
+        return path
+
+    def start_sim(self, name, scenario, extra):
+        path = os.path.join(self.root, name + ".txt")
+        with open(path, "w", encoding="utf-8") as f:
+            f.write(scenario)
+        log = open(os.path.join(self.root, name + ".log"), "w+", encoding="utf-8")
+        proc = subprocess.Popen(
+            [self.wine, self.exe("tools/regsim", "tillgate-regsim.exe"), "--scenario",
+             windows_path(path), "--device", "\\\\.\\" + self.sim_port] + list(extra),
+            stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT)
+        self.sims.append((name, proc))
+        return proc
+
+    def sim_log(self, name):
+        with open(os.path.join(self.root, name + ".log"), encoding="utf-8") as f:
+            return f.read()
+
+    def wait_for(self, name, text, timeout):
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            if text in self.sim_log(name):
+                return True
+            time.sleep(0.1)
+        return False
+
+    def start_server(self):
+        log = open(os.path.join(self.root, "server-%d.log" % len(self.server_logs)), "w+",
+                   encoding="utf-8")
+        self.server_logs.append(log)
+        env = dict(os.environ)
+        env.pop("TILLGATE_STATE_DIR", None)
+        env.pop("TILLGATE_REGISTRY", None)
+        self.server = subprocess.Popen(
+            [self.wine, self.exe("app/headless", "tillgate-headless.exe")], env=env,
+            stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT)
+
+    def server_log(self):
+        log = self.server_logs[-1]
+        log.flush()
+        log.seek(0)
+        return log.read()
+
+    def stop_server(self, sig):
+        self.server.send_signal(sig)
+        try:
+            code = self.server.wait(20)
+        except subprocess.TimeoutExpired:
+            self.server.kill()
+            code = "hung"
+        return code
+
+    def wait_sim(self, name, proc, timeout):
+        try:
+            code = proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait()
+            code = "killed"
+        check(code == 0, "simulator %s ended with %s:\n%s" % (name, code, self.sim_log(name)))
+
+    def cleanup(self):
+        for _, proc in self.sims:
+            if proc.poll() is None:
+                proc.kill()
+                proc.wait()
+        if self.server is not None and self.server.poll() is None:
+            self.server.kill()
+            self.server.wait()
+
+
+GOODS = """CODE,NAME,PRICE,DIVNUM,SH_CODE,RES
+101,Хлеб Бородинский,45.90,1,4601234000017,100
+102,Молоко 3.2% 1 л,79.90,2,46012340,50
+4321,Соль,12.50,4,,10
+"""
+
+TWO_REGISTERS = """
+register 1
+d 0000001 26
+p 101 2000 expect=goods
+s 4601234000017 expect=goods
+i 101 date=07.12 time=10:15 expect=o
+
+register 2
+d 0000002 26
+s 46012340 3000 expect=goods
+p 4321 500 expect=goods
+i 202 date=07.12 time=10:20 expect=o
+"""
+
+LEFT_OPEN = """
+register 1
+d 0000001 26
+p 102 expect=goods
+"""
+
+CLOSED_AFTER_RESTART = """
+register 1
+i 303 date=07.12 time=11:00 expect=o
+"""
+
+
+def read_dbf(path):
+    return [tuple(r.values()) for r in DBF(path, encoding="cp866", char_decode_errors="strict")]
+
+
+def state_folder():
+    """%LOCALAPPDATA%\\Tillgate of the prefix's user."""
+    found = glob.glob(os.path.join(os.environ["WINEPREFIX"], "drive_c", "users", "*",
+                                   "AppData", "Local", "Tillgate"))
+    return found[0] if found else None
+
+
+def main():
+    if len(sys.argv) != 2:
+        print(__doc__)
+        return 2
+    build = sys.argv[1]
+    server_port, sim_port = os.environ["TILLGATE_TEST_SERIAL_PAIR"].split()
+    port_number = int(server_port[3:])
+    with tempfile.TemporaryDirectory(prefix="tillgate-wine-", dir=build) as root:
+        shop = Shop(build, root, server_port, sim_port)
+        try:
+            shop.make_goods(GOODS)
+            settings = shop.settings_file(port_number)
+            code, said = shop.headless("--import", windows_path(settings))
+            check(code == 0 and "written to HKEY_CURRENT_USER\\Tillgate" in said,
+                  "--import: %s %s" % (code, said))
+            code, said = shop.headless("--check")
+            check("registry key: HKEY_CURRENT_USER\\Tillgate" in said and
+                  "goods folder (InPath): " + windows_path(shop.goods) in said and
+                  "tovars.dbf: 3 records" in said,
+                  "--check (%s):\n%s" % (code, said))
+
+            # Two registers on one line: identify, sell, close.
+            sim = shop.start_sim("line", TWO_REGISTERS, ("--max-time", "60"))
+            shop.start_server()
+            shop.wait_sim("line", sim, 70)
+            code = shop.stop_server(signal.SIGINT)
+            log = shop.server_log()
+            check(code == 0, "server exit status after Ctrl+C: %s\n%s" % (code, log))
+            for text in ["settings from HKEY_CURRENT_USER\\Tillgate",
+                         "COM%d register 1: identified, serial number 0000001" % port_number,
+                         "COM%d register 2: document 202 closed, 2 rows written" % port_number,
+                         "stopping on Ctrl+C", "stopped"]:
+                check(text in log, "server log lacks: %s\n%s" % (text, log))
+            sim_log = shop.sim_log("line")
+            for text in ['net=1 got goods text="Хлеб Бородински|45.90      *2.0" amount=9180',
+                         'net=2 got goods text="Молоко 3.2% 1 л|79.90      *3.0" amount=23970',
+                         'net=2 got goods text="Соль           |12.50       *.5" amount=625',
+                         "net=1 got command o", "net=2 got command o"]:
+                check(text in sim_log, "register log lacks: %s\n%s" % (text, sim_log))
+            dec7 = datetime.date(2026, 12, 7)
+            bread, milk, salt = "Хлеб Бородинский", "Молоко 3.2% 1 л", "Соль"
+            want = [
+                ("0000001", "101", dec7, "10:15:00", "1", "101", bread, 45.9, 2.0, 91.8, "1"),
+                ("0000001", "101", dec7, "10:15:00", "2", "4601234000017", bread, 45.9, 1.0,
+                 45.9, "1"),
+                ("0000002", "202", dec7, "10:20:00", "2", "46012340", milk, 79.9, 3.0, 239.7,
+                 "2"),
+                ("0000002", "202", dec7, "10:20:00", "1", "4321", salt, 12.5, 0.5, 6.25, "4"),
+            ]
+            report = os.path.join(shop.reports, "otchet.dbf")
+            rows = read_dbf(report) if os.path.exists(report) else []
+            check(sorted(rows) == sorted(want), "report rows:\n got  %s\n want %s" % (rows, want))
+
+            # A document left open survives a killed server in the journal.
+            sim = shop.start_sim("open", LEFT_OPEN, ("--forever",))
+            shop.start_server()
+            answered = shop.wait_for("open", "net=1 got goods", 30)
+            check(answered, "the sale was not answered:\n" + shop.sim_log("open"))
+            shop.stop_server(signal.SIGKILL)
+            sim.kill()
+            sim.wait()
+            folder = state_folder()
+            check(folder is not None and os.path.exists(os.path.join(folder, "journal")),
+                  "no journal in %%LOCALAPPDATA%%\\Tillgate (%s)" % folder)
+            code, said = shop.headless("--check")
+            check("1 open operation(s)" in said, "--check after the kill:\n" + said)
+
+            sim = shop.start_sim("close", CLOSED_AFTER_RESTART, ("--max-time", "60"))
+            shop.start_server()
+            shop.wait_sim("close", sim, 70)
+            code = shop.stop_server(signal.SIGINT)
+            log = shop.server_log()
+            check(code == 0, "server exit status after the restart: %s\n%s" % (code, log))
+            check("COM%d register 1: document 303 closed, 1 rows written" % port_number in log,
+                  "server log lacks the close after the restart:\n" + log)
+            rows = read_dbf(report) if os.path.exists(report) else []
+            check(("0000001", "303", dec7, "11:00:00", "1", "102", milk, 79.9, 1.0, 79.9, "2")
+                  in rows, "report rows after the restart: %s" % rows)
+        finally:
+            shop.cleanup()
+    if FAILURES:
+        print("%d check(s) failed" % len(FAILURES))
+        return 1
+    print("all checks passed")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
