@@ -209,6 +209,107 @@ def state_folder():
     return found[0] if found else None
 
 
+def service_state(shop):
+    done = shop.run(["sc", "query", "Tillgate"])
+    text = done.stdout.decode("utf-8", "replace")
+    for state in ("START_PENDING", "STOP_PENDING", "RUNNING", "STOPPED"):
+        if state in text:
+            return state
+    return "none (%d)" % done.returncode
+
+
+def wait_state(shop, want, timeout):
+    deadline = time.monotonic() + timeout
+    state = service_state(shop)
+    while state != want and time.monotonic() < deadline:
+        time.sleep(0.3)
+        state = service_state(shop)
+    return state
+
+
+def service_log():
+    """tillgate.log in the service's state folder: %ProgramData%\\Tillgate,
+    which wine's service manager gives as %ALLUSERSPROFILE% (C:\\users\\Public)."""
+    drive = os.path.join(os.environ["WINEPREFIX"], "drive_c")
+    for folder in ("ProgramData", os.path.join("users", "Public")):
+        path = os.path.join(drive, folder, "Tillgate", "tillgate.log")
+        if os.path.exists(path):
+            with open(path, encoding="utf-8") as f:
+                return f.read()
+    return ""
+
+
+def wait_log(text, timeout):
+    deadline = time.monotonic() + timeout
+    while text not in service_log() and time.monotonic() < deadline:
+        time.sleep(0.2)
+    return text in service_log()
+
+
+def service_part(shop):
+    """The service: installed with the user's settings copied to the
+    machine's key, running, logging with levels, stopped by the service
+    manager, removed with its settings kept."""
+    code, said = shop.headless("--install-service")
+    check(code == 0 and "copied from HKEY_CURRENT_USER\\Tillgate to "
+          "HKEY_LOCAL_MACHINE\\SOFTWARE\\Tillgate" in said and "service Tillgate started" in said,
+          "--install-service: %s\n%s" % (code, said))
+    try:
+        state = wait_state(shop, "RUNNING", 20)
+        check(state == "RUNNING", "service state after the install: " + state)
+        check(wait_log("info: settings from HKEY_LOCAL_MACHINE\\SOFTWARE\\Tillgate", 10),
+              "service log:\n" + service_log())
+        done = shop.run(["sc", "stop", "Tillgate"])
+        check(done.returncode == 0, "sc stop: %s" % done.stdout)
+        state = wait_state(shop, "STOPPED", 20)
+        check(state == "STOPPED", "service state after sc stop: " + state)
+        log = service_log()
+        for text in ["notice: stopping on service stop", "notice: stopped"]:
+            check(text in log, "service log lacks %s:\n%s" % (text, log))
+    finally:
+        code, said = shop.headless("--remove-service")
+    check(code == 0 and "removed" in said, "--remove-service: %s %s" % (code, said))
+    check(service_state(shop).startswith("none"), "the service is still there after removal")
+    kept = shop.run(["reg", "query", "HKLM\\SOFTWARE\\Tillgate\\DataBase"])
+    check(kept.returncode == 0, "the machine's settings went with the service")
+
+
+def wait_until(condition, timeout):
+    deadline = time.monotonic() + timeout
+    while not condition() and time.monotonic() < deadline:
+        time.sleep(0.3)
+    return condition()
+
+
+def installer_part(shop):
+    """The installer, silent: programs under Program Files\\Tillgate, the
+    service registered and running with the settings there; the silent
+    uninstall removes programs and service and keeps the settings."""
+    setups = glob.glob(os.path.join(shop.build, "tillgate-setup-*.exe"))
+    check(len(setups) == 1, "installers built: %s" % setups)
+    if len(setups) != 1:
+        return
+    done = subprocess.run([shop.wine, setups[0], "/S"], stdin=subprocess.DEVNULL,
+                          capture_output=True, timeout=120)
+    check(done.returncode == 0, "silent install: %s %s" % (done.returncode, done.stderr))
+    folder = os.path.join(os.environ["WINEPREFIX"], "drive_c", "Program Files", "Tillgate")
+    for name in ("tillgate-headless.exe", "tillgate-mkgoods.exe", "tillgate-regsim.exe",
+                 "uninstall.exe", os.path.join("docs", "windows.txt")):
+        check(os.path.exists(os.path.join(folder, name)), "not installed: " + name)
+    state = wait_state(shop, "RUNNING", 20)
+    check(state == "RUNNING", "service after the install: " + state)
+    done = subprocess.run([shop.wine, os.path.join(folder, "uninstall.exe"), "/S"],
+                          stdin=subprocess.DEVNULL, capture_output=True, timeout=120)
+    check(done.returncode == 0, "silent uninstall: %s" % done.returncode)
+    # The uninstaller goes on from a copy of itself: its work is waited for.
+    gone = wait_until(lambda: service_state(shop).startswith("none") and
+                      not os.path.exists(os.path.join(folder, "tillgate-headless.exe")), 60)
+    check(gone, "after the uninstall: service %s, programs %s" %
+          (service_state(shop), os.listdir(folder) if os.path.isdir(folder) else "gone"))
+    kept = shop.run(["reg", "query", "HKLM\\SOFTWARE\\Tillgate\\DataBase"])
+    check(kept.returncode == 0, "the uninstall removed the machine's settings")
+
+
 def main():
     if len(sys.argv) != 2:
         print(__doc__)
@@ -224,6 +325,19 @@ def main():
             code, said = shop.headless("--import", windows_path(settings))
             check(code == 0 and "written to HKEY_CURRENT_USER\\Tillgate" in said,
                   "--import: %s %s" % (code, said))
+            exported = os.path.join(root, "exported.reg")
+            code, said = shop.headless("--export", windows_path(exported))
+            check(code == 0, "--export: %s %s" % (code, said))
+            text = open(exported, "rb").read() if os.path.exists(exported) else b""
+            check(text.startswith(b"\xff\xfe") and
+                  "Windows Registry Editor Version 5.00\r\n" in text.decode("utf-16", "replace") and
+                  ('"InPath"="%s"' % windows_path(shop.goods).replace("\\", "\\\\")) in
+                  text.decode("utf-16", "replace"),
+                  "--export wrote:\n%s" % text.decode("utf-16", "replace"))
+            # The export (version 5.00, UTF-16) imports as the first did.
+            shop.run(["reg", "delete", "HKCU\\Tillgate", "/f"])
+            code, said = shop.headless("--import", windows_path(exported))
+            check(code == 0, "--import of the export: %s %s" % (code, said))
             code, said = shop.headless("--check")
             check("registry key: HKEY_CURRENT_USER\\Tillgate" in said and
                   "goods folder (InPath): " + windows_path(shop.goods) in said and
@@ -287,6 +401,9 @@ def main():
             rows = read_dbf(report) if os.path.exists(report) else []
             check(("0000001", "303", dec7, "11:00:00", "1", "102", milk, 79.9, 1.0, 79.9, "2")
                   in rows, "report rows after the restart: %s" % rows)
+            shop.cleanup()
+            service_part(shop)
+            installer_part(shop)
         finally:
             shop.cleanup()
     if FAILURES:
