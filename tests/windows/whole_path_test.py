@@ -254,6 +254,10 @@ def service_part(shop):
     check(code == 0 and "copied from HKEY_CURRENT_USER\\Tillgate to "
           "HKEY_LOCAL_MACHINE\\SOFTWARE\\Tillgate" in said and "service Tillgate started" in said,
           "--install-service: %s\n%s" % (code, said))
+    code, said = shop.headless("--check", "--service")
+    check("registry key: HKEY_LOCAL_MACHINE\\SOFTWARE\\Tillgate" in said and
+          "goods folder (InPath): " + windows_path(shop.goods) in said,
+          "--check --service (%s):\n%s" % (code, said))
     try:
         state = wait_state(shop, "RUNNING", 20)
         check(state == "RUNNING", "service state after the install: " + state)
