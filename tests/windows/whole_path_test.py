@@ -258,6 +258,15 @@ def service_part(shop):
     check("registry key: HKEY_LOCAL_MACHINE\\SOFTWARE\\Tillgate" in said and
           "goods folder (InPath): " + windows_path(shop.goods) in said,
           "--check --service (%s):\n%s" % (code, said))
+    machine = os.path.join(shop.root, "machine.reg")
+    code, said = shop.headless("--export", windows_path(machine), "--service")
+    text = open(machine, "rb").read().decode("utf-16", "replace") \
+        if os.path.exists(machine) else ""
+    check(code == 0 and "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Tillgate\\Equipment]" in text,
+          "--export --service (%s): %s\n%s" % (code, said, text))
+    code, said = shop.headless("--import", windows_path(machine), "--service")
+    check(code == 0 and "written to HKEY_LOCAL_MACHINE\\SOFTWARE\\Tillgate" in said,
+          "--import --service (%s): %s" % (code, said))
     try:
         state = wait_state(shop, "RUNNING", 20)
         check(state == "RUNNING", "service state after the install: " + state)
