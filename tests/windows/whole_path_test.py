@@ -309,6 +309,11 @@ def installer_part(shop):
     for name in ("tillgate-headless.exe", "tillgate-mkgoods.exe", "tillgate-regsim.exe",
                  "uninstall.exe", os.path.join("docs", "windows.txt")):
         check(os.path.exists(os.path.join(folder, name)), "not installed: " + name)
+    menu = glob.glob(os.path.join(os.environ["WINEPREFIX"], "drive_c", "**", "Start Menu",
+                                  "Programs", "Tillgate", "*.lnk"), recursive=True)
+    names = sorted(os.path.basename(m) for m in menu)
+    check("Check the settings.lnk" in names and "Tillgate on Windows.lnk" in names,
+          "Start-menu entries: %s" % names)
     state = wait_state(shop, "RUNNING", 20)
     check(state == "RUNNING", "service after the install: " + state)
     done = subprocess.run([shop.wine, os.path.join(folder, "uninstall.exe"), "/S"],
@@ -316,9 +321,11 @@ def installer_part(shop):
     check(done.returncode == 0, "silent uninstall: %s" % done.returncode)
     # The uninstaller goes on from a copy of itself: its work is waited for.
     gone = wait_until(lambda: service_state(shop).startswith("none") and
-                      not os.path.exists(os.path.join(folder, "tillgate-headless.exe")), 60)
-    check(gone, "after the uninstall: service %s, programs %s" %
-          (service_state(shop), os.listdir(folder) if os.path.isdir(folder) else "gone"))
+                      not os.path.exists(os.path.join(folder, "tillgate-headless.exe")) and
+                      not any(os.path.exists(m) for m in menu), 60)
+    check(gone, "after the uninstall: service %s, programs %s, Start-menu entries %s" %
+          (service_state(shop), os.listdir(folder) if os.path.isdir(folder) else "gone",
+           [m for m in menu if os.path.exists(m)]))
     kept = shop.run(["reg", "query", "HKLM\\SOFTWARE\\Tillgate\\DataBase"])
     check(kept.returncode == 0, "the uninstall removed the machine's settings")
 
