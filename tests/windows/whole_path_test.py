@@ -15,6 +15,10 @@ answered, and Ctrl+C stops the server cleanly. Then a register sells
 without closing, the server is killed and started again: the open document
 comes back from the journal in %LOCALAPPDATA%\\Tillgate and its close writes
 the row with the serial number given before the kill.
+
+Then the service (installed with the user's settings copied to the
+machine's key, RUNNING, logging, stopped with `sc stop`, removed with its
+settings kept) and the installer (silent install and uninstall).
 """
 
 import datetime
