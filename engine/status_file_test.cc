@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <thread>
 
@@ -31,7 +32,17 @@ class StatusFileTest : public ::testing::Test {
     options.process_id = 4242;
     return std::make_unique<StatusFile>(board_, fs_, folder_, &events_, options);
   }
-  std::string Read() { return ReadFile(JoinedPath(folder_, "status.json")); }
+  // A reader on Windows can meet the file in the moment it is being
+  // replaced (the open is refused, or finds no file) and reads again, as a
+  // monitoring tool would; on POSIX the first read succeeds.
+  std::string Read() {
+    std::string text;
+    for (int attempt = 0; attempt < 100 && text.empty(); ++attempt) {
+      if (attempt > 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      text = ReadFile(JoinedPath(folder_, "status.json"));
+    }
+    return text;
+  }
 
   ScratchDir dir_;
   // Not there yet: the status file makes it.

@@ -111,6 +111,11 @@ class Shop:
              windows_path(path), "--device", "\\\\.\\" + self.sim_port] + list(extra),
             stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT)
         self.sims.append((name, proc))
+        # The server drops a register that misses its start command: the
+        # simulator must be answering before the server starts.
+        check(self.wait_for(name, "device ", 30), "the simulator %s did not open %s:\n%s" %
+              (name, self.sim_port, self.sim_log(name)))
+        time.sleep(0.5)
         return proc
 
     def sim_log(self, name):
