@@ -8,6 +8,7 @@
 #include "config/reg_file_store.h"
 #include "config/registry_names.h"
 #include "config/settings_testing.h"
+#include "platform/locations.h"
 
 namespace tillgate {
 namespace {
@@ -81,7 +82,7 @@ TEST_F(SettingsTest, RightAfterInstallationMissingValuesKeepDefaults) {
     EXPECT_EQ(s.ports[i].mask, "25CCCCCWWWWW");
     EXPECT_EQ(s.ports[i].name_lines, "NC");
     EXPECT_EQ(s.ports[i].split_length, 0);
-    EXPECT_EQ(DevicePath(s, i), "/dev/ttyS" + std::to_string(i));
+    EXPECT_EQ(DevicePath(s, i), DefaultDevicePath(i));  // /dev/ttyS0..., or COM1... on Windows
   }
   EXPECT_EQ(DevicePath(s, -1), "");
   EXPECT_EQ(DevicePath(s, kPortCount), "");
@@ -214,7 +215,10 @@ TEST_F(SettingsTest, SaveWritesEveryValueInOrderFromTheControls) {
   // A device value once there follows the port, back to the default too.
   settings.ports[2].device.clear();
   ASSERT_TRUE(SaveSettings(*store_, settings, controls).ok());
-  EXPECT_NE(files_->files()[kPath].find("\"DEVICE3\"=\"/dev/ttyS2\"\r\n"), std::string::npos);
+  std::string quoted;  // backslashes doubled, as the settings file keeps them
+  for (const char c : DefaultDevicePath(2))
+    quoted += c == '\\' ? std::string("\\\\") : std::string(1, c);
+  EXPECT_NE(files_->files()[kPath].find("\"DEVICE3\"=\"" + quoted + "\"\r\n"), std::string::npos);
 }
 
 TEST_F(SettingsTest, ASaveLeavesTheLineOptionsTheWindowDoesNotShow) {

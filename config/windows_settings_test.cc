@@ -183,35 +183,67 @@ TEST(Utf8, MalformedSequencesAreRefused) {
 }
 
 TEST(FolderCheck, WindowsPathsAreNamedWithTheirSetting) {
-  for (const char* windows : {"D:\\", "d:", "C:\\Shop\\Goods", "\\\\server\\share", "shop\\goods"})
+  constexpr PathStyle kPosix = PathStyle::kPosix;
+  for (const char* windows :
+       {"D:\\", "d:", "C:\\Shop\\Goods", "\\\\server\\share", "shop\\goods"}) {
     EXPECT_TRUE(LooksLikeWindowsPath(windows)) << windows;
+    EXPECT_TRUE(LooksForeign(windows, kPosix)) << windows;
+  }
   for (const char* local : {"/srv/shop/goods", "relative/goods", "/mnt/d:", ""})
     EXPECT_FALSE(LooksLikeWindowsPath(local)) << local;
   // Said before any folder is looked at: even where every folder would do.
   MemoryFileSystem anything;
-  EXPECT_EQ(FolderProblem(anything, "goods folder", "InPath", "D:\\Магазин"),
+  EXPECT_EQ(FolderProblem(anything, "goods folder", "InPath", "D:\\Магазин", kPosix),
             "goods folder (InPath) \"D:\\Магазин\" is a Windows path: set a local folder such "
             "as /srv/shop/goods in the settings file");
-  EXPECT_EQ(FolderSettingProblem("goods folder", "InPath", "D:\\Магазин"),
-            FolderProblem(anything, "goods folder", "InPath", "D:\\Магазин"));
-  EXPECT_NE(FolderProblem(anything, "report folder", "OutPath", "E:").find("/srv/shop/reports"),
-            std::string::npos);
-  EXPECT_EQ(FolderSettingProblem("report folder", "OutPath", "/srv/shop/reports"), "");
+  EXPECT_EQ(FolderSettingProblem("goods folder", "InPath", "D:\\Магазин", kPosix),
+            FolderProblem(anything, "goods folder", "InPath", "D:\\Магазин", kPosix));
+  EXPECT_NE(
+      FolderProblem(anything, "report folder", "OutPath", "E:", kPosix).find("/srv/shop/reports"),
+      std::string::npos);
+  EXPECT_EQ(FolderSettingProblem("report folder", "OutPath", "/srv/shop/reports", kPosix), "");
+  EXPECT_EQ(FolderSettingProblem("report folder", "OutPath", "", kPosix),
+            "report folder (OutPath) is empty: set a local folder in the settings file");
 }
 
+// Settings brought over from Linux name folders Windows would take for the
+// current drive's: told with the setting, as the other way round.
+TEST(FolderCheck, LinuxPathsAreNamedOnWindows) {
+  constexpr PathStyle kWindows = PathStyle::kWindows;
+  for (const char* posix : {"/srv/shop/goods", "/"}) EXPECT_TRUE(LooksForeign(posix, kWindows));
+  for (const char* windows :
+       {"D:\\Магазин", "d:", "\\\\server\\share", "//server/share", "shop/goods", "D:/shop", ""})
+    EXPECT_FALSE(LooksForeign(windows, kWindows)) << windows;
+  MemoryFileSystem anything;
+  EXPECT_EQ(FolderProblem(anything, "goods folder", "InPath", "/srv/shop/goods", kWindows),
+            "goods folder (InPath) \"/srv/shop/goods\" is a Linux path: set a folder of this PC "
+            "such as D:\\Shop\\Goods in the settings");
+  EXPECT_NE(FolderSettingProblem("report folder", "OutPath", "/srv", kWindows).find("Reports"),
+            std::string::npos);
+  EXPECT_EQ(FolderSettingProblem("goods folder", "InPath", "D:\\Магазин", kWindows), "");
+  EXPECT_EQ(FolderSettingProblem("goods folder", "InPath", "", kWindows),
+            "goods folder (InPath) is empty: set a local folder in the settings");
+}
+
+// The system's own words for what is wrong, after the setting's name.
 TEST(FolderCheck, LocalProblemsCarryTheSystemsReason) {
   testing::ScratchDir dir;
   const std::string& base = dir.path();
   FileSystem& files = SystemFileSystem();
   EXPECT_EQ(FolderProblem(files, "goods folder", "InPath", base), "");
-  EXPECT_EQ(FolderProblem(files, "goods folder", "InPath", base + "/gone"),
-            "goods folder (InPath) " + base + "/gone: No such file or directory");
+  const std::string gone = JoinedPath(base, "gone");
+  const Status missing = files.FolderAccess(gone);
+  EXPECT_EQ(missing, Status::kNotFound);
+  EXPECT_EQ(FolderProblem(files, "goods folder", "InPath", gone),
+            "goods folder (InPath) " + gone + ": " + missing.Reason());
   const std::string file = dir.File("plain");
   testing::WriteFile(file, "x");
-  EXPECT_EQ(FolderProblem(files, "report folder", "OutPath", file),
-            "report folder (OutPath) " + file + ": Not a directory");
-  EXPECT_EQ(FolderProblem(files, "report folder", "OutPath", file + "/sub"),
-            "report folder (OutPath) " + file + "/sub: Not a directory");
+  for (const std::string& path : {file, JoinedPath(file, "sub")}) {
+    const Status not_a_folder = files.FolderAccess(path);
+    EXPECT_EQ(not_a_folder, Status::kNotAFolder) << path;
+    EXPECT_EQ(FolderProblem(files, "report folder", "OutPath", path),
+              "report folder (OutPath) " + path + ": " + not_a_folder.Reason());
+  }
   EXPECT_NE(FolderProblem(files, "report folder", "OutPath", "").find("is empty"),
             std::string::npos);
 }

@@ -29,8 +29,7 @@ Station::Station(const Settings& settings, StationOptions options)
     if (options.trace.ports.test(p)) {
       traces_[p] = std::make_unique<ProtocolTrace>(
           runtime.port_name,
-          NewTraceFile(files, options.trace.folder, std::string(runtime.port_name) + ".trace"),
-          events_);
+          NewTraceFile(files, options.trace.folder, TraceFileName(runtime.port_name)), events_);
     }
     lines_[p] = std::make_unique<TKkmEkr>(port, runtime.port_name, DevicePath(settings_, port),
                                           options.platform.make_serial_device(port), events_,

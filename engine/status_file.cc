@@ -4,6 +4,7 @@
 
 #include "config/version.h"
 #include "engine/status_json.h"
+#include "platform/paths.h"
 
 namespace tillgate {
 namespace {
@@ -16,11 +17,11 @@ StatusFile::StatusFile(const StatusBoard& board, FileSystem& files, std::string 
                        EventSink* events, StatusFileOptions options)
     : board_(board),
       folder_(std::move(folder)),
-      path_(folder_ + "/" + kStatusFileName),
+      path_(JoinedPath(folder_, kStatusFileName)),
       events_(events),
       options_(options),
       fs_(&files),
-      lock_(fs_, folder_ + "/" + kStatusLockName),
+      lock_(fs_, JoinedPath(folder_, kStatusLockName)),
       started_(std::chrono::system_clock::now()) {}
 
 StatusFile::~StatusFile() { Stop(); }

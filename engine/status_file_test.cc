@@ -11,6 +11,7 @@
 
 #include "config/event_collector.h"
 #include "platform/fault_file_system.h"
+#include "platform/paths.h"
 #include "platform/platform.h"
 #include "store/store_test_util.h"
 
@@ -30,7 +31,7 @@ class StatusFileTest : public ::testing::Test {
     options.process_id = 4242;
     return std::make_unique<StatusFile>(board_, fs_, folder_, &events_, options);
   }
-  std::string Read() { return ReadFile(folder_ + "/status.json"); }
+  std::string Read() { return ReadFile(JoinedPath(folder_, "status.json")); }
 
   ScratchDir dir_;
   // Not there yet: the status file makes it.
@@ -57,7 +58,7 @@ TEST_F(StatusFileTest, WrittenAtOnceThenEveryIntervalAndALastTimeAtTheStop) {
   file->Stop();
   EXPECT_NE(Read().find("\"running\": false"), std::string::npos);
   file->Stop();  // twice is harmless
-  EXPECT_FALSE(FileExists(folder_ + "/status.json.new"));
+  EXPECT_FALSE(FileExists(JoinedPath(folder_, "status.json.new")));
   EXPECT_TRUE(events_.Events().empty());
 }
 
@@ -69,21 +70,21 @@ TEST_F(StatusFileTest, AFileThatCannotBeWrittenLeavesTheOldOneAndIsToldOnce) {
   fs_.FailAlways(FsOp::kSync, "status.json.new", Status(Status::kNoSpace));
   for (int i = 0; i < 3; ++i) EXPECT_FALSE(file->Write(true));
   EXPECT_EQ(Read(), before);
-  EXPECT_FALSE(FileExists(folder_ + "/status.json.new"));
+  EXPECT_FALSE(FileExists(JoinedPath(folder_, "status.json.new")));
   fs_.Clear();
   // One left behind by a write cut short is no obstacle.
-  testing::WriteFile(folder_ + "/status.json.new", "{\"cut");
+  testing::WriteFile(JoinedPath(folder_, "status.json.new"), "{\"cut");
   EXPECT_TRUE(file->Write(true));
   EXPECT_NE(Read().find("\"number\": 3, \"name\": \"COM3\", \"device\": \"\", \"state\": 1"),
             std::string::npos);
   const std::vector<CollectedEvent> events = events_.Events();
   ASSERT_EQ(events.size(), 2u);
-  EXPECT_EQ(events[0].text, "status file " + folder_ +
-                                "/status.json cannot be written (No space left on device): "
+  EXPECT_EQ(events[0].text, "status file " + JoinedPath(folder_, "status.json") +
+                                " cannot be written (No space left on device): "
                                 "monitoring tools see an old one, or none");
   EXPECT_EQ(events[0].severity, Severity::kError);
   EXPECT_EQ(events[0].condition, "status file");
-  EXPECT_EQ(events[1].text, "status file " + folder_ + "/status.json written again");
+  EXPECT_EQ(events[1].text, "status file " + JoinedPath(folder_, "status.json") + " written again");
   EXPECT_TRUE(events[1].cleared);
 }
 
@@ -107,8 +108,8 @@ TEST_F(StatusFileTest, OnlyTheServerHoldingTheLockWritesTheFile) {
   EXPECT_NE(Read().find("\"running\": true"), std::string::npos);
   ASSERT_EQ(other_events.Events().size(), 1u);
   EXPECT_EQ(other_events.Events()[0].text,
-            "status file " + folder_ +
-                "/status.json is left to another server that runs with this state folder");
+            "status file " + JoinedPath(folder_, "status.json") +
+                " is left to another server that runs with this state folder");
   EXPECT_EQ(other_events.Events()[0].severity, Severity::kWarning);
   EXPECT_TRUE(events_.Events().empty());
 
@@ -122,8 +123,8 @@ TEST_F(StatusFileTest, OnlyTheServerHoldingTheLockWritesTheFile) {
   EXPECT_FALSE(first->Write(true));  // now it is the first that must wait
 
 #ifndef _WIN32
-  for (const auto& [name, mode] : {std::pair{"", 0700}, std::pair{"/status.json", 0600},
-                                   std::pair{"/status.json.lock", 0600}})
+  for (const auto& [name, mode] :
+       {std::pair{"", 0700}, std::pair{"/status.json", 0600}, std::pair{"/status.json.lock", 0600}})
     EXPECT_EQ(testing::PermissionBits(folder_ + name), mode) << name;
 #endif
 }
@@ -133,10 +134,10 @@ TEST_F(StatusFileTest, OnlyTheServerHoldingTheLockWritesTheFile) {
 // status file to that server, and lets go of the lock for it.
 TEST_F(StatusFileTest, AServerWhoseJournalIsHeldElsewhereLeavesTheFileAlone) {
   std::filesystem::create_directories(folder_);
-  testing::WriteFile(folder_ + "/status.json", "the other server's");
+  testing::WriteFile(JoinedPath(folder_, "status.json"), "the other server's");
   auto file = Make();
   ASSERT_TRUE(file->Write(true));
-  testing::WriteFile(folder_ + "/status.json", "the other server's");
+  testing::WriteFile(JoinedPath(folder_, "status.json"), "the other server's");
   StoreStatus held;
   held.journal = JournalHealth::kHeld;
   board_.SetStore(held);
@@ -144,7 +145,7 @@ TEST_F(StatusFileTest, AServerWhoseJournalIsHeldElsewhereLeavesTheFileAlone) {
   EXPECT_FALSE(file->Write(true));
   EXPECT_EQ(Read(), "the other server's");
   EXPECT_EQ(events_.Count("is left to another server that runs with this state folder"), 1);
-  LockFile journal_holder(&SystemFileSystem(), folder_ + "/status.json.lock");
+  LockFile journal_holder(&SystemFileSystem(), JoinedPath(folder_, "status.json.lock"));
   EXPECT_TRUE(journal_holder.Hold().ok());
   journal_holder.Release();
   held.journal = JournalHealth::kOk;

@@ -246,9 +246,12 @@ bool TKkmEkr::ReadAnswer(uint8_t network_number) {
   return true;
 }
 
+// A sleep may end early where the system's timer is coarse (Windows'
+// sleeps count whole milliseconds): the turnaround is waited out whole.
 void TKkmEkr::GuardTurnaround() const {
   if (!options_.quick || !last_received_) return;
-  std::this_thread::sleep_until(*last_received_ + kTurnaround);
+  const auto until = *last_received_ + kTurnaround;
+  while (std::chrono::steady_clock::now() < until) std::this_thread::sleep_until(until);
 }
 
 bool TKkmEkr::DiscardWaiting(const char* before, uint8_t network_number) {
@@ -280,14 +283,28 @@ bool TKkmEkr::SendCommand(uint8_t network_number, uint8_t command_code) {
   return SendFrame(BuildCommandFrame(transmit_.data(), network_number, command_code));
 }
 
+// Once for the line: a device without modem lines fails every call alike,
+// and the registers are served without DTR all the same.
+bool TKkmEkr::SetPollDtr(bool raise) {
+  if (SetDtr(raise)) return true;
+  if (!dtr_failure_told_ && IsOpen()) {
+    dtr_failure_told_ = true;
+    Report(events_, Severity::kNotice,
+           port_name_ + ": DTR cannot be " + (raise ? "raised" : "lowered") + " on " +
+               device_path_ + " (" + LastResult().message() +
+               "); the registers are polled without it");
+  }
+  return false;
+}
+
 bool TKkmEkr::SendPoll(uint8_t network_number) {
-  SetDtr(true);
+  SetPollDtr(true);
   if (delay_) delay_->WaitFor(1);
   GuardTurnaround();
   DiscardWaiting("before the poll byte for", network_number);
   transmit_[0] = PollByte(network_number);
   if (!SendFrame(1)) return false;
-  return SetDtr(false);
+  return SetPollDtr(false);
 }
 
 bool TKkmEkr::SendGoodsFrame(uint8_t network_number, const char* text, int text_length,

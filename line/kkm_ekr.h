@@ -115,7 +115,8 @@ class TKkmEkr : public TCommPort {
   bool SendStart(uint8_t network_number) { return SendCommand(network_number, kCommandStart); }
   // DTR up, 1 ms wait, the waiting bytes discarded, poll byte, DTR down. True
   // when the byte went out and DTR was lowered; a failed write leaves DTR
-  // raised and returns false.
+  // raised and returns false. A DTR call that fails (a device without modem
+  // lines) is told once for the line, as a notice, and the poll goes on.
   bool SendPoll(uint8_t network_number);
   // The goods answer frame with a display text of `text_length` bytes (15 or
   // 32). False when not all 15 + text_length bytes went out, or when the text
@@ -181,6 +182,8 @@ class TKkmEkr : public TCommPort {
   // With QUICK, waits until kTurnaround has passed since the last received
   // frame.
   void GuardTurnaround() const;
+  // SetDtr, telling the first failure on the open port.
+  bool SetPollDtr(bool raise);
 
   int port_index_;
   std::string port_name_;
@@ -202,6 +205,7 @@ class TKkmEkr : public TCommPort {
   PortCondition condition_;
   LineSilence silence_;
   std::optional<std::chrono::steady_clock::time_point> last_received_;
+  bool dtr_failure_told_ = false;
 };
 
 }  // namespace tillgate

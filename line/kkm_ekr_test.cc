@@ -69,11 +69,21 @@ TEST(TKkmEkr, PollSequenceRaisesDtrAroundThePollByte) {
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1));
   EXPECT_EQ(f.fake->Calls(), (Calls{"dtr 1", "flush", "clear", "write 1A", "dtr 0"}));
 
-  // Lowering DTR fails (no modem lines): the poll reports it.
+  EXPECT_EQ(f.events.Lines(), (Calls{"COM3 (/dev/ttyUSB7): port opened"}));  // nothing to tell
+
+  // DTR fails (no modem lines): the poll says so and goes on; the line
+  // tells it once, not at every poll.
+  f.events.Clear();
   f.fake->ClearCalls();
-  f.fake->Fail(Op::kSetDtr, Status(Status::kNotSupported, "pty"));
+  f.fake->Fail(Op::kSetDtr, Status(Status::kNotSupported, "DTR control not supported"));
   EXPECT_FALSE(f.line->SendPoll(1));
   EXPECT_EQ(f.fake->Calls(), (Calls{"dtr 1", "flush", "clear", "write 11", "dtr 0"}));
+  for (int poll = 0; poll < 3; ++poll) EXPECT_FALSE(f.line->SendPoll(1));
+  ASSERT_EQ(f.events.Events().size(), 1u) << ::testing::PrintToString(f.events.Lines());
+  EXPECT_EQ(f.events.Events()[0].severity, Severity::kNotice);
+  EXPECT_EQ(f.events.Lines()[0],
+            "COM3: DTR cannot be raised on /dev/ttyUSB7 (DTR control not supported); the "
+            "registers are polled without it");
 
   // A failed write leaves DTR raised.
   f.fake->Succeed(Op::kSetDtr);

@@ -8,7 +8,7 @@ namespace tillgate {
 
 ProtocolTrace::ProtocolTrace(std::string port_name, std::unique_ptr<TraceFile> file,
                              EventSink* events, uint64_t limit)
-    : port_name_(std::move(port_name)), file_(std::move(file)), events_(events), limit_(limit) {}
+    : port_name_(std::move(port_name)), file_(std::move(file), limit), events_(events) {}
 
 std::string ProtocolTrace::FormatLine(std::chrono::system_clock::time_point when, char direction,
                                       const uint8_t* bytes, size_t count, std::string_view what) {
@@ -40,38 +40,12 @@ void ProtocolTrace::Received(const uint8_t* bytes, size_t count, std::string_vie
   Write(FormatLine(std::chrono::system_clock::now(), '<', bytes, count, what));
 }
 
-bool ProtocolTrace::EnsureOpen() {
-  if (open_) return true;
-  const Status opened = file_->Open(&size_);
-  if (!opened.ok()) {
-    Failed(opened);
-    return false;
-  }
-  open_ = true;
-  return true;
-}
-
 void ProtocolTrace::Write(const std::string& line) {
-  if (!EnsureOpen()) return;
-  if (size_ > 0 && size_ + line.size() > limit_) {
-    open_ = false;
-    const Status moved = file_->MoveAside();
-    if (!moved.ok()) {
-      // Lines are lost rather than let the file grow without bound; the
-      // next line tries again.
-      Failed(moved);
-      return;
-    }
-    if (!EnsureOpen()) return;
-  }
-  const Status appended = file_->Append(line);
-  if (!appended.ok()) {
-    file_->Close();
-    open_ = false;
-    Failed(appended);
+  const Status written = file_.Append(line);
+  if (!written.ok()) {
+    Failed(written);
     return;
   }
-  size_ += line.size();
   if (failing_) {
     failing_ = false;
     ReportConditionCleared(events_, port_name_ + " trace", port_name_ + " trace: written again");

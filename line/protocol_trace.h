@@ -21,6 +21,7 @@
 #include <string_view>
 
 #include "config/event_sink.h"
+#include "line/rotating_file.h"
 #include "line/trace_file.h"
 
 namespace tillgate {
@@ -42,15 +43,11 @@ class ProtocolTrace {
 
  private:
   void Write(const std::string& line);
-  bool EnsureOpen();
   void Failed(const Status& status);
 
   std::string port_name_;
-  std::unique_ptr<TraceFile> file_;
+  RotatingFile file_;
   EventSink* events_;
-  uint64_t limit_;
-  bool open_ = false;
-  uint64_t size_ = 0;
   bool failing_ = false;
 };
 

@@ -187,7 +187,7 @@ TEST(ProtocolTrace, ALineTracesEveryByteItSendsReceivesAndDiscards) {
 TEST(ProtocolTrace, TheFileAppendsAndKeepsOneOldCopy) {
   testing::ScratchDir base;
   FileSystem& files = SystemFileSystem();
-  const std::string folder = base.File("state/trace");
+  const std::string folder = JoinedPath(base.path(), JoinedPath("state", "trace"));
   {
     // Made when missing, with its folders.
     auto fresh = NewTraceFile(files, folder, "new.trace");
@@ -196,35 +196,45 @@ TEST(ProtocolTrace, TheFileAppendsAndKeepsOneOldCopy) {
     EXPECT_EQ(size, 0u);
     ASSERT_TRUE(fresh->Append("first\n").ok());
   }
-  EXPECT_EQ(testing::ReadFile(folder + "/new.trace"), "first\n");
-  { std::ofstream(folder + "/COM1.trace") << "from before\n"; }
-  auto file = NewTraceFile(files, folder, "COM1.trace");
+  EXPECT_EQ(testing::ReadFile(JoinedPath(folder, "new.trace")), "first\n");
+  const std::string name = TraceFileName("COM1");  // a name Windows does not take for the port
+  const std::string path = JoinedPath(folder, name);
+  testing::WriteFile(path, "from before\n");
+  auto file = NewTraceFile(files, folder, name);
   uint64_t size = 0;
   ASSERT_TRUE(file->Open(&size).ok());
   EXPECT_EQ(size, 12u);
   ASSERT_TRUE(file->Append("one\n").ok());
   // Lines appended by hand meanwhile are never written over.
-  { std::ofstream(folder + "/COM1.trace", std::ios::app) << "by hand\n"; }
+  { std::ofstream(path, std::ios::app | std::ios::binary) << "by hand\n"; }
   ASSERT_TRUE(file->Append("two\n").ok());
   ASSERT_TRUE(file->MoveAside().ok());
   ASSERT_TRUE(file->Open(&size).ok());
   EXPECT_EQ(size, 0u);
   ASSERT_TRUE(file->Append("three\n").ok());
   file->Close();
-  EXPECT_EQ(file->Append("four\n").message(), folder + "/COM1.trace: not open");
-  std::stringstream old, now;
-  old << std::ifstream(folder + "/COM1.trace.1").rdbuf();
-  now << std::ifstream(folder + "/COM1.trace").rdbuf();
-  EXPECT_EQ(old.str(), "from before\none\nby hand\ntwo\n");
-  EXPECT_EQ(now.str(), "three\n");
+  EXPECT_EQ(file->Append("four\n").message(), path + ": not open");
+  EXPECT_EQ(testing::ReadFile(path + ".1"), "from before\none\nby hand\ntwo\n");
+  EXPECT_EQ(testing::ReadFile(path), "three\n");
   // Where no folder can be made, and where the file is something else.
-  auto nowhere = NewTraceFile(files, "/proc/tillgate-none", "COM1.trace");
+  const std::string nowhere_folder = JoinedPath(path, "below");
+  auto nowhere = NewTraceFile(files, nowhere_folder, name);
   const Status refused = nowhere->Open(&size);
   EXPECT_FALSE(refused.ok());
-  EXPECT_EQ(refused.message().find("/proc/tillgate-none: "), 0u) << refused.message();
-  std::filesystem::create_directory(folder + "/COM2.trace");
-  auto folder_in_the_way = NewTraceFile(files, folder, "COM2.trace");
-  EXPECT_EQ(folder_in_the_way->Open(&size).message(), folder + "/COM2.trace: Is a directory");
+  EXPECT_EQ(refused.message().find(nowhere_folder + ": "), 0u) << refused.message();
+  const std::string other = TraceFileName("COM2");
+  std::filesystem::create_directory(JoinedPath(folder, other));
+  auto folder_in_the_way = NewTraceFile(files, folder, other);
+  const Status not_a_file = folder_in_the_way->Open(&size);
+  EXPECT_FALSE(not_a_file.ok());
+  EXPECT_EQ(not_a_file.message().find(JoinedPath(folder, other) + ": "), 0u)
+      << not_a_file.message();  // POSIX: "Is a directory"
+}
+
+TEST(TraceOptions, FileNamesWindowsDoesNotTakeForThePort) {
+  EXPECT_EQ(TraceFileName("COM1", PathStyle::kPosix), "COM1.trace");
+  EXPECT_EQ(TraceFileName("COM16", PathStyle::kPosix), "COM16.trace");
+  EXPECT_EQ(TraceFileName("COM1", PathStyle::kWindows), "COM1-trace.txt");
 }
 
 TEST(TraceOptions, PortListsAndFolders) {
@@ -243,7 +253,7 @@ TEST(TraceOptions, PortListsAndFolders) {
     EXPECT_EQ(TakeTraceArgument(wrong, &options, &error), TraceArgument::kWrong) << wrong;
     EXPECT_FALSE(error.empty());
   }
-  EXPECT_EQ(TraceFolder(TraceOptions{}, "/var/lib/tillgate"), "/var/lib/tillgate/trace");
+  EXPECT_EQ(TraceFolder(TraceOptions{}, "state"), JoinedPath("state", "trace"));
 }
 
 }  // namespace

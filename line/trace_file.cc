@@ -3,13 +3,15 @@
 
 #include "line/trace_file.h"
 
+#include "platform/paths.h"
+
 namespace tillgate {
 namespace {
 
 class FileSystemTraceFile final : public TraceFile {
  public:
   FileSystemTraceFile(FileSystem& files, std::string folder, std::string name)
-      : files_(files), folder_(std::move(folder)), path_(folder_ + "/" + name) {}
+      : files_(files), folder_(std::move(folder)), path_(JoinedPath(folder_, name)) {}
   ~FileSystemTraceFile() override { Close(); }
 
   Status Open(uint64_t* size) override {

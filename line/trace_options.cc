@@ -32,7 +32,13 @@ bool ParsePorts(std::string_view list, std::bitset<kPortCount>* ports) {
 
 }  // namespace
 
-std::string DefaultTraceFolder(const std::string& state_folder) { return state_folder + "/trace"; }
+std::string DefaultTraceFolder(const std::string& state_folder) {
+  return JoinedPath(state_folder, "trace");
+}
+
+std::string TraceFileName(const std::string& port_name, PathStyle style) {
+  return port_name + (style == PathStyle::kWindows ? "-trace.txt" : ".trace");
+}
 
 TraceArgument TakeTraceArgument(std::string_view argument, TraceOptions* options,
                                 std::string* error) {

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "config/port_config.h"
+#include "platform/paths.h"
 
 namespace tillgate {
 
@@ -16,6 +17,11 @@ struct TraceOptions {
 
 // "trace" in `state_folder`.
 std::string DefaultTraceFolder(const std::string& state_folder);
+
+// The trace file of port `port_name` ("COM1"): "COM1.trace"; on Windows
+// "COM1-trace.txt", since Windows takes any "COM1.<extension>" for the
+// serial port itself.
+std::string TraceFileName(const std::string& port_name, PathStyle style = SystemPathStyle());
 
 // The folder the traces go to: the given one, else trace/ in `state_folder`.
 inline std::string TraceFolder(const TraceOptions& options, const std::string& state_folder) {

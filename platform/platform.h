@@ -36,6 +36,10 @@ Status SerialDeviceAccess(const std::string& path, bool* present);
 std::unique_ptr<FolderWatch> NewSystemFolderWatch();
 // The id of this process.
 long ProcessId();
+// Standard output and error carry UTF-8 text (event lines, --check's
+// report): a console that reads them in a code page of its own (Windows)
+// is told so. Nothing to do elsewhere.
+void UseUtf8ForConsoleText();
 // All of the above, as the server's parts take them.
 PlatformServices SystemServices();
 

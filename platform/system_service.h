@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/control_requests.h"
 #include "platform/service_host.h"
@@ -27,5 +28,26 @@ using ServiceBody = std::function<int(ServiceHost& host, ControlRequests& reques
 // Ok with *exit_code set when the body ran; a failure when it could not
 // (not started by the manager: kNotSupported elsewhere).
 Status RunSystemService(const std::string& name, const ServiceBody& body, int* exit_code);
+
+// This program as a service of the system's service manager.
+struct ServiceDefinition {
+  std::string name;          // "Tillgate"
+  std::string display_name;  // what the manager lists
+  std::string description;
+  std::vector<std::string> arguments;  // after the program's path: {"--service"}
+};
+
+// Registers this program (its own path, with `service.arguments`) as the
+// service: started with the system under the system's own account, and
+// started again after it crashed (5 s, 10 s, then 30 s later; the count
+// starts afresh after a day without a crash). A service of that name is
+// brought up to date. Elsewhere kNotSupported: systemd's unit comes with
+// the package.
+Status InstallSystemService(const ServiceDefinition& service);
+// Starts the service; ok when it runs or is starting already.
+Status StartSystemService(const std::string& name);
+// Stops the service (waits up to `stop_wait_ms` for it to stop) and deletes
+// it. kNotFound when no service of that name is registered.
+Status RemoveSystemService(const std::string& name, int stop_wait_ms = 30000);
 
 }  // namespace tillgate

@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "platform/locations.h"
+#include "platform/paths.h"
 
 namespace tillgate {
 namespace {
@@ -58,6 +59,8 @@ std::string StateFolderPath(const EnvironmentReader& environment, Runner /*runne
   if (!home.empty()) return home + "/.local/state/tillgate";
   return "tillgate-state";
 }
+
+PathStyle SystemPathStyle() { return PathStyle::kPosix; }
 
 std::string DefaultDevicePath(int port_index) {
   if (port_index < 0 || port_index > 15) return "";

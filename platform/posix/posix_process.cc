@@ -8,4 +8,6 @@ namespace tillgate {
 
 long ProcessId() { return static_cast<long>(getpid()); }
 
+void UseUtf8ForConsoleText() {}
+
 }  // namespace tillgate

@@ -72,8 +72,11 @@ class Win32FileLayer final : public FileLayer {
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
       const DWORD error = GetLastError();
-      // Missing, or its folder is (as a file that was never saved).
-      if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return Status::Ok();
+      // Missing, or its folder is (as a file that was never saved); a file
+      // in the way of its folder is no such case.
+      if (error == ERROR_FILE_NOT_FOUND) return Status::Ok();
+      if (error == ERROR_PATH_NOT_FOUND && !FileOnTheWay(wide)) return Status::Ok();
+      if (error == ERROR_PATH_NOT_FOUND) return Failure(path, ERROR_DIRECTORY);
       return Failure(path, error);
     }
     *exists = true;

@@ -33,30 +33,6 @@ std::wstring ProcessAccountSid() {
   return result;
 }
 
-// A protected DACL: full control for the system, the administrators and
-// this account, inherited by everything made inside.
-struct OwnerOnlySecurity {
-  OwnerOnlySecurity() {
-    const std::wstring account = ProcessAccountSid();
-    std::wstring sddl = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
-    if (!account.empty()) sddl += L"(A;OICI;FA;;;" + account + L")";
-    if (ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
-                                                             &descriptor, nullptr)) {
-      attributes.nLength = sizeof attributes;
-      attributes.lpSecurityDescriptor = descriptor;
-      attributes.bInheritHandle = FALSE;
-    }
-  }
-  ~OwnerOnlySecurity() {
-    if (descriptor != nullptr) LocalFree(descriptor);
-  }
-  // Null (the default security) when the descriptor could not be made.
-  SECURITY_ATTRIBUTES* get() { return descriptor != nullptr ? &attributes : nullptr; }
-
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  SECURITY_ATTRIBUTES attributes{};
-};
-
 bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
 // The folder above `folder`; empty at a root ("C:\", "\\server\share\",
@@ -102,6 +78,35 @@ bool IsReadOnly(const std::wstring& path) {
 }
 
 }  // namespace
+
+OwnerOnlySecurity::OwnerOnlySecurity() {
+  const std::wstring account = ProcessAccountSid();
+  std::wstring sddl = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+  if (!account.empty()) sddl += L"(A;OICI;FA;;;" + account + L")";
+  if (ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
+                                                           &descriptor_, nullptr)) {
+    attributes_.nLength = sizeof attributes_;
+    attributes_.lpSecurityDescriptor = descriptor_;
+    attributes_.bInheritHandle = FALSE;
+  }
+}
+
+OwnerOnlySecurity::~OwnerOnlySecurity() {
+  if (descriptor_ != nullptr) LocalFree(descriptor_);
+}
+
+SECURITY_ATTRIBUTES* OwnerOnlySecurity::get() {
+  return descriptor_ != nullptr ? &attributes_ : nullptr;
+}
+
+bool FileOnTheWay(const std::wstring& path) {
+  for (size_t cut = path.find_last_of(L"\\/"); cut != std::wstring::npos && cut > 0;
+       cut = path.find_last_of(L"\\/", cut - 1)) {
+    const DWORD attributes = GetFileAttributesW(path.substr(0, cut).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) return !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+  }
+  return false;
+}
 
 Status MakeFolderTree(const std::wstring& folder) {
   bool exists = false;

@@ -43,7 +43,8 @@ FileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& info) {
 
 class Win32File final : public File {
  public:
-  Win32File(HANDLE handle, bool locked) : handle_(handle), locked_(locked) {}
+  Win32File(HANDLE handle, bool locked, bool appending)
+      : handle_(handle), locked_(locked), appending_(appending) {}
   ~Win32File() override { Close(); }
 
   Status ReadAt(uint64_t offset, char* buf, size_t n, size_t* got) override {
@@ -67,7 +68,9 @@ class Win32File final : public File {
     if (handle_ == INVALID_HANDLE_VALUE) return Status::kNotOpen;
     size_t done = 0;
     while (done < n) {
-      OVERLAPPED at = At(offset + done);
+      // Both offset words all ones: at the end of the file, whatever the
+      // offset and whoever else appended meanwhile.
+      OVERLAPPED at = appending_ ? At(UINT64_MAX) : At(offset + done);
       DWORD written = 0;
       const DWORD asked = static_cast<DWORD>(std::min(n - done, kMaxChunk));
       if (!WriteFile(handle_, buf + done, asked, &written, &at))
@@ -139,6 +142,7 @@ class Win32File final : public File {
  private:
   HANDLE handle_;
   bool locked_;
+  bool appending_;
 };
 
 // How each kind of file is opened and shared:
@@ -153,6 +157,9 @@ class Win32File final : public File {
 //   alone but for deletion, so that the new journal can be moved into
 //   place while open; locked.
 // - a look that changes nothing: read only, everything shared, no lock.
+// - a protocol trace: appended to only (FILE_APPEND_DATA without
+//   FILE_WRITE_DATA, so that the system itself keeps every write at the
+//   end), everything shared, no lock.
 struct Access {
   DWORD desired;
   DWORD share;
@@ -185,8 +192,9 @@ Status Conflict(DWORD error) {
   return Status(Status::kBusy, Win32ErrorText(error), static_cast<int>(error));
 }
 
+// `security` is that of a file made new (null: the folder's, inherited).
 Status OpenWith(const std::string& path, OpenMode mode, DWORD disposition,
-                std::unique_ptr<File>* file) {
+                SECURITY_ATTRIBUTES* security, std::unique_ptr<File>* file) {
   file->reset();
   std::wstring wide;
   if (!WideFromUtf8(path, &wide)) return InvalidName();
@@ -195,7 +203,7 @@ Status OpenWith(const std::string& path, OpenMode mode, DWORD disposition,
   // appending one is only ever appended to.
   if (disposition == CREATE_NEW && mode != OpenMode::kAppendUnlocked)
     access.desired |= GENERIC_WRITE;
-  HANDLE handle = CreateFileW(wide.c_str(), access.desired, access.share, nullptr, disposition,
+  HANDLE handle = CreateFileW(wide.c_str(), access.desired, access.share, security, disposition,
                               FILE_ATTRIBUTE_NORMAL | access.flags, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
@@ -212,8 +220,13 @@ Status OpenWith(const std::string& path, OpenMode mode, DWORD disposition,
       return error == ERROR_LOCK_VIOLATION ? Conflict(error) : StatusFromWin32(error);
     }
   }
-  *file = std::make_unique<Win32File>(handle, access.lock != kNoLock);
+  *file = std::make_unique<Win32File>(handle, access.lock != kNoLock,
+                                      mode == OpenMode::kAppendUnlocked);
   return Status::kOk;
+}
+
+Status NotAFolder() {
+  return Status(Status::kNotAFolder, Win32ErrorText(ERROR_DIRECTORY), ERROR_DIRECTORY);
 }
 
 // A handle that reads nothing but the file's information, sharing
@@ -245,14 +258,16 @@ class Win32FileSystem final : public FileSystem {
   }
 
   Status Open(const std::string& path, OpenMode mode, std::unique_ptr<File>* file) override {
-    return OpenWith(path, mode, OPEN_EXISTING, file);
+    return OpenWith(path, mode, OPEN_EXISTING, nullptr, file);
   }
 
-  // New files take the folder's inherited permissions for every reader
-  // kind; the state folder's own permissions keep the owner's files private.
-  Status Create(const std::string& path, OpenMode mode, Readers /*readers*/,
+  // The shop's files take the shop folder's permissions; our own are the
+  // account's alone, wherever the state folder is.
+  Status Create(const std::string& path, OpenMode mode, Readers readers,
                 std::unique_ptr<File>* file) override {
-    return OpenWith(path, mode, CREATE_NEW, file);
+    if (readers == Readers::kEveryone) return OpenWith(path, mode, CREATE_NEW, nullptr, file);
+    OwnerOnlySecurity security;
+    return OpenWith(path, mode, CREATE_NEW, security.get(), file);
   }
 
   Status Unlink(const std::string& path) override {
@@ -300,8 +315,12 @@ class Win32FileSystem final : public FileSystem {
     std::wstring wide;
     if (!WideFromUtf8(folder, &wide)) return InvalidName();
     const DWORD attributes = GetFileAttributesW(wide.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return LastWin32Error();
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return Status::kNotAFolder;
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+      const DWORD error = GetLastError();
+      if (error == ERROR_PATH_NOT_FOUND && FileOnTheWay(wide)) return NotAFolder();
+      return StatusFromWin32(error);
+    }
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return NotAFolder();
     HANDLE handle = CreateFileW(wide.c_str(), FILE_TRAVERSE | FILE_ADD_FILE, kShareAll, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return LastWin32Error();

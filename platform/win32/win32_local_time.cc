@@ -1,5 +1,6 @@
-// Calendar time on Windows: the system's FILETIME arithmetic, and its own
-// time zone rules for the local time of the date in question.
+// Local time on Windows: the system's FILETIME arithmetic, and its own time
+// zone rules for the local time of the date in question (UTC is portable,
+// platform/local_time.cc).
 
 #include <windows.h>
 

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/locations.h"
+#include "platform/paths.h"
 #include "platform/win32/win32_text.h"
 
 namespace tillgate {
@@ -82,6 +83,8 @@ std::string StateFolderPath(const EnvironmentReader& environment, Runner runner)
   }
   return "tillgate-state";
 }
+
+PathStyle SystemPathStyle() { return PathStyle::kWindows; }
 
 // The device namespace opens every port, COM10 to COM16 too.
 std::string DefaultDevicePath(int port_index) {

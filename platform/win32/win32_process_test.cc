@@ -12,6 +12,8 @@
 #include "platform/control_requests.h"
 #include "platform/local_time.h"
 #include "platform/locations.h"
+#include "platform/platform.h"
+#include "platform/posix/child_process.h"
 #include "platform/scratch_dir.h"
 #include "platform/win32/win32_status.h"
 #include "platform/win32/win32_text.h"
@@ -147,6 +149,25 @@ TEST(Win32ControlRequests, PostedRequestsComeInOrder) {
   EXPECT_EQ(first.kind, ControlRequest::Kind::kStart);
   EXPECT_EQ(first.name, "service paramchange");
   EXPECT_EQ(second.kind, ControlRequest::Kind::kStop);
+}
+
+// Tests here run programs to their end through cmd.exe, as POSIX tests do
+// through the shell: output, exit status, the environment handed on.
+TEST(Win32ChildProcess, RunToItsEndThroughTheShell) {
+  std::string output;
+  // cmd.exe writes in the console's code page: plain ASCII here.
+  EXPECT_EQ(testing::RunShell("echo Kassa& exit 3", &output), 3);
+  EXPECT_EQ(output, "Kassa\r\n");
+  output.clear();
+  EXPECT_EQ(testing::RunShell("echo %TILLGATE_TEST_RUN%", &output, {"TILLGATE_TEST_RUN=a b"}), 0);
+  EXPECT_EQ(output, "a b\r\n");
+  bool found = false;
+  for (const std::string& entry : testing::ProcessEnvironment())
+    found = found || entry == "TILLGATE_TEST_RUN=a b";
+  EXPECT_TRUE(found);
+  EXPECT_EQ(testing::RunToEnd({"cmd.exe", "/c", "exit 4"}), 4);
+  EXPECT_EQ(testing::RunToEnd({"no-such-program-here.exe"}), -1);
+  EXPECT_GT(ProcessId(), 0);
 }
 
 }  // namespace

@@ -57,11 +57,15 @@ class Win32SerialDevice final : public SerialDevice {
  public:
   ~Win32SerialDevice() override { (void)Close(); }
 
+  // A bare device name (DEVICE3 = "COM12") is looked up in the device
+  // namespace, where COM10 and up are found too.
   Status Open(const std::string& path) override {
     if (IsOpen()) (void)Close();
     std::wstring wide;
     if (!WideFromUtf8(path, &wide))
       return Status(Status::kNotFound, "the device name is not valid UTF-8").Within("open");
+    if (!wide.empty() && wide.find_first_of(L"\\/:") == std::wstring::npos)
+      wide = L"\\\\.\\" + wide;
     HANDLE handle = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
@@ -254,6 +258,31 @@ class Win32SerialDevice final : public SerialDevice {
 
 std::unique_ptr<SerialDevice> NewSystemSerialDevice() {
   return std::make_unique<Win32SerialDevice>();
+}
+
+// A port is a name in the device namespace ("\\.\COM7", or "COM7"), which
+// the system can look up without opening the port; whether this process
+// may use it shows only when it is opened. Any other name is a file or
+// nothing.
+Status SerialDeviceAccess(const std::string& path, bool* present) {
+  *present = false;
+  std::wstring wide;
+  if (!WideFromUtf8(path, &wide) || wide.empty())
+    return Status(Status::kNotFound, "the device name is not valid UTF-8");
+  const std::wstring device_prefix = L"\\\\.\\";
+  std::wstring device = wide.compare(0, device_prefix.size(), device_prefix) == 0
+                            ? wide.substr(device_prefix.size())
+                            : wide;
+  if (device.find_first_of(L"\\/:") == std::wstring::npos) {
+    wchar_t target[1024];
+    if (QueryDosDeviceW(device.c_str(), target, 1024) == 0) return LastWin32Error();
+    *present = true;
+    return Status::Ok();
+  }
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return LastWin32Error();
+  *present = true;
+  return Status::kNotSupported;
 }
 
 }  // namespace tillgate

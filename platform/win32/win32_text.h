@@ -16,5 +16,8 @@ bool WideFromUtf8(std::string_view utf8, std::wstring* wide);
 std::wstring WideFromUtf8(std::string_view utf8);
 // UTF-16 from the system as UTF-8; an unpaired surrogate becomes U+FFFD.
 std::string Utf8FromWide(std::wstring_view wide);
+// One argument of a command line, quoted where it needs to be, so that the
+// C runtime's parser gives it back as it was.
+std::wstring QuotedArgument(const std::wstring& argument);
 
 }  // namespace tillgate
