@@ -7,6 +7,7 @@
 #include "config/reg_file_store.h"
 #include "config/registry_names.h"
 #include "config/settings.h"
+#include "platform/paths.h"
 #include "platform/platform.h"
 #include "store/goods_layout.h"
 #include "store/journal.h"
@@ -37,11 +38,12 @@ std::string StateFolderProblem(FileSystem& files, const std::string& folder) {
   std::string parent = folder;
   FileIdentity ignored;
   while (true) {
-    const size_t slash = parent.find_last_of('/');
-    parent = slash == std::string::npos ? "." : slash == 0 ? "/" : parent.substr(0, slash);
+    const std::string up = ParentFolder(parent);
+    const bool top = up == parent || up == ".";
+    parent = up;
     const Status found = files.Identity(parent, &ignored);
     if (found.ok()) break;
-    if (found != Status::kNotFound || parent == "/" || parent == ".") return found.Reason();
+    if (found != Status::kNotFound || top) return found.Reason();
   }
   const Status parent_access = files.FolderAccess(parent);
   if (parent_access == Status::kNotAFolder) return parent + " is not a folder";
@@ -77,8 +79,8 @@ class Checker {
   }
 
   void GoodsFile(const Settings& s) {
-    if (LooksLikeWindowsPath(s.store_goods_folder)) return;  // said already
-    const std::string path = s.store_goods_folder + "/tovars.dbf";
+    if (LooksForeign(s.store_goods_folder)) return;  // said already
+    const std::string path = JoinedPath(s.store_goods_folder, "tovars.dbf");
     // Read without a lock and without write access, so that a check beside
     // the running server disturbs nothing.
     std::unique_ptr<File> file;
@@ -120,7 +122,7 @@ class Checker {
               "refused)");
       return;
     }
-    JournalFile(folder + "/" + kJournalFileName);
+    JournalFile(JoinedPath(folder, kJournalFileName));
   }
 
   void JournalFile(const std::string& path) {
@@ -203,7 +205,10 @@ class Checker {
 
 }  // namespace
 
-std::string NotInstalledReason(FileSystem& files, const std::string& registry_path) {
+std::string NotInstalledReason(FileSystem& files, const SettingsSource& source) {
+  if (!source.IsFile())
+    return "the registry has no key " + source.Where() + " (not installed): no port is served";
+  const std::string& registry_path = source.Where();
   // A missing file reads as an empty one; a mistyped path must not pass
   // for a file without the key.
   FileIdentity ignored;
@@ -214,20 +219,20 @@ std::string NotInstalledReason(FileSystem& files, const std::string& registry_pa
   return "the settings file has no key Tillgate (not installed): no port is served";
 }
 
-int RunCheck(const std::string& registry_path, const std::string& working_folder,
+int RunCheck(const SettingsSource& source, const std::string& working_folder,
              const std::string& state_folder, std::FILE* out) {
   FileSystem& files = SystemFileSystem();
   Checker check(files, out);
-  check.Line("settings file: " + registry_path);
+  check.Line(std::string(source.Kind()) + ": " + source.Where());
   Status status;
-  auto registry = OpenRegistryFileForReading(NewSystemFileLayer(), registry_path, &status);
+  auto registry = source.OpenForReading(&status);
   if (status.ok()) {
     LoadResult loaded = LoadSettings(*registry, working_folder);
     status = loaded.status;
     if (status.ok()) {
       const Settings& s = loaded.settings;
       if (!s.installed) {
-        check.Problem(NotInstalledReason(files, registry_path));
+        check.Problem(NotInstalledReason(files, source));
       } else {
         check.Line("goods folder (InPath): " + s.store_goods_folder);
         check.Line("report folder (OutPath): " + s.store_report_folder);

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <string>
 
+#include "app/headless/settings_source.h"
 #include "platform/file_system.h"
 
 namespace tillgate {
@@ -15,11 +16,12 @@ namespace tillgate {
 // Writes the report to `out`; returns 0 when no problem was found, 1
 // otherwise (the settings file itself unreadable included).
 // `state_folder` is where the server keeps its journal.
-int RunCheck(const std::string& registry_path, const std::string& working_folder,
+int RunCheck(const SettingsSource& source, const std::string& working_folder,
              const std::string& state_folder, std::FILE* out);
 
-// Why settings loaded from `registry_path` are not installed: the file is
-// not there (with the system's reason), or it lacks the key Tillgate.
-std::string NotInstalledReason(FileSystem& files, const std::string& registry_path);
+// Why settings loaded from `source` are not installed: the file is not
+// there (with the system's reason), or it lacks the key Tillgate (the
+// registry has no such key).
+std::string NotInstalledReason(FileSystem& files, const SettingsSource& source);
 
 }  // namespace tillgate

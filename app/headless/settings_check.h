@@ -13,6 +13,7 @@
 
 #include <string>
 
+#include "app/headless/settings_source.h"
 #include "config/event_sink.h"
 #include "config/settings.h"
 
@@ -22,14 +23,14 @@ namespace tillgate {
 // cannot use: EX_CONFIG, which the service unit does not restart on.
 inline constexpr int kExitSettingsRefused = 78;
 
-// Reads the settings the server runs with from `registry_path`; the status
-// says why they cannot be used.
-LoadResult LoadServerSettings(const std::string& registry_path, const std::string& working_folder);
+// Reads the settings the server runs with from `source`; the status says
+// why they cannot be used.
+LoadResult LoadServerSettings(const SettingsSource& source, const std::string& working_folder);
 
-// Says nothing and returns 0 when the server can start with the settings at
-// `registry_path`; otherwise tells why on `events`, as an error naming the
-// file, and returns kExitSettingsRefused.
-int RunSettingsCheck(const std::string& registry_path, const std::string& working_folder,
+// Says nothing and returns 0 when the server can start with the settings in
+// `source`; otherwise tells why on `events`, as an error naming the file or
+// key, and returns kExitSettingsRefused.
+int RunSettingsCheck(const SettingsSource& source, const std::string& working_folder,
                      EventSink* events);
 
 }  // namespace tillgate

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include "platform/arguments.h"
 #include "platform/platform.h"
 
 namespace tillgate {
@@ -9,5 +10,9 @@ namespace tillgate {
 long ProcessId() { return static_cast<long>(getpid()); }
 
 void UseUtf8ForConsoleText() {}
+
+std::vector<std::string> CommandLineArguments(int argc, char** argv) {
+  return std::vector<std::string>(argv, argv + argc);
+}
 
 }  // namespace tillgate

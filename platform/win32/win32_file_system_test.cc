@@ -420,6 +420,44 @@ TEST(Win32Files, IdentityFollowsTheFile) {
   EXPECT_EQ(named, replacement);
 }
 
+// One look tells the file, its size and its last write; a write by another
+// handle changes the look, an untouched file looks the same again.
+TEST(Win32Files, StatSeesAnotherWriter) {
+  ScratchDir dir;
+  FileSystem& fs = SystemFileSystem();
+  const std::string path = dir.File("tovars.dbf");
+  Put(fs, path, "goods");
+  std::unique_ptr<File> file;
+  ASSERT_EQ(fs.Open(path, OpenMode::kReadOnlyUnlocked, &file), Status::kOk);
+  FileStat before, again;
+  ASSERT_EQ(file->Stat(&before), Status::kOk);
+  FileIdentity named;
+  ASSERT_EQ(fs.Identity(path, &named), Status::kOk);
+  EXPECT_EQ(before.identity, named);
+  EXPECT_EQ(before.size, 5u);
+  EXPECT_NE(before.modified_ns, 0);
+  ASSERT_EQ(file->Stat(&again), Status::kOk);
+  EXPECT_EQ(again, before);
+
+  // Later than the file system's time stamps can blur.
+  std::this_thread::sleep_for(milliseconds(30));
+  {
+    ForeignHandle writer(path, GENERIC_WRITE, kShareAll);
+    ASSERT_TRUE(writer.ok());
+    DWORD written = 0;
+    OVERLAPPED at{};
+    at.Offset = 5;
+    ASSERT_TRUE(WriteFile(writer.handle, "!!", 2, &written, &at));
+  }
+  FileStat after;
+  ASSERT_EQ(file->Stat(&after), Status::kOk);
+  EXPECT_EQ(after.identity, before.identity);
+  EXPECT_EQ(after.size, 7u);
+  EXPECT_GT(after.modified_ns, before.modified_ns);
+  file->Close();
+  EXPECT_EQ(file->Stat(&after), Status::kNotOpen);
+}
+
 void CreateFileAfter(const std::string& path, milliseconds delay) {
   std::this_thread::sleep_for(delay);
   HANDLE handle = CreateFileW(WideFromUtf8(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,

@@ -10,6 +10,7 @@
 
 #include "config/version.h"
 #include "config/whole_number.h"
+#include "platform/arguments.h"
 #include "platform/platform.h"
 #include "tools/mkgoods/goods_file.h"
 #include "tools/mkgoods/input_text.h"
@@ -118,6 +119,10 @@ bool ReadList(const std::string& bytes, char delimiter, tillgate::mkgoods::Input
 }  // namespace
 
 int main(int argc, char** argv) {
+  // As UTF-8 on every system (a Cyrillic file name on Windows).
+  tillgate::ProgramArguments arguments(argc, argv);
+  argc = arguments.argc();
+  argv = arguments.argv();
   GoodsFileOptions options;
   std::string output = "tovars.dbf";
   std::string input;

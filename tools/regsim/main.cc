@@ -11,6 +11,7 @@
 
 #include "config/version.h"
 #include "config/whole_number.h"
+#include "platform/arguments.h"
 #include "platform/control_requests.h"
 #include "platform/sim_port.h"
 #include "tools/regsim/line_simulator.h"
@@ -134,6 +135,10 @@ bool Whole(const char* text, long long max, long long* out) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // As UTF-8 on every system (a Cyrillic file name on Windows).
+  tillgate::ProgramArguments arguments(argc, argv);
+  argc = arguments.argc();
+  argv = arguments.argv();
   tillgate::regsim::SimOptions options;
   std::string scenario_path;
   std::string device;
