@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 #include <objbase.h>
+#include <oleacc.h>
 
 #include <deque>
 #include <memory>
@@ -187,6 +188,22 @@ class Win32Window : public ::testing::Test {
     SendMessageW(window->tooltip(), TTM_GETTEXTW, 256, reinterpret_cast<LPARAM>(&tool));
     return Utf8FromWide(text);
   }
+  // The name the system's accessibility layer gives `control`.
+  std::string SystemName(HWND control) const {
+    IAccessible* object = nullptr;
+    if (FAILED(AccessibleObjectFromWindow(control, static_cast<DWORD>(OBJID_CLIENT),
+                                          IID_IAccessible, reinterpret_cast<void**>(&object))))
+      return "(none)";
+    VARIANT self;
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = nullptr;
+    std::string text;
+    if (object->get_accName(self, &name) == S_OK && name != nullptr) text = Utf8FromWide(name);
+    SysFreeString(name);
+    object->Release();
+    return text;
+  }
   std::string Cell(Control grid, int row, int column) const {
     wchar_t text[256] = {};
     ListView_GetItemText(H(grid), row, column, text, 256);
@@ -280,6 +297,14 @@ TEST_F(Win32Window, EveryControlHasANameAndEachPortItsOwn) {
   EXPECT_EQ(window->AccessibleName(H(Control::CheckBox33)), L"Запуск COM16");
   EXPECT_EQ(window->AccessibleName(H(Control::Button1)), L"Выход");
   EXPECT_EQ(window->AccessibleName(window->DriveList(1)), L"Диск базы отчетов");
+  // What the system reads from captions and from the label before a field
+  // (each label stands just before its field in the window's order).
+  window->ShowPage(1);
+  EXPECT_EQ(SystemName(H(Control::Button1)), "Выход");
+  EXPECT_EQ(SystemName(H(Control::RadioButton5)), "COM5");
+  EXPECT_EQ(SystemName(H(Control::Edit3)), "Маска штрих-кода");
+  EXPECT_EQ(SystemName(H(Control::MaskEdit1)), "(симв.) Разделение Код/Ш-код");
+  EXPECT_EQ(SystemName(H(Control::Edit4)), "Устройство порта");
   for (int index = 0; index < kControlCount; ++index) {
     const auto control = static_cast<Control>(index);
     if (control == Control::Form1) continue;
