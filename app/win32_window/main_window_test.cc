@@ -398,6 +398,22 @@ TEST_F(Win32Window, EditsAndListsOfThePortAreStoredWhenAnotherPortIsClicked) {
   EXPECT_EQ(saved.settings.ports[1].model, 3);
 }
 
+TEST_F(Win32Window, LeavingThePortGroupByTabOrByTurningThePageStoresIt) {
+  Install();
+  ASSERT_TRUE(Open());
+  window->ShowPage(1);
+  Type(Control::Edit3, L"22CCCCCCWWWW");
+  EXPECT_NE(Port(2).mask, "22CCCCCCWWWW");  // not while the focus is in the group
+  SetFocus(H(Control::Edit4));
+  Key(VK_TAB);
+  EXPECT_EQ(GetFocus(), H(Control::EventLine));
+  EXPECT_EQ(Port(2).mask, "22CCCCCCWWWW");
+
+  Type(Control::Edit4, L"COM9");
+  window->ShowPage(2);  // the focus had nowhere to go on the page
+  EXPECT_EQ(Port(2).device, "COM9");
+}
+
 TEST_F(Win32Window, ExitAnsweredNoEndsWithoutSaving) {
   Install();
   ASSERT_TRUE(Open());
@@ -527,6 +543,10 @@ TEST_F(Win32Window, AProblemShowsAtTheFootAndItsButtonOpensTheEventList) {
   EXPECT_EQ(Utf8FromWide(text), "COM1: the port cannot be opened");
   // Seen: the one-off problem goes from the foot.
   EXPECT_EQ(WindowText(H(Control::EventLine)), "Журнал событий");
+  // Esc closes the list.
+  SetFocus(table);
+  Key(VK_ESCAPE);
+  EXPECT_FALSE(IsWindowVisible(list));
 }
 
 // --- Folders ---------------------------------------------------------------------------------
