@@ -10,8 +10,8 @@
 namespace tillgate {
 namespace {
 
-// Where "Tillgate" begins in a key path of a document ("HKEY_CURRENT_USER\
-// Tillgate\DataBase" -> "Tillgate\DataBase"); none for a key outside it.
+// The key path from "Tillgate" on ("HKEY_CURRENT_USER\Tillgate\DataBase"
+// gives "Tillgate\DataBase"); none for a key outside it.
 std::optional<std::string> SettingsKeyOf(const std::string& path) {
   size_t at = 0;
   while (at <= path.size()) {

@@ -423,5 +423,21 @@ TEST(HeadlessCommandLine, VersionHelpAndMistakes) {
   EXPECT_EQ(bad_trace.Wait(5), 2);
 }
 
+// Where the settings are a file, --import and --export have no registry to
+// fill or read and say so; a missing file name is a command-line mistake.
+TEST(HeadlessCommandLine, ImportAndExportNeedARegistry) {
+  ScratchShop shop("");
+  HeadlessChild import(shop.Registry(), {"--import", shop.Dir() + "/other.reg"});
+  EXPECT_NE(import.ReadAll(10).find("--import: the settings are kept in the settings file " +
+                                    shop.Registry() + ": copy the file there instead"),
+            std::string::npos)
+      << import.Output();
+  EXPECT_EQ(import.Wait(5), 1);
+  HeadlessChild bare(shop.Registry(), {"--export"});
+  EXPECT_NE(bare.ReadAll(10).find("--export needs a file name"), std::string::npos)
+      << bare.Output();
+  EXPECT_EQ(bare.Wait(5), 2);
+}
+
 }  // namespace
 }  // namespace tillgate

@@ -15,6 +15,10 @@ answered, and Ctrl+C stops the server cleanly. Then a register sells
 without closing, the server is killed and started again: the open document
 comes back from the journal in %LOCALAPPDATA%\\Tillgate and its close writes
 the row with the serial number given before the kill.
+
+Then the service (installed with the user's settings copied to the
+machine's key, RUNNING, logging, stopped with `sc stop`, removed with its
+settings kept) and the installer (silent install and uninstall).
 """
 
 import datetime
@@ -254,6 +258,19 @@ def service_part(shop):
     check(code == 0 and "copied from HKEY_CURRENT_USER\\Tillgate to "
           "HKEY_LOCAL_MACHINE\\SOFTWARE\\Tillgate" in said and "service Tillgate started" in said,
           "--install-service: %s\n%s" % (code, said))
+    code, said = shop.headless("--check", "--service")
+    check("registry key: HKEY_LOCAL_MACHINE\\SOFTWARE\\Tillgate" in said and
+          "goods folder (InPath): " + windows_path(shop.goods) in said,
+          "--check --service (%s):\n%s" % (code, said))
+    machine = os.path.join(shop.root, "machine.reg")
+    code, said = shop.headless("--export", windows_path(machine), "--service")
+    text = open(machine, "rb").read().decode("utf-16", "replace") \
+        if os.path.exists(machine) else ""
+    check(code == 0 and "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Tillgate\\Equipment]" in text,
+          "--export --service (%s): %s\n%s" % (code, said, text))
+    code, said = shop.headless("--import", windows_path(machine), "--service")
+    check(code == 0 and "written to HKEY_LOCAL_MACHINE\\SOFTWARE\\Tillgate" in said,
+          "--import --service (%s): %s" % (code, said))
     try:
         state = wait_state(shop, "RUNNING", 20)
         check(state == "RUNNING", "service state after the install: " + state)
@@ -296,6 +313,11 @@ def installer_part(shop):
     for name in ("tillgate-headless.exe", "tillgate-mkgoods.exe", "tillgate-regsim.exe",
                  "uninstall.exe", os.path.join("docs", "windows.txt")):
         check(os.path.exists(os.path.join(folder, name)), "not installed: " + name)
+    menu = glob.glob(os.path.join(os.environ["WINEPREFIX"], "drive_c", "**", "Start Menu",
+                                  "Programs", "Tillgate", "*.lnk"), recursive=True)
+    names = sorted(os.path.basename(m) for m in menu)
+    check("Check the settings.lnk" in names and "Tillgate on Windows.lnk" in names,
+          "Start-menu entries: %s" % names)
     state = wait_state(shop, "RUNNING", 20)
     check(state == "RUNNING", "service after the install: " + state)
     done = subprocess.run([shop.wine, os.path.join(folder, "uninstall.exe"), "/S"],
@@ -303,9 +325,11 @@ def installer_part(shop):
     check(done.returncode == 0, "silent uninstall: %s" % done.returncode)
     # The uninstaller goes on from a copy of itself: its work is waited for.
     gone = wait_until(lambda: service_state(shop).startswith("none") and
-                      not os.path.exists(os.path.join(folder, "tillgate-headless.exe")), 60)
-    check(gone, "after the uninstall: service %s, programs %s" %
-          (service_state(shop), os.listdir(folder) if os.path.isdir(folder) else "gone"))
+                      not os.path.exists(os.path.join(folder, "tillgate-headless.exe")) and
+                      not any(os.path.exists(m) for m in menu), 60)
+    check(gone, "after the uninstall: service %s, programs %s, Start-menu entries %s" %
+          (service_state(shop), os.listdir(folder) if os.path.isdir(folder) else "gone",
+           [m for m in menu if os.path.exists(m)]))
     kept = shop.run(["reg", "query", "HKLM\\SOFTWARE\\Tillgate\\DataBase"])
     check(kept.returncode == 0, "the uninstall removed the machine's settings")
 
