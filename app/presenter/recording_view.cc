@@ -13,9 +13,9 @@ bool RecordingView::PointFolderList(Control list, const std::string& folder, std
     if (error) *error = "cannot enter " + folder;
     return false;
   }
-  // Normalised as a folder list does: no slash at the end.
+  // Normalised as a folder list does: no separator at the end.
   std::string normal = folder;
-  while (normal.size() > 1 && normal.back() == '/') normal.pop_back();
+  while (normal.size() > 1 && (normal.back() == '/' || normal.back() == '\\')) normal.pop_back();
   folder_lists[list] = normal;
   if (shown) *shown = normal;
   return true;

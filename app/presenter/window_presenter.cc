@@ -180,9 +180,9 @@ void WindowPresenter::PointFolderList(Control list, Control field, const char* r
   if (wanted.empty()) return;
   std::string error;
   std::string shown;
-  // A folder brought over from Windows would read as missing under the
-  // working folder; say what it is instead.
-  if (LooksLikeWindowsPath(wanted)) {
+  // A folder brought over from the other system would read as missing
+  // under the working folder; say what it is instead.
+  if (LooksForeign(wanted)) {
     error = FolderSettingProblem(role, value_name, wanted);
   } else if (view_.PointFolderList(list, wanted, &shown, &error)) {
     // The field takes the list's normalised folder, as when the operator

@@ -22,14 +22,32 @@ namespace tillgate::testing {
 namespace {
 
 constexpr char kPath[] = "HKEY_CURRENT_USER.reg";
-constexpr char kShop[] = "/shop";
+// Folders and serial devices as this system writes them.
+std::string Sys(const std::string& posix) {
+#ifdef _WIN32
+  std::string path = "C:" + posix;
+  for (char& c : path)
+    if (c == '/') c = '\\';
+  return path;
+#else
+  return posix;
+#endif
+}
+std::string Device(int com) {
+#ifdef _WIN32
+  return "\\\\.\\COM" + std::to_string(com);
+#else
+  return "/dev/ttyS" + std::to_string(com - 1);
+#endif
+}
+const std::string kShop = Sys("/shop");
 
 class Presenter : public ::testing::Test {
  protected:
   // Installed with both folders at /shop; every port as installation leaves
   // it but COM1, connected, started, model 1.
   void Install() {
-    view.enterable = {kShop, "/work"};
+    view.enterable = {kShop, Sys("/work")};
     ASSERT_TRUE(InstallDefaults(*store, kShop, kShop).ok());
     Com(1, 1, 1, 1);
   }
@@ -53,7 +71,7 @@ class Presenter : public ::testing::Test {
   bool Open() {
     PresenterDeps deps;
     deps.store = store.get();
-    deps.working_dir = "/work";
+    deps.working_dir = Sys("/work");
     deps.end_program = [this] { ++ends; };
     deps.events = &events;
     deps.make_engine = [this](const Settings& settings) {
@@ -99,7 +117,7 @@ class Presenter : public ::testing::Test {
 // --- The pages as loaded ------------------------------------------------------------
 
 TEST_F(Presenter, FirstRunShowsTheCaptionsAndOnlyTheInstallationPage) {
-  view.enterable = {"/work"};
+  view.enterable = {Sys("/work")};
   ASSERT_TRUE(Open());
   EXPECT_EQ(Shows(Control::Form1), "Tillgate");
   EXPECT_EQ(Shows(Control::TabSheet2), "Оборудование");
@@ -123,8 +141,8 @@ TEST_F(Presenter, FirstRunShowsTheCaptionsAndOnlyTheInstallationPage) {
     EXPECT_FALSE(view.enabled[page]);
   EXPECT_EQ(view.enabled.count(Control::TabSheet8), 0u);  // never disabled
   EXPECT_FALSE(view.enabled[Control::CheckBox18]);
-  EXPECT_EQ(Shows(Control::Edit1), "/work");
-  EXPECT_EQ(view.folder_lists[Control::DirectoryListBox2], "/work");
+  EXPECT_EQ(Shows(Control::Edit1), Sys("/work"));
+  EXPECT_EQ(view.folder_lists[Control::DirectoryListBox2], Sys("/work"));
   EXPECT_TRUE(view.dialogs.empty());
 }
 
@@ -135,9 +153,9 @@ TEST_F(Presenter, InstalledShowsComTwoTheBoxesAndTheNormalisedFolders) {
   String("STROKA2", "CN");
   Dword("COD_LENGTH2", 7);
   ASSERT_TRUE(store->OpenKey(kDataBaseKey, false));
-  ASSERT_TRUE(store->WriteString(kOutPathValue, "/shop/reports/").ok());
+  ASSERT_TRUE(store->WriteString(kOutPathValue, Sys("/shop/reports/")).ok());
   store->CloseKey();
-  view.enterable = {kShop, "/shop/reports/"};
+  view.enterable = {kShop, Sys("/shop/reports/")};
   ASSERT_TRUE(Open());
   EXPECT_EQ(presenter->selected_port(), 1);
   EXPECT_EQ(view.selections[Control::ComboBox1], 1);
@@ -145,7 +163,7 @@ TEST_F(Presenter, InstalledShowsComTwoTheBoxesAndTheNormalisedFolders) {
   EXPECT_EQ(view.selections[Control::ComboBox3], 0);
   EXPECT_EQ(Shows(Control::MaskEdit1), "7");
   EXPECT_EQ(view.selections[Control::UpDown1], 7);
-  EXPECT_EQ(view.placeholders[Control::Edit4], "/dev/ttyS1");
+  EXPECT_EQ(view.placeholders[Control::Edit4], Device(2));
   EXPECT_EQ(Shows(Control::Button4), "ДЕИНСТАЛЛЯЦИЯ");
   EXPECT_TRUE(view.enabled[Control::TabSheet1]);
   EXPECT_TRUE(view.checked[Control::CheckBox3]);  // COM2 connected
@@ -153,20 +171,20 @@ TEST_F(Presenter, InstalledShowsComTwoTheBoxesAndTheNormalisedFolders) {
   EXPECT_TRUE(view.enabled[Control::CheckBox19]);
   EXPECT_FALSE(view.checked[Control::CheckBox22]);  // COM5's start, unconnected
   EXPECT_FALSE(view.enabled[Control::CheckBox22]);
-  EXPECT_EQ(Shows(Control::Edit2), "/shop/reports");
+  EXPECT_EQ(Shows(Control::Edit2), Sys("/shop/reports"));
   EXPECT_TRUE(view.dialogs.empty());
 }
 
 TEST_F(Presenter, AFolderThatCannotBeShownIsKeptAndItsListFollowsTheOperatorLater) {
   Install();
-  view.enterable = {"/work"};  // /shop is not mounted yet
+  view.enterable = {Sys("/work")};  // /shop is not mounted yet
   ASSERT_TRUE(Open());
   EXPECT_EQ(view.DialogTexts(),
-            (std::vector<std::string>{"cannot enter /shop", "cannot enter /shop"}));
+            (std::vector<std::string>{"cannot enter " + kShop, "cannot enter " + kShop}));
   EXPECT_EQ(Shows(Control::Edit1), kShop);
-  EXPECT_EQ(view.folder_lists[Control::DirectoryListBox1], "/work");
-  presenter->TextChanged(Control::DirectoryListBox2, "/work/reports");
-  EXPECT_EQ(Shows(Control::Edit2), "/work/reports");
+  EXPECT_EQ(view.folder_lists[Control::DirectoryListBox1], Sys("/work"));
+  presenter->TextChanged(Control::DirectoryListBox2, Sys("/work/reports"));
+  EXPECT_EQ(Shows(Control::Edit2), Sys("/work/reports"));
 }
 
 // --- The selected port, however its settings are changed --------------------------------
@@ -192,7 +210,7 @@ TEST_F(Presenter, ClickingAnotherPortStoresTheGroupIntoThePortShown) {
   EXPECT_EQ(presenter->selected_port(), 4);
   EXPECT_EQ(Shows(Control::Edit3), "25CCCCCWWWWW");
   EXPECT_EQ(Shows(Control::Edit4), "");
-  EXPECT_EQ(view.placeholders[Control::Edit4], "/dev/ttyS4");
+  EXPECT_EQ(view.placeholders[Control::Edit4], Device(5));
   EXPECT_EQ(view.selections[Control::ComboBox2], 0);
   EXPECT_EQ(Shows(Control::MaskEdit1), "9");  // COM5's 0 is not shown
   EXPECT_EQ(Port(5).split_length, 0);
@@ -269,7 +287,7 @@ TEST_F(Presenter, ExitQuestionAnsweredCancelAndYes) {
   const std::string before = Registry();
   Tick(Control::CheckBox8, true);  // COM7 connected
   Tick(Control::CheckBox34, true);
-  Type(Control::Edit2, "/srv/reports");
+  Type(Control::Edit2, Sys("/srv/reports"));
   Tick(Control::CheckBox1, true);
   EXPECT_TRUE(presenter->settings().track_stock);
   for (DialogAnswer answer : {DialogAnswer::kCancel, DialogAnswer::kClosed}) {
@@ -285,11 +303,11 @@ TEST_F(Presenter, ExitQuestionAnsweredCancelAndYes) {
   EXPECT_TRUE(presenter->ended());
   EXPECT_EQ(ends, 1);
   EXPECT_GE(engine->stops, 1);
-  LoadResult saved = LoadSettings(*store, "/work");
+  LoadResult saved = LoadSettings(*store, Sys("/work"));
   ASSERT_TRUE(saved.status.ok());
   EXPECT_EQ(saved.settings.ports[6].connect, 1);
   EXPECT_EQ(saved.settings.auto_start, 1);
-  EXPECT_EQ(saved.settings.report_folder, "/srv/reports");
+  EXPECT_EQ(saved.settings.report_folder, Sys("/srv/reports"));
   EXPECT_TRUE(saved.settings.track_stock);
   EXPECT_EQ(saved.settings.ports[0].start, 1);
 }
@@ -297,7 +315,7 @@ TEST_F(Presenter, ExitQuestionAnsweredCancelAndYes) {
 // --- Installation and removal ------------------------------------------------------------
 
 TEST_F(Presenter, InstallationAndRemovalWriteAndDeleteTheTreeOnYesOnly) {
-  view.enterable = {"/work"};
+  view.enterable = {Sys("/work")};
   ASSERT_TRUE(Open());
   view.answers = {DialogAnswer::kNo};
   presenter->Pressed(Control::Button4);
@@ -309,10 +327,10 @@ TEST_F(Presenter, InstallationAndRemovalWriteAndDeleteTheTreeOnYesOnly) {
             (std::vector<std::string>{"Будем инсталлировать", "Будем инсталлировать",
                                       "Драйвер инсталлирован"}));
   EXPECT_TRUE(presenter->ended());
-  LoadResult loaded = LoadSettings(*store, "/elsewhere");
+  LoadResult loaded = LoadSettings(*store, Sys("/elsewhere"));
   ASSERT_TRUE(loaded.status.ok());
   EXPECT_TRUE(loaded.settings.installed);
-  EXPECT_EQ(loaded.settings.goods_folder, "/work");
+  EXPECT_EQ(loaded.settings.goods_folder, Sys("/work"));
   EXPECT_EQ(loaded.settings.ports[15].mask, "25CCCCCWWWWW");
 
   // The next start removes it, with whatever else is under the key.

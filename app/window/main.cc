@@ -10,7 +10,7 @@
 #include "app/headless/stderr_sink.h"
 #include "app/presenter/event_log.h"
 #include "app/window/message_box_dialogs.h"
-#include "app/window/station_engine.h"
+#include "app/presenter/station_engine.h"
 #include "app/window/stop_signals.h"
 #include "app/window/tform1.h"
 #include "config/condition_filter.h"

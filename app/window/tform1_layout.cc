@@ -24,6 +24,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/presenter/window_design.h"
 #include "app/window/about_picture.h"
 #include "app/window/folder_lists.h"
 #include "app/window/foot_line.h"
@@ -37,15 +38,6 @@ namespace {
 
 constexpr int kGridRefreshMs = 50;
 const QColor kTeal(0x00, 0x80, 0x80);
-
-// The window as drawn: its size, the height of the pages above the exit
-// button and the exit button's place.
-constexpr int kDesignWidth = 544;
-constexpr int kDesignHeight = 375;
-constexpr int kDesignPagesHeight = 338;
-constexpr int kDesignFootGap = kDesignHeight - 344;  // exit button top to window bottom
-constexpr int kDesignButton1Right = kDesignWidth - 456;
-constexpr int kMargin = 8;
 
 template <typename W>
 W* Place(const LayoutScale& scale, W* widget, const char* name, int x, int y, int width,

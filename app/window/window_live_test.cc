@@ -18,7 +18,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "app/window/station_engine.h"
+#include "app/presenter/station_engine.h"
 #include "app/window/window_test_support.h"
 #include "platform/posix/child_process.h"
 

@@ -24,7 +24,7 @@
 #include "app/window/event_list_dialog.h"
 #include "app/window/font_scale.h"
 #include "app/window/foot_line.h"
-#include "app/window/station_engine.h"
+#include "app/presenter/station_engine.h"
 #include "app/window/window_test_support.h"
 #include "store/cp866.h"
 

@@ -1,4 +1,4 @@
-#include "app/window/station_engine.h"
+#include "app/presenter/station_engine.h"
 
 #include "engine/station.h"
 #include "engine/store_factory.h"
