@@ -42,6 +42,7 @@ Section "Tillgate"
 
   SetOutPath "$INSTDIR"
   File "${BUILD}\app\headless\tillgate-headless.exe"
+  File "${BUILD}\app\win32_window\tillgate.exe"
   File "${BUILD}\tools\mkgoods\tillgate-mkgoods.exe"
   File "${BUILD}\tools\regsim\tillgate-regsim.exe"
   SetOutPath "$INSTDIR\docs"
@@ -60,6 +61,7 @@ Section "Tillgate"
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
 
   CreateDirectory "$SMPROGRAMS\${PRODUCT}"
+  CreateShortcut "$SMPROGRAMS\${PRODUCT}\Tillgate.lnk" "$INSTDIR\tillgate.exe"
   CreateShortcut "$SMPROGRAMS\${PRODUCT}\Tillgate on Windows.lnk" "$INSTDIR\docs\windows.txt"
   CreateShortcut "$SMPROGRAMS\${PRODUCT}\Tillgate README.lnk" "$INSTDIR\docs\README.txt"
   CreateShortcut "$SMPROGRAMS\${PRODUCT}\Settings reference.lnk" "$INSTDIR\docs\configuration.txt"
@@ -79,6 +81,7 @@ Section "Uninstall"
   SetRegView 64
   ExecWait '"$INSTDIR\tillgate-headless.exe" --remove-service'
   Delete "$INSTDIR\tillgate-headless.exe"
+  Delete "$INSTDIR\tillgate.exe"
   Delete "$INSTDIR\tillgate-mkgoods.exe"
   Delete "$INSTDIR\tillgate-regsim.exe"
   Delete "$INSTDIR\docs\README.txt"

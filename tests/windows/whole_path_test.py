@@ -315,13 +315,14 @@ def installer_part(shop):
                           capture_output=True, timeout=120)
     check(done.returncode == 0, "silent install: %s %s" % (done.returncode, done.stderr))
     folder = os.path.join(os.environ["WINEPREFIX"], "drive_c", "Program Files", "Tillgate")
-    for name in ("tillgate-headless.exe", "tillgate-mkgoods.exe", "tillgate-regsim.exe",
+    for name in ("tillgate.exe", "tillgate-headless.exe", "tillgate-mkgoods.exe", "tillgate-regsim.exe",
                  "uninstall.exe", os.path.join("docs", "windows.txt")):
         check(os.path.exists(os.path.join(folder, name)), "not installed: " + name)
     menu = glob.glob(os.path.join(os.environ["WINEPREFIX"], "drive_c", "**", "Start Menu",
                                   "Programs", "Tillgate", "*.lnk"), recursive=True)
     names = sorted(os.path.basename(m) for m in menu)
-    check("Check the settings.lnk" in names and "Tillgate on Windows.lnk" in names,
+    check("Tillgate.lnk" in names and "Check the settings.lnk" in names and
+          "Tillgate on Windows.lnk" in names,
           "Start-menu entries: %s" % names)
     state = wait_state(shop, "RUNNING", 20)
     check(state == "RUNNING", "service after the install: " + state)
@@ -331,6 +332,7 @@ def installer_part(shop):
     # The uninstaller goes on from a copy of itself: its work is waited for.
     gone = wait_until(lambda: service_state(shop).startswith("none") and
                       not os.path.exists(os.path.join(folder, "tillgate-headless.exe")) and
+                      not os.path.exists(os.path.join(folder, "tillgate.exe")) and
                       not any(os.path.exists(m) for m in menu), 60)
     check(gone, "after the uninstall: service %s, programs %s, Start-menu entries %s" %
           (service_state(shop), os.listdir(folder) if os.path.isdir(folder) else "gone",
