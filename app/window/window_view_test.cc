@@ -276,7 +276,7 @@ TEST(WindowProblems, PortThatFailsToOpenShowsAtTheFootOnItsPortAndInTheList) {
   // A goods file, so that the newest problem at the foot is the port's.
   const char* source = std::getenv("TILLGATE_SOURCE_DIR");
   ASSERT_NE(source, nullptr);
-  std::filesystem::copy_file(std::string(source) + "/store/fuzz_seeds/goods.dbf",
+  std::filesystem::copy_file(std::string(source) + "/fuzz/corpus/goods_file_fuzzer/goods.dbf",
                              data.path() + "/tovars.dbf");
   const std::string device = data.path() + "/no-such-tty";
   EventLog events;
