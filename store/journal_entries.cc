@@ -282,12 +282,23 @@ bool DecodeEntry(std::string_view entry, JournalDocument* e) {
 std::string EncodeEntry(const JournalBooked& e) {
   Writer out(JournalEntryType::kBooked);
   out.U64(e.id);
+  if (e.end.known) {
+    out.U32(e.end.records);
+    PutIdentity(out, e.end.file);
+  }
   return out.Take();
 }
 
 bool DecodeEntry(std::string_view entry, JournalBooked* e) {
   Reader in(entry, JournalEntryType::kBooked);
   e->id = in.U64();
+  // A journal of an older version ends the entry here.
+  e->end = ReportEnd();
+  if (in.More()) {
+    e->end.records = in.U32();
+    e->end.file = GetIdentity(in);
+    e->end.known = true;
+  }
   return in.Done();
 }
 
@@ -374,6 +385,9 @@ JournalContents ReadBack(const std::vector<std::string>& entries) {
                      if (!e.rows.empty()) contents.waiting.push_back(std::move(e));
                    },
                    [&](JournalBooked& e) {
+                     // A mark without it (an older version's) leaves the
+                     // end unknown: an earlier one is no longer the end.
+                     contents.report_end = e.end;
                      std::erase_if(contents.waiting,
                                    [&](const JournalDocument& d) { return d.id == e.id; });
                    },

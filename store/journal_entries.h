@@ -20,6 +20,7 @@
 #include "platform/file_system.h"
 #include "store/document_stamp.h"
 #include "store/operation_record.h"
+#include "store/report_end.h"
 #include "store/report_record.h"
 
 namespace tillgate {
@@ -100,7 +101,13 @@ struct JournalDocument {
 
 struct JournalBooked {
   static constexpr JournalEntryType kType = JournalEntryType::kBooked;
-  JournalId id = 0;
+  JournalBooked() = default;
+  explicit JournalBooked(JournalId booked, ReportEnd report_end = ReportEnd())
+      : id(booked), end(report_end) {}
+  JournalId id = 0;  // 0 in a rewrite: it books nothing, it only keeps `end`
+  // Where the report ended after the document's rows (not kept by older
+  // versions, nor when the report file's identity is unknown).
+  ReportEnd end;
 };
 
 // A stock level that must outlive the operations that moved it (until the
@@ -147,6 +154,8 @@ struct JournalContents {
   // The latest stock level of every goods record moved since the last goods
   // file came into service.
   std::vector<StockLevel> stock;
+  // Where the report ended after the last document known to be booked.
+  ReportEnd report_end;
   JournalId last_id = 0;  // the highest operation or document id
   int unreadable = 0;     // entries that are none of the kinds above
 };

@@ -55,6 +55,7 @@ void JournalKeeper::Open() {
   JournalContents contents = ReadBack(recovery.entries);
   next_id_ = std::max(next_id_, contents.last_id + 1);
   const int unreadable = contents.unreadable;
+  unreadable_kept_ = unreadable > 0;
   const RestoredFigures figures = holder_->Restore(std::move(contents));
   std::string text = "journal " + Path() + ": " + std::to_string(figures.open_operations) +
                      " open operation(s) and " + std::to_string(figures.waiting_rows) +
@@ -92,6 +93,7 @@ bool JournalKeeper::BringInStep() {
       ReportFailure(rewritten);
       return false;
     }
+    unreadable_kept_ = false;
   }
   if (!failure_.empty()) {
     ReportConditionCleared(events_, kJournalCondition,
@@ -126,10 +128,14 @@ void JournalKeeper::Compact(bool at_start) {
   const std::vector<std::string> live = EncodedSnapshot();
   // At a start anything dead goes; later only a journal that is mostly
   // booked and withdrawn (a quarter or less of it still counts) is
-  // rewritten. A failed rewrite leaves the journal as it was.
+  // rewritten. A failed rewrite leaves the journal as it was. Entries that
+  // could not be read are dead too, even where what counts grew in its
+  // rewrite (entries of an older version are written anew in full).
   const uint64_t live_size = Journal::EncodedSize(live);
-  if (at_start ? live_size < journal_->Size() : live_size * 4 <= journal_->Size())
-    journal_->Rewrite(live);
+  const bool dead_at_start = live_size < journal_->Size() || unreadable_kept_;
+  if ((at_start ? dead_at_start : live_size * 4 <= journal_->Size()) &&
+      journal_->Rewrite(live).ok())
+    unreadable_kept_ = false;
   compact_check_at_ = std::max(kCompactionFloor, 2 * journal_->Size());
 }
 

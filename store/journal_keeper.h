@@ -94,6 +94,9 @@ class JournalKeeper {
   uint64_t compact_check_at_ = 0;  // journal size of the next look
   std::string failure_;            // the last one said, until it can be written
   bool held_ = false;              // that failure: another server holds it
+  // The opened journal held entries that could not be read; they stay
+  // until the next rewrite.
+  bool unreadable_kept_ = false;
 };
 
 }  // namespace tillgate

@@ -202,5 +202,28 @@ TEST_F(Keeper, OnlyAMostlyDeadJournalIsRewritten) {
   EXPECT_EQ(OnDisk().size(), 9u);
 }
 
+// An entry that cannot be read is dead: a start's rewrite drops it even
+// when what still counts takes more room written anew.
+TEST_F(Keeper, AStartDropsEntriesThatCannotBeRead) {
+  {
+    Journal journal(&fs_, dir_.path());
+    JournalRecovery ignored;
+    ASSERT_TRUE(journal.Open(&ignored).ok());
+    ASSERT_TRUE(journal.Append({std::string("\x63junk")}).ok());
+  }
+  JournalKeeper& keeper = Make();
+  keeper.Open();
+  EXPECT_TRUE(events_.Has("1 entries could not be read and were skipped"));
+  holder_.state = {Operation(1), Operation(2)};
+  keeper.Compact(true);
+  ASSERT_EQ(OnDisk().size(), 2u);
+  EXPECT_EQ(EntryType(OnDisk()[0]), int(JournalEntryType::kOperation));
+  // Only once: a start after it has nothing dead to drop.
+  const std::string rewritten = ReadFile(Path());
+  Make().Open();
+  keeper_->Compact(true);
+  EXPECT_EQ(ReadFile(Path()), rewritten);
+}
+
 }  // namespace
 }  // namespace tillgate

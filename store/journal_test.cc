@@ -490,6 +490,39 @@ TEST(JournalEntries, AnyKindReadsBackAsItself) {
   EXPECT_FALSE(DecodeEntry(EncodeEntry(JournalBooked{6}) + "x", &out));
 }
 
+// A booked mark keeps where the report ended after the document; one of an
+// older version (the id alone) still reads, and leaves that end unknown, as
+// the rows it booked moved the end; a mark for no document (a rewrite's)
+// books nothing.
+TEST(JournalEntries, ABookedMarkKeepsTheReportsEnd) {
+  const ReportEnd end{{0x0102, 0x0304}, 7, true};
+  const std::string bytes = EncodeEntry(JournalBooked{6, end});
+  EXPECT_EQ(bytes.size(), 1u + 8 + 4 + 16);
+  EXPECT_EQ(AgainFrom<JournalBooked>(bytes), bytes);
+  JournalBooked back;
+  ASSERT_TRUE(DecodeEntry(bytes, &back));
+  EXPECT_EQ(back.id, 6u);
+  EXPECT_EQ(back.end, end);
+  const std::string old = EncodeEntry(JournalBooked{6});
+  EXPECT_EQ(old.size(), 1u + 8);
+  ASSERT_TRUE(DecodeEntry(old, &back));
+  EXPECT_FALSE(back.end.known);
+  for (size_t cut = old.size() + 1; cut < bytes.size(); ++cut)
+    EXPECT_FALSE(DecodeEntry(bytes.substr(0, cut), &back)) << cut;
+
+  JournalDocument first{10, {}, std::vector<ReportRecordBytes>(1)};
+  JournalDocument second{11, {}, std::vector<ReportRecordBytes>(1)};
+  const ReportEnd later{{0x0102, 0x0304}, 8, true};
+  JournalContents contents =
+      ReadBack({EncodeEntry(first), EncodeEntry(second), EncodeEntry(JournalBooked{10, end}),
+                EncodeEntry(JournalBooked{0, later})});
+  EXPECT_EQ(contents.report_end, later);
+  ASSERT_EQ(contents.waiting.size(), 1u);
+  EXPECT_EQ(contents.waiting[0].id, 11u);
+  contents = ReadBack({EncodeEntry(JournalBooked{10, end}), old});
+  EXPECT_FALSE(contents.report_end.known);
+}
+
 // What the entries leave, in the order a start restores it: operations
 // still open in the order they were committed, each register's latest
 // state and identification, documents not yet booked.

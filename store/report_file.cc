@@ -32,7 +32,7 @@ void ReportFile::Close() {
 
 void ReportFile::Hold(std::unique_ptr<File> file) {
   identity_ = FileIdentity();
-  file->Identity(&identity_);
+  identity_known_ = file->Identity(&identity_).ok();
   file_ = std::move(file);
   failure_reported_ = false;
 }
@@ -65,6 +65,8 @@ bool ReportFile::Create() {
   // (some shared ones) does not stop the report.
   fs_->SyncFolder(folder_);
   Hold(std::move(file));
+  end_ = {identity_, 0, identity_known_};
+  ++creations_;
   ReportConditionCleared(events_, kReportFileCondition, "report file otchet.dbf created",
                          Severity::kInfo);
   return true;
@@ -238,8 +240,9 @@ bool ReportFile::HandOver(int waiting_rows) {
   return Create();
 }
 
-bool ReportFile::Append(const std::vector<ReportRecordBytes>& rows, bool* maybe_written) {
-  if (AppendRows(rows, maybe_written)) {
+bool ReportFile::Append(const std::vector<ReportRecordBytes>& rows, bool* maybe_written,
+                        const ReportEnd& booked_end) {
+  if (AppendRows(rows, maybe_written, booked_end)) {
     rows_written_ += rows.size();
     return true;
   }
@@ -263,9 +266,16 @@ void ReportFile::AppendsRecovered(int rows) {
 }
 
 bool ReportFile::RowsAlreadyWritten(const std::vector<ReportRecordBytes>& rows, uint32_t present,
-                                    uint32_t* done) {
+                                    const ReportEnd& booked_end, uint32_t* done) {
   *done = 0;
-  const uint32_t most = static_cast<uint32_t>(std::min<uint64_t>(rows.size(), present));
+  // The document went in right after the last one booked into this file:
+  // all the records after that end are its rows, or none of them are.
+  const bool from_end = booked_end.known && identity_known_ && booked_end.file == identity_ &&
+                        booked_end.records <= present;
+  if (from_end && present - booked_end.records > rows.size()) return true;
+  const uint32_t most = from_end ? present - booked_end.records
+                                 : static_cast<uint32_t>(std::min<uint64_t>(rows.size(), present));
+  const uint32_t least = from_end ? most : 1;
   if (most == 0) return true;
   std::string tail(static_cast<size_t>(most) * kReportRecordLength, '\0');
   size_t got = 0;
@@ -276,7 +286,7 @@ bool ReportFile::RowsAlreadyWritten(const std::vector<ReportRecordBytes>& rows, 
     return false;
   }
   // The longest start of the document that ends the file.
-  for (uint32_t k = most; k > 0; --k) {
+  for (uint32_t k = most; k >= least && k > 0; --k) {
     bool same = true;
     for (uint32_t i = 0; i < k && same; ++i)
       same = std::memcmp(tail.data() + static_cast<size_t>(most - k + i) * kReportRecordLength,
@@ -289,7 +299,8 @@ bool ReportFile::RowsAlreadyWritten(const std::vector<ReportRecordBytes>& rows, 
   return true;
 }
 
-bool ReportFile::AppendRows(const std::vector<ReportRecordBytes>& rows, bool* maybe_written) {
+bool ReportFile::AppendRows(const std::vector<ReportRecordBytes>& rows, bool* maybe_written,
+                            const ReportEnd& booked_end) {
   append_status_ = Status(Status::kNotFound);
   if (!file_ || !StillNamed()) return false;
   uint64_t size = 0;
@@ -304,7 +315,8 @@ bool ReportFile::AppendRows(const std::vector<ReportRecordBytes>& rows, bool* ma
   if (present + count >= UINT32_MAX) return false;
   // Rows that cannot be looked for are not written: they might be there.
   uint32_t done = 0;
-  if (*maybe_written && !RowsAlreadyWritten(rows, static_cast<uint32_t>(present), &done))
+  if (*maybe_written &&
+      !RowsAlreadyWritten(rows, static_cast<uint32_t>(present), booked_end, &done))
     return false;
   // Whole records only: a record torn by an earlier failed write is
   // overwritten rather than left to shift every later record.
@@ -314,7 +326,10 @@ bool ReportFile::AppendRows(const std::vector<ReportRecordBytes>& rows, bool* ma
   if (append_status_.ok() &&
       !dbf_.WriteRecordCount(file_.get(), static_cast<uint32_t>(present + count - done)))
     append_status_ = Status(Status::kError);
-  if (append_status_.ok()) return true;
+  if (append_status_.ok()) {
+    end_ = {identity_, static_cast<uint32_t>(present + count - done), identity_known_};
+    return true;
+  }
   // None of the document stays: it is written whole at the next try. A
   // count left too high is set right when the file is opened or handed over.
   const uint64_t before = present - done;

@@ -13,6 +13,7 @@
 #include "config/event_sink.h"
 #include "platform/file_system.h"
 #include "store/dbff.h"
+#include "store/report_end.h"
 #include "store/report_record.h"
 
 namespace tillgate {
@@ -51,7 +52,16 @@ class ReportFile {
   // says so once. With `*maybe_written`, rows that already end the file
   // (a crash or a failed cut while it was written) are looked for first and
   // not written again; it is set when a failed cut may have left some.
-  bool Append(const std::vector<ReportRecordBytes>& rows, bool* maybe_written);
+  // When `booked_end` is this file's and it holds that many records, they
+  // are looked for only from there: the rows before belong to documents
+  // booked already, however alike.
+  bool Append(const std::vector<ReportRecordBytes>& rows, bool* maybe_written,
+              const ReportEnd& booked_end = ReportEnd());
+  // Where the file ended after the last append that succeeded (not known
+  // when the file's identity is not).
+  const ReportEnd& End() const { return end_; }
+  // How many report files this one has created (each starts empty).
+  uint32_t Creations() const { return creations_; }
   // After appends that failed, `rows` could be written again: said once.
   void AppendsRecovered(int rows);
 
@@ -81,8 +91,9 @@ class ReportFile {
   bool RepairHeader(File* file);
   // How many of `rows` (from the first) already end the report, in `*done`.
   bool RowsAlreadyWritten(const std::vector<ReportRecordBytes>& rows, uint32_t present,
-                          uint32_t* done);
-  bool AppendRows(const std::vector<ReportRecordBytes>& rows, bool* maybe_written);
+                          const ReportEnd& booked_end, uint32_t* done);
+  bool AppendRows(const std::vector<ReportRecordBytes>& rows, bool* maybe_written,
+                  const ReportEnd& booked_end);
 
   FileSystem* fs_;
   EventSink* events_;
@@ -91,6 +102,9 @@ class ReportFile {
   TDBFF dbf_;
   std::unique_ptr<File> file_;
   FileIdentity identity_;  // of the file held open
+  bool identity_known_ = false;
+  ReportEnd end_;
+  uint32_t creations_ = 0;
   uint64_t rows_written_ = 0;
   // Events are told on changes, not at every step.
   bool failure_reported_ = false;  // the report file cannot be used

@@ -198,6 +198,46 @@ TEST_F(ReportFileTest, RowsACrashLeftAtTheEndAreNotWrittenAgain) {
   EXPECT_EQ(events_.Count("report append failed (Input/output error)"), 1);
 }
 
+// Where the last booked document ended in this very file, only the records
+// from there on can be the next one's: alike rows before it are not.
+TEST_F(ReportFileTest, RowsAreLookedForOnlyAfterTheLastBookedEndInItsOwnFile) {
+  MakeReport();
+  EXPECT_EQ(report_->Creations(), 1u);
+  EXPECT_TRUE(report_->End().known);
+  EXPECT_EQ(report_->End().records, 0u);
+  const std::vector<ReportRecordBytes> alike = {Row("1", "Same"), Row("2", "Same too")};
+  ASSERT_TRUE(Append(alike));
+  const ReportEnd booked = report_->End();
+  ASSERT_TRUE(booked.known);
+  EXPECT_EQ(booked.records, 2u);
+  // Nothing of the second after that end: it is written whole.
+  bool maybe_written = true;
+  ASSERT_TRUE(report_->Append(alike, &maybe_written, booked));
+  EXPECT_EQ(ReportBytes().substr(kReportHeaderLength), Bytes(alike) + Bytes(alike));
+  EXPECT_EQ(report_->End().records, 4u);
+  // Its first row after the end: only the rest goes in.
+  const ReportEnd third = report_->End();
+  ASSERT_TRUE(Append({alike[0]}));
+  maybe_written = true;
+  ASSERT_TRUE(report_->Append(alike, &maybe_written, third));
+  EXPECT_EQ(HeaderCount(), 6u);
+  // Records after the end that are not its start: it is not there.
+  const ReportEnd fourth = report_->End();
+  ASSERT_TRUE(Append({Row("9", "Other")}));
+  maybe_written = true;
+  ASSERT_TRUE(report_->Append(alike, &maybe_written, fourth));
+  EXPECT_EQ(HeaderCount(), 9u);
+  // Another file's end, or one past the records present, says nothing of
+  // this file: the rows that end it are looked for as before.
+  for (const ReportEnd& elsewhere :
+       {ReportEnd{{booked.file.device, booked.file.inode + 1}, 7, true},
+        ReportEnd{booked.file, 10, true}}) {
+    maybe_written = true;
+    ASSERT_TRUE(report_->Append(alike, &maybe_written, elsewhere));
+    EXPECT_EQ(HeaderCount(), 9u);
+  }
+}
+
 TEST_F(ReportFileTest, AFailedAppendLeavesNoneOfTheDocumentAndIsSaidOnce) {
   ReportFile& report = MakeReport();
   ASSERT_TRUE(Append({Row("1", "Before")}));

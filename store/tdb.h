@@ -197,6 +197,9 @@ class TDB final : public Store, private JournalHolder {
   // stops at the first that fails.
   void FlushReportQueue();
   bool MaybeWrittenWaiting() const;
+  // A report file created since the last look: its end (empty) goes into
+  // the journal before any row goes into it.
+  void NoteNewReportFile();
   int QueuedRows() const;
 
   // ---- the journal (tdb_journal.cc)
@@ -234,6 +237,10 @@ class TDB final : public Store, private JournalHolder {
   int unwritten_ = 0;                      // levels in stock_ not written yet
   std::vector<StockLevel> waiting_stock_;  // for a goods file not in service yet
   std::deque<WaitingDocument> report_queue_;
+  // Where the report ended after the last document booked: the first
+  // waiting one starts there.
+  ReportEnd report_end_;
+  uint32_t report_creations_noted_ = 0;
   ReportView report_view_;
   GridModel* diagnostics_view_ = nullptr;
   StatusBoard* status_ = nullptr;

@@ -79,6 +79,8 @@ std::vector<JournalEntry> TDB::Snapshot() const {
                              IdentificationEntry(line, network, *state));
     }
   }
+  // Where the next document's rows go in, without the mark that told it.
+  if (report_end_.known) entries.push_back(JournalBooked{0, report_end_});
   for (const WaitingDocument& d : report_queue_)
     entries.push_back(JournalDocument{d.id, {}, d.rows});
   // Stock the goods file may not hold on the disk yet (also while it is out
@@ -141,7 +143,10 @@ RestoredFigures TDB::Restore(JournalContents contents) {
   // Only the first of them may be at the report's end already: the next
   // document goes into the report only once the journal no longer keeps
   // the one before it (FlushReportQueue). Looking for a later one there
-  // would take the rows of an alike document before it for its own.
+  // would take the rows of an alike document before it for its own; so
+  // would the first, were it not looked for from the report's end after
+  // the last document booked.
+  report_end_ = contents.report_end;
   for (JournalDocument& e : contents.waiting)
     report_queue_.push_back({e.id, std::move(e.rows), /*maybe_written=*/report_queue_.empty()});
   // Stock the goods file may have lost (a crash before it was written, a

@@ -99,6 +99,7 @@ bool TDB::ExchangeReportStep() {
     HandOverReport();
   else
     report_.OpenOrCreate();
+  NoteNewReportFile();
   if (report_.IsOpen()) FlushReportQueue();
   return report_.IsOpen();
 }
@@ -128,6 +129,19 @@ bool TDB::MaybeWrittenWaiting() const {
                      [](const WaitingDocument& d) { return d.maybe_written; });
 }
 
+// The new file may have the identity of one gone since (a deleted file's
+// inode comes back), whose end the journal holds: rows of the new file's
+// first document would be looked for from there after a crash. Should the
+// mark fail, the journal's rewrite (before any row goes in) carries the end.
+void TDB::NoteNewReportFile() {
+  if (report_.Creations() == report_creations_noted_) return;
+  report_creations_noted_ = report_.Creations();
+  report_end_ = report_.End();
+  if (!journal_.Working()) return;
+  journal_.Add(JournalBooked{0, report_end_});
+  journal_.Write();
+}
+
 int TDB::QueuedRows() const {
   int rows = 0;
   for (const WaitingDocument& d : report_queue_) rows += static_cast<int>(d.rows.size());
@@ -139,6 +153,7 @@ void TDB::FlushReportQueue() {
   // A report that lost its name is replaced before any row goes out.
   if (report_.IsOpen()) report_.StillNamed();
   if (!report_.OpenOrCreate()) return;
+  NoteNewReportFile();
   int written = 0;
   while (!report_queue_.empty()) {
     // After a crash only the last document without its mark can be found at
@@ -146,15 +161,17 @@ void TDB::FlushReportQueue() {
     // the first would be written again. The rows wait in the journal.
     if (journal_.Kept() && !journal_.Working() && !journal_.BringInStep()) return;
     WaitingDocument& next = report_queue_.front();
-    if (!report_.Append(next.rows, &next.maybe_written)) return;
+    if (!report_.Append(next.rows, &next.maybe_written, report_end_)) return;
+    report_end_ = report_.End();
     const JournalId booked = next.id;
     written += static_cast<int>(next.rows.size());
     report_queue_.pop_front();
     // Without this mark the rows would be looked for at the report's end
     // after a restart; a failed mark is made good by the journal's next
-    // rewrite, which no longer holds the document.
+    // rewrite, which no longer holds the document. The report's end goes
+    // with it: the next document's rows can only be found from there.
     if (journal_.Working()) {
-      journal_.Add(JournalBooked{booked});
+      journal_.Add(JournalBooked{booked, report_end_});
       journal_.Write();
     }
   }
