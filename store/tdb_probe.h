@@ -4,6 +4,8 @@
 // report, and its three parts. Not locked: for one thread at a time.
 
 #include <cstdint>
+#include <map>
+#include <string>
 
 #include "store/tdb.h"
 
@@ -18,6 +20,7 @@ class TdbProbe {
     return db_.registers_.Find(line_index, network_number);
   }
   int QueuedRows() const { return db_.QueuedRows(); }
+  std::map<std::string, int> KeptOperations() const { return db_.KeptOperations(); }
   // The report view's next row.
   int ReportRow() const { return db_.report_view_.NextRow(); }
   const GoodsFile& Goods() const { return db_.goods_; }
