@@ -78,7 +78,7 @@ function(tillgate_fuzzer name)
   endif()
   set(corpus ${CMAKE_CURRENT_BINARY_DIR}/${name}-corpus)
   file(MAKE_DIRECTORY ${corpus})
-  add_test(NAME ${name} COMMAND ${name} -max_total_time=${ARG_SECONDS} -max_len=${ARG_MAX_LEN}
+  add_test(NAME ${name} COMMAND ${name} -seed=1 -max_total_time=${ARG_SECONDS} -max_len=${ARG_MAX_LEN}
     -rss_limit_mb=2048 -artifact_prefix=${CMAKE_CURRENT_BINARY_DIR}/${name}- ${corpus} ${seeds})
   set_tests_properties(${name} PROPERTIES LABELS fuzz TIMEOUT 600)
   set_property(GLOBAL APPEND PROPERTY TILLGATE_FUZZERS
