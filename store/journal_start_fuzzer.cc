@@ -69,11 +69,17 @@ void CheckReport(const std::string& report, const std::string& rows) {
   FUZZ_CHECK(report.compare(kReportHeaderLength, std::string::npos, rows) == 0);
 }
 
-bool DistinctIds(const std::vector<JournalDocument>& documents) {
+// Documents a server can have written: ids from 1 up, never two alike. A
+// document under id 0 is gone from the journal at the first mark that only
+// keeps the report's end (it books id 0, "nothing"); a report file created
+// at a start writes such a mark before any row, so a crash right after it
+// loses that document. No server numbers a document 0.
+bool ServerIds(const std::vector<JournalDocument>& documents) {
   std::vector<JournalId> ids;
   for (const JournalDocument& d : documents) ids.push_back(d.id);
   std::sort(ids.begin(), ids.end());
-  return std::adjacent_find(ids.begin(), ids.end()) == ids.end();
+  return (ids.empty() || ids.front() != 0) &&
+         std::adjacent_find(ids.begin(), ids.end()) == ids.end();
 }
 
 void CheckStarted(TDB& store, MemoryFileSystem& disk, const JournalContents& contents) {
@@ -124,7 +130,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CheckStarted(site->Start(fs), disk, contents);
   // A server never writes two documents under one id, and one mark books
   // both: after a crash between them, the report rightly lacks the second.
-  if (!crash || DistinctIds(contents.waiting))
+  // Nor one under id 0 (ServerIds).
+  if (!crash || ServerIds(contents.waiting))
     CheckReport(disk.Get("r/otchet.dbf"), WaitingRows(contents));
   site->Stop();  // before the file system it works on goes
   return 0;
