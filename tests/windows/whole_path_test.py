@@ -313,6 +313,12 @@ def installer_part(shop):
         return
     done = subprocess.run([shop.wine, setups[0], "/S"], stdin=subprocess.DEVNULL,
                           capture_output=True, timeout=120)
+    if done.returncode < 0:
+        # Wine itself killed by a signal (seen once as SIGSEGV before the
+        # installer wrote anything), not the installer's answer: once more.
+        print("silent install: wine died by signal %d; running it again" % -done.returncode)
+        done = subprocess.run([shop.wine, setups[0], "/S"], stdin=subprocess.DEVNULL,
+                              capture_output=True, timeout=120)
     check(done.returncode == 0, "silent install: %s %s" % (done.returncode, done.stderr))
     folder = os.path.join(os.environ["WINEPREFIX"], "drive_c", "Program Files", "Tillgate")
     for name in ("tillgate.exe", "tillgate-headless.exe", "tillgate-mkgoods.exe", "tillgate-regsim.exe",
