@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "platform/fault_file_system.h"
+#include "platform/forwarding_file_system.h"
 #include "platform/platform.h"
 #include "store/journal_entries.h"
 #include "store/store_test_util.h"
@@ -171,45 +172,29 @@ TEST_F(JournalFile, OneServerAtATime) {
 // Forwards to the disk; once armed, the next open or creation of a path
 // ending in `suffix` lets `race` run at that moment, as another server
 // would.
-class RacingFileSystem final : public FileSystem {
+class RacingFileSystem final : public ForwardingFileSystem {
  public:
+  RacingFileSystem() : ForwardingFileSystem(&SystemFileSystem()) {}
   void Arm(FsOp op, std::string suffix, std::function<void()> race) {
     op_ = op;
     suffix_ = std::move(suffix);
     race_ = std::move(race);
   }
-  bool Exists(const std::string& path) override { return base_->Exists(path); }
-  Status Identity(const std::string& path, FileIdentity* identity) override {
-    return base_->Identity(path, identity);
-  }
   Status Open(const std::string& path, OpenMode mode, std::unique_ptr<File>* file) override {
     // Opened just before the other server put a new file in its place, and
     // locked just after that server let go of the old one.
-    if (!Fire(FsOp::kOpen, path)) return base_->Open(path, mode, file);
+    if (!Fire(FsOp::kOpen, path)) return base()->Open(path, mode, file);
     std::filesystem::create_hard_link(path, path + ".old");
     race_();
-    const Status s = base_->Open(path + ".old", mode, file);
+    const Status s = base()->Open(path + ".old", mode, file);
     std::filesystem::remove(path + ".old");
     return s;
   }
   Status Create(const std::string& path, OpenMode mode, Readers readers,
                 std::unique_ptr<File>* file) override {
-    const Status s = base_->Create(path, mode, readers, file);
+    const Status s = base()->Create(path, mode, readers, file);
     if (s.ok() && Fire(FsOp::kCreate, path)) race_();
     return s;
-  }
-  Status Unlink(const std::string& path) override { return base_->Unlink(path); }
-  Status Rename(const std::string& from, const std::string& to) override {
-    return base_->Rename(from, to);
-  }
-  Status RenameReplacing(const std::string& from, const std::string& to) override {
-    return base_->RenameReplacing(from, to);
-  }
-  Status SyncFolder(const std::string& folder) override { return base_->SyncFolder(folder); }
-  Status MakeFolders(const std::string& folder) override { return base_->MakeFolders(folder); }
-  Status FolderAccess(const std::string& folder) override { return base_->FolderAccess(folder); }
-  Status LockHeld(const std::string& path, bool* held) override {
-    return base_->LockHeld(path, held);
   }
 
  private:
@@ -221,7 +206,6 @@ class RacingFileSystem final : public FileSystem {
     return true;
   }
 
-  FileSystem* base_ = &SystemFileSystem();
   FsOp op_ = FsOp::kExists;
   std::string suffix_;
   std::function<void()> race_;
